@@ -1,0 +1,181 @@
+#include "varnholt/String.h"
+
+#include <array>
+#include <cwctype>
+
+#ifndef _WIN32
+#include <locale.h>
+#include <wctype.h>
+#endif
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace varnholt {
+namespace {
+
+constexpr char16_t kReplacement = 0xFFFD;
+
+void AppendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+#ifndef _WIN32
+// Windows-1252 bytes 0x80..0x9F; 0 marks the five undefined bytes, which map to themselves.
+constexpr std::array<char16_t, 32> kCp1252High = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+char AnsiByte(char16_t c) {
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<char>(c);
+    for (size_t i = 0; i < kCp1252High.size(); ++i)
+        if (kCp1252High[i] == c || (kCp1252High[i] == 0 && c == 0x80 + i)) return static_cast<char>(0x80 + i);
+    return '?';
+}
+#endif
+
+}  // namespace
+
+std::string ToUtf8(StringView text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            c = kReplacement;
+        }
+        AppendUtf8(out, c);
+    }
+    return out;
+}
+
+String FromUtf8(std::string_view text) {
+    String out;
+    out.reserve(text.size());
+    size_t i = 0;
+    while (i < text.size()) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        char32_t c;
+        size_t len;
+        if (b < 0x80) { c = b; len = 1; }
+        else if ((b & 0xE0) == 0xC0) { c = b & 0x1F; len = 2; }
+        else if ((b & 0xF0) == 0xE0) { c = b & 0x0F; len = 3; }
+        else if ((b & 0xF8) == 0xF0) { c = b & 0x07; len = 4; }
+        else { out += kReplacement; ++i; continue; }
+        if (i + len > text.size()) { out += kReplacement; ++i; continue; }
+        bool ok = true;
+        for (size_t k = 1; k < len; ++k) {
+            const auto cb = static_cast<unsigned char>(text[i + k]);
+            if ((cb & 0xC0) != 0x80) { ok = false; break; }
+            c = (c << 6) | (cb & 0x3F);
+        }
+        static constexpr char32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (!ok || c < kMin[len] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+            out += kReplacement;
+            ++i;
+            continue;
+        }
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            out += static_cast<char16_t>(0xD800 + (c >> 10));
+            out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+        } else {
+            out += static_cast<char16_t>(c);
+        }
+        i += len;
+    }
+    return out;
+}
+
+#ifdef _WIN32
+std::string ToAnsi(StringView text) {
+    if (text.empty()) return {};
+    const int n = WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<const wchar_t*>(text.data()),
+                                      static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<const wchar_t*>(text.data()), static_cast<int>(text.size()),
+                        out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+String FromAnsi(std::string_view bytes) {
+    if (bytes.empty()) return {};
+    const int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    String out(static_cast<size_t>(n), u'\0');
+    MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), reinterpret_cast<wchar_t*>(out.data()),
+                        n);
+    return out;
+}
+#else
+std::string ToAnsi(StringView text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char16_t c : text) out += AnsiByte(c);
+    return out;
+}
+
+String FromAnsi(std::string_view bytes) {
+    String out;
+    out.reserve(bytes.size());
+    for (char ch : bytes) {
+        const auto b = static_cast<unsigned char>(ch);
+        if (b >= 0x80 && b <= 0x9F && kCp1252High[b - 0x80] != 0)
+            out += kCp1252High[b - 0x80];
+        else
+            out += static_cast<char16_t>(b);
+    }
+    return out;
+}
+#endif
+
+String Trim(StringView text) {
+    size_t first = 0, last = text.size();
+    while (first < last && text[first] == u' ') ++first;
+    while (last > first && text[last - 1] == u' ') --last;
+    return String(text.substr(first, last - first));
+}
+
+String UCase(StringView text) {
+    String out(text);
+#ifdef _WIN32
+    if (!out.empty()) CharUpperBuffW(reinterpret_cast<wchar_t*>(out.data()), static_cast<DWORD>(out.size()));
+#else
+    // The process locale is the host's business; case rules come from a locale of our own.
+    static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(nullptr));
+    for (char16_t& c : out) {
+        if (c >= u'a' && c <= u'z') {
+            c = static_cast<char16_t>(c - 32);
+        } else if (c >= 0x80 && (c < 0xD800 || c > 0xDFFF) && utf8 != locale_t(nullptr)) {
+            const wint_t upper = towupper_l(static_cast<wint_t>(c), utf8);
+            if (upper <= 0xFFFF) c = static_cast<char16_t>(upper);
+        }
+    }
+#endif
+    return out;
+}
+
+String Decimal(long long value) {
+    const std::string s = std::to_string(value);
+    return String(s.begin(), s.end());
+}
+
+}  // namespace varnholt

@@ -1,0 +1,37 @@
+#pragma once
+// The engine administration interface: one operation per exported DTI function. A binding
+// passes each call straight to its library and returns the status unchanged; it never raises
+// for an engine failure (a library that does not load raises the loader's error).
+#include <cstdint>
+
+#include "varnholt/String.h"
+#include "varnholt/Variant.h"
+
+namespace varnholt {
+
+class IPVSWrapper {
+public:
+    virtual ~IPVSWrapper() = default;
+
+    virtual Variant IPvStart() = 0;
+    virtual Variant IPvStop() = 0;
+    virtual int16_t IPvConnectServer(const String& serverName, const String& userName, const String& Password,
+                                     int32_t& phConnection) = 0;
+    virtual int16_t IPvDisconnect(int32_t& phConnection) = 0;
+    virtual int16_t IPvCreateDatabase(int32_t hConnection, const String& DBName, const String& dictPath,
+                                      const String& dataPath, int32_t dbFlags) = 0;
+    // Output strings are buffers: the caller's current length is the buffer, and it is kept.
+    virtual int32_t IPvGetDbName(int32_t hConnection, int32_t sequence, int32_t& pBufSize, String& DBName) = 0;
+    virtual int16_t IPvGetDbDataPath(int32_t hConnection, const String& DBName, int32_t& pBufSize,
+                                     String& dataPath) = 0;
+    virtual int16_t IPvGetDbDictionaryPath(int32_t hConnection, const String& DBName, int32_t& pBufSize,
+                                           String& dictPath) = 0;
+    virtual int16_t IPvGetDbNamesData(int32_t hConnection, int32_t& pCount) = 0;
+    virtual int16_t IPvDropDatabase(int32_t hConnection, const String& DBName, int16_t ooption) = 0;
+    virtual int16_t IPvModifyDatabase(int32_t hConnection, const String& dbNameExisting, const String& dbNameNew,
+                                      const String& dictPath, const String& dataPath, int32_t dbFlags) = 0;
+    // True when this binding's library loads and exports PvDisconnect. Never raises.
+    virtual bool DoesVersionDLLLoad() = 0;
+};
+
+}  // namespace varnholt

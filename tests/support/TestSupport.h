@@ -1,0 +1,92 @@
+#pragma once
+// Shared test helpers: UTF-8 literals to String, error assertions, temporary folders and a
+// fresh stand-in engine home per test.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "varnholt/Error.h"
+#include "varnholt/SafeArray.h"
+#include "varnholt/String.h"
+
+namespace varnholt::test {
+
+inline String S(const std::string& utf8) { return FromUtf8(utf8); }
+inline std::string U8(const String& text) { return ToUtf8(text); }
+
+// Runs fn and checks it raised exactly number/source/description.
+template <class Fn>
+::testing::AssertionResult RaisesError(Fn&& fn, int32_t number, const std::string& source,
+                                       const std::string& description) {
+    try {
+        fn();
+    } catch (const Error& e) {
+        if (e.Number() == number && U8(e.Source()) == source && U8(e.Description()) == description)
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "raised " << e.what() << "\n expected error " << number << " ("
+                                             << source << "): " << description;
+    }
+    return ::testing::AssertionFailure() << "nothing was raised; expected error " << number;
+}
+#define EXPECT_RAISES(stmt, number, source, description) \
+    EXPECT_TRUE(::varnholt::test::RaisesError([&] { stmt; }, number, source, description))
+
+// A run-time error with its standard description and source.
+#define EXPECT_RUNTIME_ERROR(stmt, number) \
+    EXPECT_RAISES(stmt, number, "Varnholt", ::varnholt::test::U8(::varnholt::RuntimeErrorText(number)))
+
+// Literals(1..n) as the client builds them, from UTF-8 texts.
+SafeArray<String> Strings(int32_t lower, const std::vector<std::string>& items);
+
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& Path() const { return path_; }
+    // Writes a file (creating its folders) and returns its path.
+    std::filesystem::path Write(const std::string& relative, const std::string& content) const;
+
+private:
+    std::filesystem::path path_;
+};
+
+std::string ReadFile(const std::filesystem::path& path);
+std::vector<std::string> ReadLines(const std::filesystem::path& path);
+std::vector<std::string> SplitTabs(const std::string& line);
+
+// A fresh engine home for the stand-in engine, selected through VARNHOLT_ENGINE_HOME for the
+// life of the object.
+class EngineHome {
+public:
+    EngineHome();
+    ~EngineHome();
+    const std::filesystem::path& Path() const { return dir_.Path(); }
+
+    // server "" is the local engine.
+    void AddName(const std::string& server, const std::string& name, const std::string& dict,
+                 const std::string& data, int32_t flags = 2) const;
+    void AddServer(const std::string& server) const;  // a server with no names
+    void SetUsers(const std::string& server, const std::vector<std::pair<std::string, std::string>>& users) const;
+    void SetFaults(const std::string& lines) const;
+    void SetEngineConf(const std::string& version, const std::string& platform) const;
+    void EnableJournal() const;
+    // Journal lines, tab-separated fields each.
+    std::vector<std::vector<std::string>> Journal() const;
+    // Journal lines without the library column, joined by blanks: "PvGetDbName -1 1 255".
+    std::vector<std::string> Calls() const;
+    void ClearJournal() const;
+    // dbnames records of a server: NAME DICTPATH DATAPATH FLAGS.
+    std::vector<std::vector<std::string>> Names(const std::string& server) const;
+
+private:
+    std::filesystem::path ServerDir(const std::string& server) const;
+    TempDir dir_;
+    std::string previous_;
+    bool hadPrevious_ = false;
+};
+
+}  // namespace varnholt::test
