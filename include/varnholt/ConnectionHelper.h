@@ -79,9 +79,17 @@ private:
     // A new CPVSServer for a lookup, replacing (and disconnecting) the one a failed lookup left.
     CPVSServer& NewLookupServer(const String& server);
     void ReleaseLookupServer();
-    // The shared provisioning steps of GetPSQLConnStr and CreateDBEntry.
+    // The folder checks and dictionary copy that creating or re-pointing a name starts with.
+    void PrepareFolders(const String& source, const String& InstallPath, const String& DDFFilePath,
+                        const String& DatFilePath);
+    // Whether DBName exists on the named server, asked with the given or the default credentials,
+    // which are left in uLoginCreds. With LitsForPrompt, a refused first lookup
+    // prompts once and asks again; without, its failure passes out.
+    bool LookUpWithCredentials(const String& DBName, const String& server, const String& User,
+                               const String& Password, const SafeArray<String>* LitsForPrompt);
+    // The provisioning steps GetPSQLConnStr and CreateDBEntry share.
     String Provision(const String& DBName, const String& dataPath, const String& KestrinInstallPath,
-                     const SafeArray<String>* Lits, const String* userName, const String* Password);
+                     const String& userName, const String& Password, const SafeArray<String>* LitsForPrompt);
 
     SafeArray<String> literals_;
     udtLoginCreds uLoginCreds;

@@ -1,5 +1,6 @@
 #include "engine/StatusText.h"
 
+#include "automation/IntegerLoop.h"
 #include "varnholt/Error.h"
 
 namespace varnholt {
@@ -36,13 +37,12 @@ int16_t GetBtrieveErrorNumber(const String& message) {
 }
 
 int16_t GetNumericPart(const String& text) {
-    const int16_t length = CheckedInteger(static_cast<long long>(text.size()));
     int16_t value = 0;
-    // A 16-bit loop counter: stepping past the last of 32767 characters overflows.
-    for (long long i = 1; i <= length; i = CheckedInteger(i + 1)) {
+    ForInteger(1, static_cast<long long>(text.size()), [&](int16_t i) {
         const char16_t c = text[static_cast<size_t>(i - 1)];
         if (c >= u'0' && c <= u'9') value = CheckedInteger(value * 10LL + (c - u'0'));
-    }
+        return true;
+    });
     return value;
 }
 

@@ -1,0 +1,36 @@
+#include "connection/ErrorReporting.h"
+#include "engine/StatusText.h"
+#include "varnholt/ConnectionHelper.h"
+
+namespace varnholt {
+
+using namespace connection;
+
+String ConnectionHelper::PSQLConnectionString(const String& DBName, const String& Server, const String&,
+                                              const String&) {
+    // Values go in as they are: no trimming, quoting or escaping, and never credentials.
+    return u"Driver={Pervasive ODBC Client Interface};ServerName=" + (Server.empty() ? ComputerName() : Server) +
+           u";dbq=" + DBName;
+}
+
+std::shared_ptr<Connection> ConnectionHelper::CreatePSQLConnection(const String& DBName, const String& Server,
+                                                                   const String& userName, const String& Password,
+                                                                   bool OpenDBNow) {
+    try {
+        auto connection = CreateConnection();
+        connection->SetConnectionString(PSQLConnectionString(DBName, Server, userName, Password));
+        if (OpenDBNow) connection->Open(u"", u"", u"", adOptionUnspecified);
+        return connection;
+    } catch (const Error& e) {
+        // An engine failure inside the driver's text becomes that engine status.
+        if (e.Description().find(u"Btrieve") != String::npos)
+            ThrowPSQLError(GetBtrieveErrorNumber(e.Description()), u"CreatePSQLConnection");
+        RaiseWithSource(e, SourceOf(u"CreatePSQLConnection"));
+    }
+}
+
+void ConnectionHelper::ThrowPSQLError(int32_t ErrNumber, const String& ProcName) {
+    Raise(ErrNumber, kSourcePrefix + ProcName, GetPSQLErrorText(ErrNumber));
+}
+
+}  // namespace varnholt

@@ -1,0 +1,20 @@
+#pragma once
+// How ConnectionHelper's members name themselves in the errors they raise or pass on.
+#include "varnholt/Error.h"
+
+namespace varnholt::connection {
+
+inline constexpr char16_t kSourcePrefix[] = u"Kestrin.Varnholt.ConnectionHelper.";
+
+inline String SourceOf(const char16_t* procedure) { return kSourcePrefix + String(procedure); }
+
+// The caught error again, with its number and description and the member's own source.
+[[noreturn]] inline void RaiseWithSource(const Error& caught, const String& source) {
+    throw Error(caught.Number(), source, caught.Description());
+}
+
+// Default engine credentials offered or tried by the provisioning members.
+inline constexpr char16_t kDefaultUser[] = u"Beta";
+inline constexpr char16_t kDefaultPassword[] = u"Marlwood4839";
+
+}  // namespace varnholt::connection

@@ -1,0 +1,236 @@
+// Data access on POSIX: connections over unixODBC, and a recordset of our own that keeps its
+// rows in memory (the only kind of recordset the component builds itself).
+#include <sql.h>
+#include <sqlext.h>
+
+#include <algorithm>
+#include <mutex>
+
+#include "varnholt/DataAccess.h"
+#include "varnholt/Error.h"
+
+namespace varnholt {
+namespace {
+
+// ADO's numbers for the failures a client can provoke here.
+constexpr int32_t kProviderError = -2147467259;  // 0x80004005, the provider's own failure
+constexpr int32_t kObjectClosed = 3704;
+constexpr int32_t kObjectOpen = 3705;
+constexpr int32_t kNoCurrentRecord = 3021;
+constexpr int32_t kItemNotFound = 3265;
+constexpr char16_t kDataAccessSource[] = u"Varnholt.DataAccess";
+
+[[noreturn]] void RaiseDataAccess(int32_t number, const char16_t* description) {
+    Raise(number, kDataAccessSource, description);
+}
+
+class OdbcHandle {
+public:
+    OdbcHandle() = default;
+    OdbcHandle(SQLSMALLINT type, SQLHANDLE parent) : type_(type) {
+        if (!SQL_SUCCEEDED(SQLAllocHandle(type, parent, &handle_))) handle_ = SQL_NULL_HANDLE;
+    }
+    ~OdbcHandle() { Reset(); }
+    OdbcHandle(OdbcHandle&& other) noexcept : type_(other.type_), handle_(other.handle_) { other.handle_ = SQL_NULL_HANDLE; }
+    OdbcHandle& operator=(OdbcHandle&& other) noexcept {
+        if (this != &other) {
+            Reset();
+            type_ = other.type_;
+            handle_ = other.handle_;
+            other.handle_ = SQL_NULL_HANDLE;
+        }
+        return *this;
+    }
+    void Reset() {
+        if (handle_ != SQL_NULL_HANDLE) SQLFreeHandle(type_, handle_);
+        handle_ = SQL_NULL_HANDLE;
+    }
+    SQLHANDLE Get() const { return handle_; }
+    SQLSMALLINT Type() const { return type_; }
+    explicit operator bool() const { return handle_ != SQL_NULL_HANDLE; }
+
+private:
+    SQLSMALLINT type_ = 0;
+    SQLHANDLE handle_ = SQL_NULL_HANDLE;
+};
+
+// One ODBC environment for the process: the driver manager reads its configuration once.
+SQLHENV Environment() {
+    static OdbcHandle env = [] {
+        OdbcHandle h(SQL_HANDLE_ENV, SQL_NULL_HANDLE);
+        if (h) SQLSetEnvAttr(h.Get(), SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+        return h;
+    }();
+    if (!env) RaiseDataAccess(kProviderError, u"The ODBC driver manager could not be initialised.");
+    return env.Get();
+}
+
+// The driver's own text for the latest failure on handle.
+[[noreturn]] void RaiseDiagnostic(const OdbcHandle& handle) {
+    SQLCHAR state[6] = {};
+    SQLCHAR message[SQL_MAX_MESSAGE_LENGTH * 4] = {};
+    SQLINTEGER native = 0;
+    SQLSMALLINT length = 0;
+    String text = u"The ODBC driver reported a failure without a message.";
+    if (SQL_SUCCEEDED(SQLGetDiagRec(handle.Type(), handle.Get(), 1, state, &native, message, sizeof message, &length)))
+        text = FromUtf8(reinterpret_cast<const char*>(message));
+    Raise(kProviderError, kDataAccessSource, text);
+}
+
+class OdbcConnection final : public Connection {
+public:
+    ~OdbcConnection() override { Close(); }
+    void SetConnectionString(const String& text) override {
+        if (IsOpen()) RaiseDataAccess(kObjectOpen, u"Operation is not allowed when the object is open.");
+        connectionString_ = text;
+    }
+    String ConnectionString() const override { return connectionString_; }
+    void Open(const String& connectionString, const String&, const String&, int32_t) override {
+        if (IsOpen()) RaiseDataAccess(kObjectOpen, u"Operation is not allowed when the object is open.");
+        if (!connectionString.empty()) connectionString_ = connectionString;
+        OdbcHandle dbc(SQL_HANDLE_DBC, Environment());
+        if (!dbc) RaiseDataAccess(kProviderError, u"The ODBC driver manager could not allocate a connection.");
+        std::string text = ToUtf8(connectionString_);
+        const SQLRETURN rc = SQLDriverConnect(dbc.Get(), nullptr, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS,
+                                              nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+        if (!SQL_SUCCEEDED(rc)) RaiseDiagnostic(dbc);
+        dbc_ = std::move(dbc);
+    }
+    void Close() override {
+        if (!dbc_) return;
+        SQLDisconnect(dbc_.Get());
+        dbc_.Reset();
+    }
+    bool IsOpen() const override { return static_cast<bool>(dbc_); }
+
+    // A statement run on this connection; raises the driver's text on failure.
+    OdbcHandle Execute(const String& sql) {
+        if (!IsOpen()) RaiseDataAccess(kObjectClosed, u"Operation is not allowed when the object is closed.");
+        OdbcHandle stmt(SQL_HANDLE_STMT, dbc_.Get());
+        if (!stmt) RaiseDiagnostic(dbc_);
+        std::string text = ToUtf8(sql);
+        if (!SQL_SUCCEEDED(SQLExecDirect(stmt.Get(), reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS)))
+            RaiseDiagnostic(stmt);
+        return stmt;
+    }
+
+private:
+    String connectionString_;
+    OdbcHandle dbc_;
+};
+
+class MemoryRecordset final : public Recordset {
+public:
+    void AppendField(const String& name, int32_t type, int32_t definedSize, int32_t attributes) override {
+        if (open_) RaiseDataAccess(kObjectOpen, u"Operation is not allowed when the object is open.");
+        fields_.push_back({name, type, definedSize, attributes});
+    }
+    void Open() override {
+        if (open_) RaiseDataAccess(kObjectOpen, u"Operation is not allowed when the object is open.");
+        open_ = true;
+        position_ = 0;
+    }
+    void Open(const String& source, Connection& connection, int32_t, int32_t, int32_t) override {
+        if (open_) RaiseDataAccess(kObjectOpen, u"Operation is not allowed when the object is open.");
+        auto* odbc = dynamic_cast<OdbcConnection*>(&connection);
+        if (!odbc) RaiseRuntime(kTypeMismatch);
+        statement_ = odbc->Execute(source);
+        open_ = true;
+        position_ = 0;
+    }
+    void AddNew(const std::vector<String>& fieldNames, const std::vector<Variant>& values) override {
+        RequireOpen();
+        if (fieldNames.size() != values.size()) RaiseRuntime(kInvalidProcedureCall);
+        std::vector<Variant> row(fields_.size());
+        for (size_t i = 0; i < fieldNames.size(); ++i) row[FieldIndex(fieldNames[i])] = values[i];
+        rows_.push_back(std::move(row));
+        position_ = static_cast<int64_t>(rows_.size()) - 1;
+    }
+    void UpdateBatch(int32_t) override { RequireOpen(); }
+    void MoveFirst() override {
+        RequireOpen();
+        if (rows_.empty())
+            RaiseDataAccess(kNoCurrentRecord,
+                            u"Either BOF or EOF is True, or the current record has been deleted. "
+                            u"Requested operation requires a current record.");
+        position_ = 0;
+    }
+    void MoveNext() override {
+        RequireOpen();
+        if (EOF_())
+            RaiseDataAccess(kNoCurrentRecord,
+                            u"Either BOF or EOF is True, or the current record has been deleted. "
+                            u"Requested operation requires a current record.");
+        ++position_;
+    }
+    void Close() override {
+        RequireOpen();
+        statement_.Reset();
+        rows_.clear();
+        open_ = false;
+    }
+    bool IsOpen() const override { return open_; }
+    int32_t FieldCount() const override { return static_cast<int32_t>(fields_.size()); }
+    String FieldName(int32_t index) const override { return Field(index).name; }
+    int32_t FieldType(int32_t index) const override { return Field(index).type; }
+    int32_t FieldDefinedSize(int32_t index) const override { return Field(index).definedSize; }
+    Variant Value(int32_t index) const override {
+        Field(index);
+        return CurrentRow()[static_cast<size_t>(index)];
+    }
+    Variant Value(const String& fieldName) const override { return CurrentRow()[FieldIndex(fieldName)]; }
+    int32_t RecordCount() const override {
+        RequireOpen();
+        return static_cast<int32_t>(rows_.size());
+    }
+    bool EOF_() const override {
+        RequireOpen();
+        return rows_.empty() || position_ >= static_cast<int64_t>(rows_.size());
+    }
+    bool BOF_() const override {
+        RequireOpen();
+        return rows_.empty() || position_ < 0;
+    }
+
+private:
+    struct FieldInfo {
+        String name;
+        int32_t type, definedSize, attributes;
+    };
+    void RequireOpen() const {
+        if (!open_) RaiseDataAccess(kObjectClosed, u"Operation is not allowed when the object is closed.");
+    }
+    const FieldInfo& Field(int32_t index) const {
+        if (index < 0 || index >= FieldCount())
+            RaiseDataAccess(kItemNotFound,
+                            u"Item cannot be found in the collection corresponding to the requested name or ordinal.");
+        return fields_[static_cast<size_t>(index)];
+    }
+    size_t FieldIndex(const String& name) const {
+        const String wanted = UCase(name);
+        for (size_t i = 0; i < fields_.size(); ++i)
+            if (UCase(fields_[i].name) == wanted) return i;
+        RaiseDataAccess(kItemNotFound,
+                        u"Item cannot be found in the collection corresponding to the requested name or ordinal.");
+    }
+    const std::vector<Variant>& CurrentRow() const {
+        if (EOF_() || BOF_())
+            RaiseDataAccess(kNoCurrentRecord,
+                            u"Either BOF or EOF is True, or the current record has been deleted. "
+                            u"Requested operation requires a current record.");
+        return rows_[static_cast<size_t>(position_)];
+    }
+
+    std::vector<FieldInfo> fields_;
+    std::vector<std::vector<Variant>> rows_;
+    int64_t position_ = 0;
+    bool open_ = false;
+    OdbcHandle statement_;
+};
+
+}  // namespace
+
+std::shared_ptr<Connection> CreateConnection() { return std::make_shared<OdbcConnection>(); }
+std::shared_ptr<Recordset> CreateRecordset() { return std::make_shared<MemoryRecordset>(); }
+
+}  // namespace varnholt
