@@ -69,6 +69,7 @@ public:
                          const SafeArray<String>& Lits, const String& userName, const String& Password);
 
 private:
+    friend struct FilesTestAccess;  // tests of the private dictionary-file and drive helpers
     // Literals(index); error 9 when the array lacks it.
     const String& Literal(int32_t index) const;
     int32_t DriveType(const String& drive);

@@ -1,0 +1,52 @@
+#include "ConnectionFixture.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+
+namespace varnholt::test {
+
+namespace fs = std::filesystem;
+
+ConnectionFixture::ConnectionFixture() {
+    ::setenv("ODBCSYSINI", VARNHOLT_TEST_ODBCSYSINI, 1);
+    drives.Write("drives", "C:\tfixed\t/\nS:\tremote\t" + share.Path().string() + "\t\\\\FS01\\apps\n");
+    ::setenv("VARNHOLT_DRIVES", (drives.Path() / "drives").c_str(), 1);
+    for (const char* file : {"File.ddf", "Field.ddf", "Index.ddf", "Attrib.ddf"})
+        master.Write(file, std::string("master ") + file);
+    masterPath = S(master.Path().string());
+    helper.SetLiterals(NumberedTexts(34));
+    lits = NumberedTexts(34);
+    home.EnableJournal();
+    platform::SetLoginView(view);
+}
+
+ConnectionFixture::~ConnectionFixture() {
+    platform::SetLoginView(nullptr);
+    ::unsetenv("VARNHOLT_DRIVES");
+}
+
+SafeArray<String> ConnectionFixture::NumberedTexts(int32_t upper) {
+    std::vector<std::string> texts;
+    for (int32_t i = 1; i <= upper; ++i) texts.push_back("L" + std::to_string(i));
+    return Strings(1, texts);
+}
+
+String ConnectionFixture::CompanyOnShare(const std::string& name, const std::string& dataFile) const {
+    share.Write(name + "/" + dataFile, "data");
+    return S("S:\\" + name);
+}
+
+bool ConnectionFixture::HasDictionary(const fs::path& folder) const {
+    for (const char* file : {"File.ddf", "Field.ddf", "Index.ddf", "Attrib.ddf"})
+        if (!fs::exists(folder / file)) return false;
+    return true;
+}
+
+std::string ConnectionFixture::HostName() {
+    char name[256] = {};
+    ::gethostname(name, sizeof name - 1);
+    return name;
+}
+
+}  // namespace varnholt::test

@@ -1,0 +1,66 @@
+#include "ConnectionFixture.h"
+
+namespace varnholt::test {
+namespace {
+
+constexpr const char* kPrefix = "Driver={Pervasive ODBC Client Interface};ServerName=";
+
+using ConnectionStrings = ConnectionFixture;
+
+TEST_F(ConnectionStrings, NameTheDriverServerAndDatabaseOnly) {
+    struct Case {
+        const char* db;
+        const char* server;
+        const char* user;
+        const char* password;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"@ACCOUNTS", "FS01", "", "", std::string(kPrefix) + "FS01;dbq=@ACCOUNTS"},
+        {"@ACCOUNTS", "FS01", "admin", "secret", std::string(kPrefix) + "FS01;dbq=@ACCOUNTS"},
+        {"@A", "", "u", "p", std::string(kPrefix) + HostName() + ";dbq=@A"},
+        {"@A", " ", "", "", std::string(kPrefix) + " ;dbq=@A"},
+        {"", "FS01", "", "", std::string(kPrefix) + "FS01;dbq="},
+        {"x;y{z}", "a;b", "", "", std::string(kPrefix) + "a;b;dbq=x;y{z}"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(U8(helper.PSQLConnectionString(S(c.db), S(c.server), S(c.user), S(c.password))), c.expected);
+}
+
+TEST_F(ConnectionStrings, ThrowPSQLErrorRaisesTheStatusWithItsText) {
+    EXPECT_RAISES(helper.ThrowPSQLError(7013, u"DropIt"), 7013, "Kestrin.Varnholt.ConnectionHelper.DropIt",
+                  "Named database does not exist.");
+    EXPECT_RAISES(helper.ThrowPSQLError(7005, u"X"), 7005, "Kestrin.Varnholt.ConnectionHelper.X",
+                  "An error occurred in the Pervasive.SQL layer. The error was [7005]");
+    EXPECT_RUNTIME_ERROR(helper.ThrowPSQLError(0, u"X"), kInvalidProcedureCall);
+}
+
+TEST_F(ConnectionStrings, AConnectionNotOpenedNowTouchesNothing) {
+    auto connection = helper.CreatePSQLConnection(u"@NOSUCH", u"NOWHERE", u"", u"", false);
+    ASSERT_TRUE(connection);
+    EXPECT_FALSE(connection->IsOpen());
+    EXPECT_EQ(U8(connection->ConnectionString()), std::string(kPrefix) + "NOWHERE;dbq=@NOSUCH");
+    EXPECT_TRUE(home.Journal().empty());
+}
+
+TEST_F(ConnectionStrings, OpensAgainstAnExistingName) {
+    const String company = CompanyOnShare("Co1");
+    share.Write("Co1/FILE.DDF", "dictionary");
+    home.AddName("FS01", "ACME", "\\\\FS01\\apps\\Co1", "\\\\FS01\\apps\\Co1");
+    auto connection = helper.CreatePSQLConnection(u"@ACME", u"FS01", u"", u"", true);
+    EXPECT_TRUE(connection->IsOpen());
+    connection->Close();
+    EXPECT_FALSE(connection->IsOpen());
+}
+
+TEST_F(ConnectionStrings, EngineFailuresInTheDriverTextBecomeEngineStatuses) {
+    home.AddName("FS01", "NODICT", "\\\\FS01\\apps\\Empty", "\\\\FS01\\apps\\Empty");
+    const std::string source = "Kestrin.Varnholt.ConnectionHelper.CreatePSQLConnection";
+    EXPECT_RAISES(helper.CreatePSQLConnection(u"@NOSUCH", u"FS01", u"", u"", true), 2301, source,
+                  "An error occurred in the Pervasive.SQL layer. The error was [2301]");
+    EXPECT_RAISES(helper.CreatePSQLConnection(u"@NODICT", u"FS01", u"", u"", true), 12, source,
+                  "An error occurred in the Pervasive.SQL layer. The error was [12]");
+}
+
+}  // namespace
+}  // namespace varnholt::test

@@ -1,0 +1,111 @@
+#include "ConnectionFixture.h"
+
+namespace varnholt::test {
+namespace {
+
+class Lookups : public ConnectionFixture {
+protected:
+    Lookups() {
+        home.AddName("", "LOCAL1", "C:\\Dict", "C:\\Data\\Co1");
+        home.AddName("", "Local2", "C:\\Dict", "C:\\Data\\Co1");  // shares the data path
+        home.SetUsers("FS01", {{"admin", "secret"}});
+        home.AddName("FS01", "ACME", "\\\\FS01\\apps\\Co1", "\\\\FS01\\apps\\Co1");
+        home.AddServer("EMPTY");
+    }
+    // The functions of the journal, in order.
+    std::vector<std::string> Functions() const {
+        std::vector<std::string> out;
+        for (const auto& f : home.Journal()) out.push_back(f.at(1) + (f.size() > 2 ? " " + f[2] : ""));
+        return out;
+    }
+};
+
+TEST_F(Lookups, TheLocalEngineNeedsNoPromptAndComparesDataPathsExactly) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"C:\\Data\\Co1", "LOCAL1"},  // the first of two names on one folder
+        {"c:\\data\\co1", ""},
+        {"C:\\Data\\Co1\\", ""},
+        {"C:\\Data", ""},
+    };
+    for (const auto& [path, name] : cases) EXPECT_EQ(U8(helper.GetDBName(S(path), u"")), name) << path;
+    EXPECT_TRUE(view->shown.empty());
+}
+
+TEST_F(Lookups, DBNameExistsComparesNamesInAnyCase) {
+    EXPECT_TRUE(helper.DBNameExists(u"local2", u""));
+    EXPECT_TRUE(helper.DBNameExists(u"acme", u"FS01", u"admin", u"secret"));
+    EXPECT_FALSE(helper.DBNameExists(u"ACM", u"FS01", u"admin", u"secret"));
+    EXPECT_TRUE(view->shown.empty());
+}
+
+TEST_F(Lookups, AMissingCredentialOnANamedServerPromptsAndWritesBack) {
+    view->answers = {{true, "admin", "secret"}};
+    String user = u"someone", password;
+    EXPECT_EQ(U8(helper.GetDBName(u"\\\\FS01\\apps\\Co1", u"FS01", user, password)), "ACME");
+    EXPECT_EQ(U8(user), "admin");
+    EXPECT_EQ(U8(password), "secret");
+    ASSERT_EQ(view->shown.size(), 1u);
+    EXPECT_EQ(view->shown[0].caption, "L10");
+    EXPECT_EQ(view->shown[0].user, "Beta");
+    EXPECT_EQ(view->shown[0].password, "Marlwood4839");
+    EXPECT_EQ(view->shown[0].server, "FS01");
+
+    // Both given: no prompt.
+    EXPECT_EQ(U8(helper.GetDBName(u"\\\\FS01\\apps\\Co1", u"FS01", user, password)), "ACME");
+    EXPECT_EQ(view->shown.size(), 1u);
+}
+
+TEST_F(Lookups, ACancelledPromptKeepsTheCallersValuesAndGoesOnWithoutCredentials) {
+    view->answers = {{false, "", ""}};
+    String user = u"admin", password;
+    EXPECT_RAISES(helper.GetDBName(u"x", u"FS01", user, password), 7002, "Kestrin.Varnholt.ConnectionHelper.GetDBName",
+                  "Call with NULL pointer");
+    EXPECT_EQ(U8(user), "admin");
+    EXPECT_EQ(U8(password), "");
+}
+
+TEST_F(Lookups, RefusalsReachTheCallerWithTheLookupsSource) {
+    String user = u"admin", password = u"wrong";
+    EXPECT_RAISES(helper.GetDBName(u"x", u"FS01", user, password), 7029,
+                  "Kestrin.Varnholt.ConnectionHelper.GetDBName", "Invalid User Details");
+    EXPECT_RAISES(helper.DBNameExists(u"ACME", u"FS01", u"admin", u"wrong"), 7029,
+                  "Kestrin.Varnholt.ConnectionHelper.DBNameExists", "Invalid User Details");
+    EXPECT_RAISES(helper.DBNameExists(u"ACME", u"NOWHERE"), 7004, "Kestrin.Varnholt.ConnectionHelper.DBNameExists",
+                  "A general failure occurred.");
+}
+
+TEST_F(Lookups, AServerWithoutNamesFindsNothing) {
+    String user = u"u", password = u"p";
+    EXPECT_EQ(U8(helper.GetDBName(u"x", u"EMPTY", user, password)), "");
+    EXPECT_FALSE(helper.DBNameExists(u"x", u"EMPTY"));
+}
+
+TEST_F(Lookups, AMissingCaptionFailsWithSubscriptOutOfRange) {
+    helper.SetLiterals(NumberedTexts(9));
+    String user, password;
+    EXPECT_RAISES(helper.GetDBName(u"x", u"FS01", user, password), 9, "Kestrin.Varnholt.ConnectionHelper.GetDBName",
+                  "Subscript out of range");
+}
+
+TEST_F(Lookups, EveryLookupClosesItsConnection) {
+    EXPECT_TRUE(helper.DBNameExists(u"ACME", u"FS01", u"admin", u"secret"));
+    std::vector<std::string> calls = Functions();
+    ASSERT_GE(calls.size(), 3u);
+    EXPECT_EQ(calls[calls.size() - 2].rfind("PvDisconnect ", 0), 0u);
+    EXPECT_NE(calls[calls.size() - 2], "PvDisconnect -1");
+    EXPECT_EQ(calls.back(), "PvStop 0");
+
+    // A failed lookup keeps its session until the next lookup, which closes it first.
+    home.SetFaults("PvGetDbName\t7004\t1\n");
+    EXPECT_RAISES(helper.DBNameExists(u"ACME", u"FS01", u"admin", u"secret"), 7004,
+                  "Kestrin.Varnholt.ConnectionHelper.DBNameExists", "A general failure occurred.");
+    home.ClearJournal();
+    EXPECT_TRUE(helper.DBNameExists(u"local1", u""));
+    calls = Functions();
+    ASSERT_GE(calls.size(), 2u);
+    EXPECT_EQ(calls[0].rfind("PvDisconnect ", 0), 0u);
+    EXPECT_EQ(calls[1], "PvStop 0");
+}
+
+}  // namespace
+}  // namespace varnholt::test

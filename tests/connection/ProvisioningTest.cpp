@@ -1,0 +1,204 @@
+#include "ConnectionFixture.h"
+
+namespace varnholt::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kUncCo1 = "\\\\FS01\\apps\\Co1";
+
+class Provisioning : public ConnectionFixture {
+protected:
+    std::vector<std::string> CallsOf(const std::string& function) const {
+        std::vector<std::string> out;
+        for (const auto& line : home.Calls())
+            if (line.rfind(function + " ", 0) == 0) out.push_back(line);
+        return out;
+    }
+    // The same, with the connection handle (the first argument) left out.
+    std::vector<std::string> CallsWithoutHandle(const std::string& function) const {
+        std::vector<std::string> out;
+        for (std::string line : CallsOf(function)) {
+            const size_t first = line.find(' '), second = line.find(' ', first + 1);
+            out.push_back(line.erase(first, second - first));
+        }
+        return out;
+    }
+};
+
+TEST_F(Provisioning, MakeDBNameAndLegitimiseDBName) {
+    EXPECT_EQ(U8(helper.MakeDBName(u" ab ", u"C:\\Data\\Co 1-2024")), "ABCO12024");
+    EXPECT_EQ(U8(helper.MakeDBName(u"x-y ", u"C:\\Data\\")), "X-Y");  // the prefix is not filtered
+    const std::pair<const char*, const char*> cases[] = {
+        {"Acme_2024 Ltd.", "Acme2024Ltd"}, {"Müller & Söhne", "MllerShne"}, {"-_ é", ""}, {"", ""}, {"z09AZ", "z09AZ"}};
+    for (const auto& [name, legitimate] : cases) EXPECT_EQ(U8(helper.LegitimiseDBName(S(name))), legitimate);
+}
+
+TEST_F(Provisioning, DefaultCredentialsAcceptedCreateTheNameOnceInUncForm) {
+    home.SetUsers("FS01", {{"Beta", "Marlwood4839"}});
+    const String company = CompanyOnShare("Co1");
+    EXPECT_EQ(U8(helper.GetPSQLConnStr(u"ACME", company, masterPath, lits)),
+              "Driver={Pervasive ODBC Client Interface};ServerName=FS01;dbq=@ACME");
+    EXPECT_TRUE(helper.DBWasCreated());
+    EXPECT_EQ(U8(helper.userName()), "Beta");
+    EXPECT_EQ(U8(helper.UserPassword()), "Marlwood4839");
+    EXPECT_TRUE(view->shown.empty());
+    ASSERT_EQ(home.Names("FS01").size(), 1u);
+    EXPECT_EQ(home.Names("FS01")[0], (std::vector<std::string>{"ACME", kUncCo1, kUncCo1, "2"}));
+    EXPECT_TRUE(HasDictionary(ShareDir() / "Co1"));
+
+    fs::remove(ShareDir() / "Co1" / "File.ddf");
+    helper.GetPSQLConnStr(u"acme", company, masterPath, lits);
+    EXPECT_FALSE(helper.DBWasCreated());
+    EXPECT_FALSE(fs::exists(ShareDir() / "Co1" / "File.ddf"));  // nothing copied for an existing name
+}
+
+TEST_F(Provisioning, RejectedDefaultsPromptOnceAndCreateWithTheEnteredCredentials) {
+    home.SetUsers("FS01", {{"admin", "secret"}});
+    view->answers = {{true, "admin", "secret"}};
+    const String company = CompanyOnShare("Co1");
+    helper.GetPSQLConnStr(u"ACME", company, masterPath, lits);
+    ASSERT_EQ(view->shown.size(), 1u);
+    EXPECT_EQ(view->shown[0].caption, "L31");
+    EXPECT_EQ(view->shown[0].user, "");
+    EXPECT_TRUE(helper.DBWasCreated());
+    EXPECT_EQ(U8(helper.userName()), "admin");
+    const auto connects = CallsOf("PvConnectServer");
+    ASSERT_EQ(connects.size(), 3u);
+    EXPECT_EQ(connects[0], "PvConnectServer FS01 Beta Marlwood4839");
+    EXPECT_EQ(connects[2], "PvConnectServer FS01 admin secret");
+    EXPECT_EQ(CallsWithoutHandle("PvCreateDatabase"),
+              (std::vector<std::string>{"PvCreateDatabase ACME " + kUncCo1 + " " + kUncCo1 + " 2"}));
+}
+
+TEST_F(Provisioning, ACancelledPromptEndsInTheNullPointerError) {
+    home.SetUsers("FS01", {{"admin", "secret"}});
+    view->answers = {{false, "", ""}};
+    EXPECT_RAISES(helper.GetPSQLConnStr(u"ACME", CompanyOnShare("Co1"), masterPath, lits), 10008, "PSQL.DBNameExists",
+                  "L32");
+    EXPECT_TRUE(home.Names("FS01").empty());
+}
+
+TEST_F(Provisioning, GetCreateDBProvesTheTableAndFailsUnchangedWithoutIt) {
+    home.SetUsers("FS01", {{"Beta", "Marlwood4839"}});
+    const String company = CompanyOnShare("Co1", "Orders.DAT");
+    EXPECT_EQ(U8(helper.GetCreateDB(u"ACME", company, masterPath, u"orders", lits)),
+              "Driver={Pervasive ODBC Client Interface};ServerName=FS01;dbq=@ACME");
+    EXPECT_TRUE(helper.DBWasCreated());
+
+    const String other = CompanyOnShare("Co2", "Stock.dat");
+    try {
+        helper.GetCreateDB(u"ACME2", other, masterPath, u"Orders", lits);
+        ADD_FAILURE() << "a missing table must fail";
+    } catch (const Error& e) {
+        EXPECT_EQ(U8(e.Description()), "No such table or object.");
+    }
+    EXPECT_TRUE(helper.DBWasCreated());
+    EXPECT_EQ(home.Names("FS01").size(), 2u);
+}
+
+TEST_F(Provisioning, CreateDBEntryNeverPromptsAndPassesRefusalsOn) {
+    home.SetUsers("FS01", {{"admin", "secret"}});
+    EXPECT_RAISES(helper.CreateDBEntry(u"ACME", CompanyOnShare("Co1"), masterPath, lits, u"", u"pw"), 7029,
+                  "Kestrin.Varnholt.ConnectionHelper.DBNameExists", "Invalid User Details");
+    EXPECT_EQ(CallsOf("PvConnectServer"), (std::vector<std::string>{"PvConnectServer FS01 Beta pw"}));
+    helper.CreateDBEntry(u"ACME", CompanyOnShare("Co1"), masterPath, SafeArray<String>(), u"admin", u"secret");
+    EXPECT_TRUE(helper.DBWasCreated());
+    EXPECT_TRUE(view->shown.empty());
+}
+
+TEST_F(Provisioning, ALocalFolderAddressesTheLocalEngineWithoutCredentials) {
+    TempDir local;
+    local.Write("Sales.DAT", "x");
+    const String folder = S(local.Path().string());
+    EXPECT_EQ(U8(helper.GetPSQLConnStr(u"Shop", folder, masterPath, lits)),
+              "Driver={Pervasive ODBC Client Interface};ServerName=" + HostName() + ";dbq=@Shop");
+    EXPECT_EQ(U8(helper.userName()), "");
+    EXPECT_EQ(home.Names("").size(), 1u);
+    EXPECT_TRUE(CallsOf("PvConnectServer").empty());
+    EXPECT_TRUE(HasDictionary(local.Path()));
+}
+
+TEST_F(Provisioning, CreatePSQLDBNameChecksFoldersFirst) {
+    const std::string source = "Kestrin.Varnholt.ConnectionHelper.CreatePSQLDBName";
+    helper.SetLiterals(NumberedTexts(11));  // 2306 needs only Literals(11)
+    EXPECT_RAISES(helper.CreatePSQLDBName(u"A", u"", u"nowhere", u"", u"nowhere", u"", u"", true), 2306, source, "L11");
+    helper.SetLiterals(NumberedTexts(34));
+    TempDir empty;
+    const String folder = S(empty.Path().string());
+    EXPECT_RAISES(helper.CreatePSQLDBName(u"A", u"", masterPath, folder, folder, u"", u"", false), 2305, source,
+                  "L12 " + empty.Path().string() + ".");
+    EXPECT_FALSE(HasDictionary(empty.Path()));
+    EXPECT_TRUE(home.Journal().empty());
+}
+
+TEST_F(Provisioning, ACancelledForcedLoginComesAfterTheCopy) {
+    view->answers = {{false, "", ""}};
+    const String company = CompanyOnShare("Co1");
+    EXPECT_RAISES(helper.CreatePSQLDBName(u"A", u"FS01", masterPath, company, company, u"", u"", true), -1,
+                  "Kestrin.Varnholt.ConnectionHelper.CreatePSQLDBName", "USER_CANCELLED");
+    EXPECT_TRUE(HasDictionary(ShareDir() / "Co1"));
+    ASSERT_EQ(view->shown.size(), 1u);
+    EXPECT_EQ(view->shown[0].caption, "L13 FS01");
+    EXPECT_EQ(view->shown[0].user, "L14");
+    EXPECT_TRUE(home.Journal().empty());
+}
+
+TEST_F(Provisioning, EngineErrorsInsideCreationKeepTheirOwnSources) {
+    home.AddName("FS01", "ACME", "x", "y");
+    const String company = CompanyOnShare("Co1");
+    EXPECT_RAISES(helper.CreatePSQLDBName(u"acme", u"FS01", masterPath, company, company, u"", u"", false), 7012,
+                  "Kestrin.Varnholt.CPVSServer.CreateDBName", "Named database already exists on the server.");
+    // The session was closed even though the creation failed.
+    EXPECT_EQ(CallsOf("PvStop").size(), 1u);
+    EXPECT_RAISES(helper.CreatePSQLDBName(u"B", u"NOWHERE", masterPath, company, company, u"", u"", false), 7004,
+                  "Kestrin.Varnholt.CPVSServer.Connect", "A general failure occurred.");
+}
+
+TEST_F(Provisioning, ModifyDataBaseRepointsAndRenamesAnExistingName) {
+    home.SetUsers("FS01", {{"Beta", "Marlwood4839"}});
+    home.AddName("FS01", "ACME", "old", "old");
+    const String company = CompanyOnShare("Co1");
+    EXPECT_EQ(U8(helper.ModifyDataBase(u"acme", u"ACME2", masterPath, company, company, u"", u"", lits)), "");
+    EXPECT_EQ(CallsWithoutHandle("PvModifyDatabase"),
+              (std::vector<std::string>{"PvModifyDatabase acme ACME2 " + kUncCo1 + " " + kUncCo1 + " -2147483648"}));
+    EXPECT_EQ(home.Names("FS01")[0], (std::vector<std::string>{"ACME2", kUncCo1, kUncCo1, "2"}));
+    EXPECT_TRUE(view->shown.empty());
+    EXPECT_EQ(U8(helper.userName()), "Beta");
+}
+
+TEST_F(Provisioning, ModifyDataBaseLeavesAMissingNameAloneAfterTheCopy) {
+    home.AddServer("FS01");
+    const String company = CompanyOnShare("Co1");
+    helper.ModifyDataBase(u"GONE", u"", masterPath, company, company, u"u", u"p", lits);
+    EXPECT_TRUE(HasDictionary(ShareDir() / "Co1"));
+    EXPECT_TRUE(CallsOf("PvModifyDatabase").empty());
+    EXPECT_TRUE(home.Names("FS01").empty());
+}
+
+TEST_F(Provisioning, ModifyDataBaseTriesDefaultsThenPromptsAndPassesRefusalsOn) {
+    home.SetUsers("FS01", {{"admin", "secret"}});
+    home.AddName("FS01", "ACME", "a", "b");
+    home.AddName("FS01", "OTHER", "a", "b");
+    view->answers = {{true, "admin", "secret"}};
+    const String company = CompanyOnShare("Co1");
+    EXPECT_RAISES(helper.ModifyDataBase(u"ACME", u"OTHER", masterPath, company, company, u"", u"", lits), 7012,
+                  "Kestrin.Varnholt.CPVSServer.ModifyDatabase", "Named database already exists on the server.");
+    ASSERT_EQ(view->shown.size(), 1u);
+    EXPECT_EQ(view->shown[0].caption, "L31");
+    EXPECT_EQ(CallsOf("PvConnectServer")[0], "PvConnectServer FS01 Beta Marlwood4839");
+    EXPECT_EQ(U8(helper.userName()), "admin");
+}
+
+TEST_F(Provisioning, ModifyDataBaseChecksFoldersWithItsOwnSource) {
+    const std::string source = "Kestrin.Varnholt.ConnectionHelper.ModifyDatabase";
+    EXPECT_RAISES(helper.ModifyDataBase(u"A", u"", masterPath, u"", u"x", u"", u"", lits), 2306, source, "L11");
+    TempDir empty;
+    const String folder = S(empty.Path().string());
+    EXPECT_RAISES(helper.ModifyDataBase(u"A", u"", masterPath, folder, folder, u"", u"", lits), 2305, source,
+                  "L12 " + empty.Path().string() + ".");
+    EXPECT_FALSE(HasDictionary(empty.Path()));
+}
+
+}  // namespace
+}  // namespace varnholt::test

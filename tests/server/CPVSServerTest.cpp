@@ -1,0 +1,304 @@
+#include <algorithm>
+#include <functional>
+
+#include "TestSupport.h"
+#include "varnholt/CPVSServer.h"
+#include "varnholt/DataAccess.h"
+
+namespace varnholt::test {
+namespace {
+
+constexpr const char* kSource = "Kestrin.Varnholt.CPVSServer.";
+
+// Journal lines as "LIBRARY FUNCTION ARGS...".
+std::vector<std::string> Lines(const EngineHome& home) {
+    std::vector<std::string> out;
+    for (const auto& fields : home.Journal()) {
+        std::string joined;
+        for (size_t i = 0; i < fields.size(); ++i) joined += (i ? " " : "") + fields[i];
+        out.push_back(joined);
+    }
+    return out;
+}
+
+class CPVSServerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        home.SetUsers("FS01", {{"admin", "secret"}});
+        home.EnableJournal();
+    }
+    EngineHome home;
+};
+
+using Calls = std::vector<std::string>;
+
+TEST_F(CPVSServerTest, ConnectToTheLocalEngineProbesStartsAndMakesNoConnectCall) {
+    CPVSServer server;
+    server.Connect();
+    EXPECT_EQ(server.lConn, -1);
+    EXPECT_TRUE(server.Connected);
+    EXPECT_TRUE(server.Started);
+    EXPECT_EQ(Lines(home), (Calls{"W3DBAV75 PvDisconnect -1", "W3DBAV80 PvDisconnect -1", "W3DBAV90 PvDisconnect -1",
+                                  "W3DBAV90 PvStart 0"}));
+    home.ClearJournal();
+    server.DisConnect();
+    EXPECT_EQ(Lines(home), (Calls{"W3DBAV90 PvStop 0"}));
+    EXPECT_EQ(server.lConn, -1);
+    EXPECT_FALSE(server.Connected);
+    EXPECT_FALSE(server.Started);
+}
+
+TEST_F(CPVSServerTest, ConnectToANamedServerAndDisconnectKeepingTheHandle) {
+    CPVSServer server;
+    server.Server = u"FS01";
+    server.User = u"admin";
+    server.Password = u"secret";
+    server.Connect();
+    EXPECT_GT(server.lConn, 0);
+    const int32_t handle = server.lConn;
+    home.ClearJournal();
+    server.DisConnect();
+    EXPECT_EQ(server.lConn, handle);
+    EXPECT_EQ(Lines(home), (Calls{"W3DBAV90 PvDisconnect " + std::to_string(handle), "W3DBAV90 PvStop 0"}));
+}
+
+TEST_F(CPVSServerTest, ASecondConnectOverwritesTheHandleWithoutClosingTheFirst) {
+    CPVSServer server;
+    server.Server = u"FS01";
+    server.User = u"admin";
+    server.Password = u"secret";
+    server.Connect();
+    const int32_t first = server.lConn;
+    home.ClearJournal();
+    server.Connect();
+    EXPECT_NE(server.lConn, first);
+    EXPECT_EQ(Lines(home), (Calls{"W3DBAV90 PvStart 0", "W3DBAV90 PvConnectServer FS01 admin secret"}));
+}
+
+TEST_F(CPVSServerTest, RefusedConnectRaisesTheStatusAndLeavesStartedOn) {
+    struct Case {
+        const char* server;
+        const char* user;
+        const char* password;
+        int32_t status;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"FS01", "admin", "wrong", 7029, "Invalid User Details"},
+        {"FS01", "", "", 7002, "Call with NULL pointer"},
+        {"NOWHERE", "a", "b", 7004, "A general failure occurred."},
+    };
+    for (const auto& c : cases) {
+        CPVSServer server;
+        server.Server = S(c.server);
+        server.User = S(c.user);
+        server.Password = S(c.password);
+        EXPECT_RAISES(server.Connect(), c.status, std::string(kSource) + "Connect", c.text);
+        EXPECT_TRUE(server.Started);
+        EXPECT_FALSE(server.Connected);
+    }
+}
+
+TEST_F(CPVSServerTest, FailedStepsLeaveTheirFieldAsItWas) {
+    home.SetFaults("PvStart\t7022\t1\n");
+    CPVSServer server;
+    EXPECT_RAISES(server.Connect(), 7022, std::string(kSource) + "Connect", "Component not loaded");
+    EXPECT_FALSE(server.Started);
+    EXPECT_FALSE(server.Connected);
+
+    server.Server = u"FS01";
+    server.User = u"admin";
+    server.Password = u"secret";
+    server.Connect();
+    home.SetFaults("PvDisconnect\t7001\t1\nPvStop\t7005\t1\n");
+    home.ClearJournal();
+    EXPECT_RAISES(server.DisConnect(), 7001, std::string(kSource) + "DisConnect", "Invalid connection handle.");
+    EXPECT_TRUE(server.Connected);
+    EXPECT_TRUE(server.Started);
+    EXPECT_EQ(Lines(home).size(), 1u);  // the stop step is not attempted
+    EXPECT_RAISES(server.DisConnect(), 7005, std::string(kSource) + "DisConnect",
+                  "An error occurred in the Pervasive.SQL layer. The error was [7005]");
+    EXPECT_FALSE(server.Connected);
+    EXPECT_TRUE(server.Started);
+    server.DisConnect();
+    EXPECT_FALSE(server.Started);
+}
+
+TEST_F(CPVSServerTest, ANewObjectDisconnectsWithoutCallsAndEndsWithoutCalls) {
+    {
+        CPVSServer server;
+        server.DisConnect();
+    }
+    EXPECT_TRUE(Lines(home).empty());
+    {
+        CPVSServer server;
+        server.Connect();
+        home.ClearJournal();
+    }
+    EXPECT_TRUE(Lines(home).empty());  // released while connected: no disconnect, no stop
+}
+
+TEST_F(CPVSServerTest, TheFirstBindingUseBeforeTheProbePinsGenerationSeven) {
+    CPVSServer server;
+    server.lConn = -1;
+    EXPECT_EQ(server.GetDBNamesCount(), 0);
+    server.Connect();
+    EXPECT_EQ(server.EngineVersionMajor(), 9);
+    const Calls lines = Lines(home);
+    EXPECT_EQ(lines.front(), "W3DBAV75 PvGetDbNamesData -1");
+    EXPECT_EQ(lines.back(), "W3DBAV75 PvStart 0");
+}
+
+TEST_F(CPVSServerTest, EngineVersionMajorProbesOnceAndStartsNothing) {
+    CPVSServer server;
+    EXPECT_EQ(server.EngineVersionMajor(), 9);
+    EXPECT_EQ(server.EngineVersionMajor(), 9);
+    EXPECT_EQ(Lines(home).size(), 3u);
+    EXPECT_FALSE(server.Started);
+    EXPECT_FALSE(server.Connected);
+}
+
+TEST_F(CPVSServerTest, EnumeratesNoNames) {
+    CPVSServer server;
+    server.Connect();
+    EXPECT_TRUE(server.GetDBNames(true).IsEmpty());
+    auto recordset = std::dynamic_pointer_cast<Recordset>(server.GetDBNames(false).AsObject());
+    ASSERT_TRUE(recordset);
+    EXPECT_TRUE(recordset->IsOpen());
+    EXPECT_EQ(recordset->RecordCount(), 0);
+    EXPECT_TRUE(recordset->EOF_());
+    EXPECT_TRUE(recordset->BOF_());
+    ASSERT_EQ(recordset->FieldCount(), 4);
+    const std::tuple<const char*, int32_t, int32_t> fields[] = {
+        {"id", adInteger, 0}, {"name", adVarChar, 1000}, {"DDF", adVarChar, 1000}, {"DAT", adVarChar, 1000}};
+    for (int32_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(U8(recordset->FieldName(i)), std::get<0>(fields[i]));
+        EXPECT_EQ(recordset->FieldType(i), std::get<1>(fields[i]));
+        EXPECT_EQ(recordset->FieldDefinedSize(i), std::get<2>(fields[i]));
+    }
+}
+
+TEST_F(CPVSServerTest, EnumeratesNamesAsArrayAndRecordsetWithOneCallPerAttribute) {
+    for (int k = 1; k <= 4; ++k)
+        home.AddName("", "CO" + std::to_string(k), "C:\\Dict" + std::to_string(k), "C:\\Data" + std::to_string(k));
+    CPVSServer server;
+    server.Connect();
+    home.ClearJournal();
+    const Variant result = server.GetDBNames(true);
+    const SafeArray<Variant>& names = result.AsArray();
+    EXPECT_EQ(names.LBound(1), 1);
+    EXPECT_EQ(names.UBound(1), 3);
+    EXPECT_EQ(names.LBound(2), 1);
+    EXPECT_EQ(names.UBound(2), 4);
+    Calls expected = {"W3DBAV90 PvGetDbNamesData -1"};
+    for (int k = 1; k <= 4; ++k) {
+        const std::string n = std::to_string(k);
+        EXPECT_EQ(U8(names.At(1, k).ToText()), "CO" + n);
+        EXPECT_EQ(U8(names.At(2, k).ToText()), "C:\\Data" + n);  // data path before dictionary path
+        EXPECT_EQ(U8(names.At(3, k).ToText()), "C:\\Dict" + n);
+        expected.push_back("W3DBAV90 PvGetDbName -1 " + n + " 255");
+        expected.push_back("W3DBAV90 PvGetDbDataPath -1 CO" + n + " 255");
+        expected.push_back("W3DBAV90 PvGetDbDictionaryPath -1 CO" + n + " 255");
+    }
+    EXPECT_EQ(Lines(home), expected);
+
+    auto recordset = std::dynamic_pointer_cast<Recordset>(server.GetDBNames().AsObject());
+    ASSERT_TRUE(recordset);
+    EXPECT_EQ(recordset->RecordCount(), 4);
+    for (int k = 1; k <= 4; ++k) {
+        EXPECT_FALSE(recordset->EOF_());
+        EXPECT_EQ(recordset->Value(u"id").ToLong(), k);
+        EXPECT_EQ(U8(recordset->Value(u"NAME").ToText()), "CO" + std::to_string(k));
+        EXPECT_EQ(U8(recordset->Value(2).ToText()), "C:\\Dict" + std::to_string(k));
+        EXPECT_EQ(U8(recordset->Value(u"DAT").ToText()), "C:\\Data" + std::to_string(k));
+        recordset->MoveNext();
+    }
+    EXPECT_TRUE(recordset->EOF_());
+}
+
+TEST_F(CPVSServerTest, GetDBNameReadsOneAttribute) {
+    const std::string longPath = "C:\\" + std::string(251, 'p');  // 254 characters: the longest that fits
+    home.AddName("", "Acme", "C:\\Dict", longPath);
+    CPVSServer server;
+    server.Connect();
+    EXPECT_EQ(U8(server.GetDBName(1).ToText()), "Acme");
+    EXPECT_EQ(U8(server.GetDBName(99, eDBNA_DDF, u"ACME").ToText()), "C:\\Dict");
+    EXPECT_EQ(U8(server.GetDBName(0, eDBNA_DAT, u"acme").ToText()), longPath);
+    home.ClearJournal();
+    EXPECT_EQ(U8(server.GetDBName(1, 4).ToText()), "");
+    EXPECT_TRUE(Lines(home).empty());
+}
+
+TEST_F(CPVSServerTest, GetDBNameRaisesTheEngineStatus) {
+    home.AddName("", "Acme", "C:\\Dict", "C:\\" + std::string(252, 'p'));  // one too long for 255
+    CPVSServer server;
+    server.Connect();
+    const std::string source = std::string(kSource) + "GetDBName";
+    EXPECT_RAISES(server.GetDBName(2), 7008, source, "Sequence number is not valid.");
+    EXPECT_RAISES(server.GetDBName(1, eDBNA_DAT, u"Other"), 7013, source, "Named database does not exist.");
+    EXPECT_RAISES(server.GetDBName(1, eDBNA_DAT, u"Acme"), 7003, source,
+                  "Allocated buffer is too small for the string.");
+    EXPECT_RAISES(server.GetDBNames(true), 7003, source, "Allocated buffer is too small for the string.");
+    home.SetFaults("PvGetDbNamesData\t7009\n");
+    EXPECT_RAISES(server.GetDBNamesCount(), 7009, std::string(kSource) + "GetDBNamesCount",
+                  "Data related to database names not available.");
+}
+
+TEST_F(CPVSServerTest, CreateDropAndModifyNames) {
+    CPVSServer server;
+    server.Connect();
+    home.ClearJournal();
+    server.CreateDBName(u"Acme", u"C:\\Dict", u"C:\\Data");
+    server.ModifyDataBase(u"Acme");
+    server.ModifyDataBase(u"ACME", Variant(u"Acme2"), Variant(int32_t(7)), Variant(u"D:\\Data"));
+    EXPECT_EQ(Lines(home), (Calls{"W3DBAV90 PvCreateDatabase -1 Acme C:\\Dict C:\\Data 2",
+                                  "W3DBAV90 PvModifyDatabase -1 Acme    -2147483648",
+                                  "W3DBAV90 PvModifyDatabase -1 ACME Acme2 7 D:\\Data -2147483648"}));
+    ASSERT_EQ(home.Names("").size(), 1u);
+    EXPECT_EQ(home.Names("")[0][0], "Acme2");
+
+    EXPECT_RAISES(server.CreateDBName(u"acme2", u"x", u"y"), 7012, std::string(kSource) + "CreateDBName",
+                  "Named database already exists on the server.");
+    EXPECT_RAISES(server.ModifyDataBase(u"Gone"), 7013, std::string(kSource) + "ModifyDatabase",
+                  "Named database does not exist.");
+    home.ClearJournal();
+    EXPECT_RUNTIME_ERROR(server.ModifyDataBase(u"Acme2", Variant::Null()), kInvalidUseOfNull);
+    EXPECT_TRUE(Lines(home).empty());  // the conversion fails before any engine call
+    server.DropDBName(u"ACME2");
+    EXPECT_TRUE(home.Names("").empty());
+    EXPECT_RAISES(server.DropDBName(u"Acme2"), 7013, std::string(kSource) + "DropDBName",
+                  "Named database does not exist.");
+}
+
+TEST_F(CPVSServerTest, EngineVersionQueriesNeedNoConnectAndNoBinding) {
+    home.SetEngineConf("8.7.13", "W");
+    CPVSServer server;
+    EXPECT_EQ(U8(server.GetEngineVersion()), "8.7.13");
+    EXPECT_TRUE(server.Connected);
+    EXPECT_FALSE(server.Started);
+    EXPECT_EQ(server.GetEngineMajorVersion(), 8);
+    EXPECT_EQ(U8(server.GetEngineOS()), "W");
+    EXPECT_EQ(Lines(home), (Calls{"W3DBAV78 PvGetMkdeVersion -1", "W3DBAV78 PvGetMkdeVersion -1",
+                                  "W3DBAV78 PvGetMkdeVersion -1"}));
+    home.ClearJournal();
+    // lConn is 0, not the local handle: the engine is asked to disconnect it, and refuses.
+    EXPECT_RAISES(server.DisConnect(), 7001, std::string(kSource) + "DisConnect", "Invalid connection handle.");
+    EXPECT_EQ(Lines(home), (Calls{"W3DBAV75 PvDisconnect 0"}));
+}
+
+TEST_F(CPVSServerTest, EngineVersionFailuresNameTheirProcedure) {
+    home.SetFaults("PvGetMkdeVersion\t7022\n");
+    const std::pair<std::function<void(CPVSServer&)>, const char*> cases[] = {
+        {[](CPVSServer& s) { s.GetEngineMajorVersion(); }, "GetEngineMajorVersion"},
+        {[](CPVSServer& s) { s.GetEngineVersion(); }, "GetEngineVersion"},
+        {[](CPVSServer& s) { s.GetEngineOS(); }, "GetEngineOS"},
+    };
+    for (const auto& [call, procedure] : cases) {
+        CPVSServer server;
+        EXPECT_RAISES(call(server), 7022, std::string(kSource) + procedure, "Component not loaded");
+        EXPECT_FALSE(server.Connected);
+    }
+}
+
+}  // namespace
+}  // namespace varnholt::test

@@ -1,0 +1,50 @@
+// Each suite runs in its own process with a library search path holding only some of the
+// engine's administration libraries.
+#include "TestSupport.h"
+#include "varnholt/CPVSServer.h"
+
+namespace varnholt::test {
+namespace {
+
+std::vector<std::string> Libraries(const EngineHome& home, const std::string& function) {
+    std::vector<std::string> out;
+    for (const auto& fields : home.Journal())
+        if (fields.size() > 1 && fields[1] == function) out.push_back(fields[0]);
+    return out;
+}
+
+TEST(OnlyGeneration8, BindsToEightAndReportsEight) {
+    EngineHome home;
+    home.EnableJournal();
+    CPVSServer server;
+    server.Connect();
+    EXPECT_EQ(server.EngineVersionMajor(), 8);
+    EXPECT_EQ(Libraries(home, "PvStart"), std::vector<std::string>{"W3DBAV80"});
+}
+
+TEST(Generations8And9, TheNewestWins) {
+    EngineHome home;
+    home.EnableJournal();
+    CPVSServer server;
+    EXPECT_EQ(server.EngineVersionMajor(), 9);
+    server.Connect();
+    EXPECT_EQ(Libraries(home, "PvDisconnect"), (std::vector<std::string>{"W3DBAV80", "W3DBAV90"}));
+    EXPECT_EQ(Libraries(home, "PvStart"), std::vector<std::string>{"W3DBAV90"});
+}
+
+TEST(NoGeneration, ProbeFindsNothingAndTheLoadErrorPassesOut) {
+    EngineHome home;
+    CPVSServer server;
+    EXPECT_EQ(server.EngineVersionMajor(), -1);
+    EXPECT_RAISES(server.Connect(), 53, "Varnholt", "File not found: W3DBAV75.DLL");
+    EXPECT_FALSE(server.Started);
+    // CreateDBName takes the load failure under its own source.
+    EXPECT_RAISES(server.CreateDBName(u"A", u"B", u"C"), 53, "Kestrin.Varnholt.CPVSServer.CreateDBName",
+                  "File not found: W3DBAV75.DLL");
+    EXPECT_RAISES(server.DropDBName(u"A"), 53, "Varnholt", "File not found: W3DBAV75.DLL");
+    // The version library is separate from the bindings.
+    EXPECT_EQ(U8(server.GetEngineVersion()), "9.5.0");
+}
+
+}  // namespace
+}  // namespace varnholt::test
