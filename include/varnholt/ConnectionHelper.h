@@ -68,6 +68,10 @@ public:
     String CreateDBEntry(const String& DBName, const String& dataPath, const String& KestrinInstallPath,
                          const SafeArray<String>& Lits, const String& userName, const String& Password);
 
+    // Not on the automation interface: for C++ hosts and tools. Copies the four dictionary files
+    // that TargetPath lacks from SourcePath (both ending in "\"); an existing file is kept.
+    bool CopyDictionaryFiles(const String& SourcePath, const String& TargetPath);
+
 private:
     friend struct FilesTestAccess;  // tests of the private dictionary-file and drive helpers
     // Literals(index); error 9 when the array lacks it.
@@ -75,7 +79,6 @@ private:
     int32_t DriveType(const String& drive);
     String GetUNCPathOfDriveLetter(const String& drive);
     bool CopyFiles(const SafeArray<String>& Files, const String& SourcePath, const String& TargetPath);
-    bool CopyDictionaryFiles(const String& SourcePath, const String& TargetPath);
     static String AddBackslash(const String& path);
     // A new CPVSServer for a lookup, replacing (and disconnecting) the one a failed lookup left.
     CPVSServer& NewLookupServer(const String& server);

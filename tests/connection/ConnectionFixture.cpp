@@ -9,7 +9,7 @@ namespace varnholt::test {
 namespace fs = std::filesystem;
 
 ConnectionFixture::ConnectionFixture() {
-    ::setenv("ODBCSYSINI", VARNHOLT_TEST_ODBCSYSINI, 1);
+    ::setenv("ODBCSYSINI", VARNHOLT_TEST_ODBCSYSINI, 0);  // a scenario may name its own
     drives.Write("drives", "C:\tfixed\t/\nS:\tremote\t" + share.Path().string() + "\t\\\\FS01\\apps\n");
     ::setenv("VARNHOLT_DRIVES", (drives.Path() / "drives").c_str(), 1);
     for (const char* file : {"File.ddf", "Field.ddf", "Index.ddf", "Attrib.ddf"})

@@ -1,3 +1,5 @@
+#include <fstream>
+
 #include "ConnectionFixture.h"
 
 namespace varnholt::test {
@@ -60,6 +62,13 @@ TEST_F(ConnectionStrings, EngineFailuresInTheDriverTextBecomeEngineStatuses) {
                   "An error occurred in the Pervasive.SQL layer. The error was [2301]");
     EXPECT_RAISES(helper.CreatePSQLConnection(u"@NODICT", u"FS01", u"", u"", true), 12, source,
                   "An error occurred in the Pervasive.SQL layer. The error was [12]");
+}
+
+TEST_F(ConnectionStrings, AnEngineNamedWithoutAStatusCannotBeRaisedAsOne) {
+    home.AddServer("FS01");
+    std::ofstream(home.Path() / "servers" / "FS01" / "offline").flush();
+    // "Btrieve" without "Btrieve Error" gives status 0, which cannot be raised.
+    EXPECT_RUNTIME_ERROR(helper.CreatePSQLConnection(u"@ACME", u"FS01", u"", u"", true), kInvalidProcedureCall);
 }
 
 }  // namespace

@@ -1,0 +1,344 @@
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <random>
+
+#include "platform/FileSystem.h"
+#include "platform/drivetable/DriveTable.h"
+#include "varnholt/Error.h"
+#include "varnholt/String.h"
+
+namespace varnholt::platform {
+namespace {
+
+enum FileErrorNumber : int32_t {
+    kOutOfMemory = 7,
+    kBadFileName = 52,
+    kDeviceIo = 57,
+    kFileAlreadyExists = 58,
+    kDiskFull = 61,
+    kTooManyFiles = 67,
+    kPermissionDenied = 70,
+    kPathFileAccess = 75,
+    kPathNotFound = 76,
+};
+
+String TextOf(int32_t number) {
+    switch (number) {
+        case kOutOfMemory: return u"Out of memory";
+        case kBadFileName: return u"Bad file name or number";
+        case kDeviceIo: return u"Device I/O error";
+        case kFileAlreadyExists: return u"File already exists";
+        case kDiskFull: return u"Disk full";
+        case kTooManyFiles: return u"Too many files";
+        case kPermissionDenied: return u"Permission denied";
+        case kPathFileAccess: return u"Path/File access error";
+        case kPathNotFound: return u"Path not found";
+        default: return RuntimeErrorText(number);
+    }
+}
+
+int32_t NumberOf(int err) {
+    switch (err) {
+        case ENOENT: return kFileNotFound;
+        case ENOTDIR: return kPathNotFound;
+        case EEXIST: return kFileAlreadyExists;
+        case ENOSPC: case EDQUOT: case EFBIG: return kDiskFull;
+        case EIO: return kDeviceIo;
+        case EMFILE: case ENFILE: return kTooManyFiles;
+        case ENOMEM: return kOutOfMemory;
+        case EBUSY: case ETXTBSY: return kPermissionDenied;
+        case ENAMETOOLONG: case ELOOP: case EINVAL: case EISDIR: case EILSEQ: return kBadFileName;
+        default: return kPathFileAccess;  // EACCES, EPERM, EROFS and the rest
+    }
+}
+
+// Both flavours of strerror_r: GNU returns the text, XSI fills the buffer.
+[[maybe_unused]] const char* ReasonText(int result, const char* buffer) {
+    return result == 0 ? buffer : "unknown error";
+}
+[[maybe_unused]] const char* ReasonText(const char* text, const char*) { return text; }
+
+std::string Reason(int err) {
+    char buffer[256] = {};
+    return ReasonText(strerror_r(err, buffer, sizeof buffer), buffer);
+}
+
+[[noreturn]] void RaiseSearchError(int err) { Raise(NumberOf(err), kRuntimeSource, TextOf(NumberOf(err))); }
+
+// "Path not found: cannot create C:\Dict\File.ddf (No such file or directory)".
+[[noreturn]] void RaiseFileError(int32_t number, const String& action, const String& path, const std::string& reason) {
+    Raise(number, kRuntimeSource, TextOf(number) + u": " + action + u" " + path + u" (" + FromUtf8(reason) + u")");
+}
+
+[[noreturn]] void RaiseErrno(int err, const String& action, const String& path) {
+    RaiseFileError(NumberOf(err), action, path, Reason(err));
+}
+
+constexpr char kNoSuchDrive[] = "no such drive or share";
+constexpr char kHoldsNul[] = "the name holds a NUL character";
+
+// The system would read such a name only up to the NUL, which makes it another name.
+bool HoldsNul(const std::string& ansi) { return ansi.find('\0') != std::string::npos; }
+
+struct DirCloser {
+    void operator()(DIR* dir) const { closedir(dir); }
+};
+using DirHandle = std::unique_ptr<DIR, DirCloser>;
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
+    ~FileDescriptor() { Close(); }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int Get() const { return fd_; }
+    bool IsOpen() const { return fd_ >= 0; }
+    void Reset(int fd) {
+        Close();
+        fd_ = fd;
+    }
+    // close(2)'s result, which for a written file can be the first report of a lost write.
+    int Close() {
+        if (fd_ < 0) return 0;
+        const int result = ::close(fd_);
+        fd_ = -1;
+        return result;
+    }
+
+private:
+    int fd_;
+};
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+bool HasWildcard(std::string_view text) { return text.find_first_of("*?") != std::string_view::npos; }
+
+// '*' any run, '?' one character; both texts already in one case. Backtracks to the last star
+// only, so no pattern costs more than name length times pattern length.
+bool WildcardMatch(StringView name, StringView pattern) {
+    size_t n = 0, p = 0, star = StringView::npos, starName = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && (pattern[p] == u'?' || pattern[p] == name[n])) {
+            ++n;
+            ++p;
+        } else if (p < pattern.size() && pattern[p] == u'*') {
+            star = p++;
+            starName = n;
+        } else if (star != StringView::npos) {
+            p = star + 1;
+            n = ++starName;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == u'*') ++p;
+    return p == pattern.size();
+}
+
+// Windows' reading of a pattern: "name.*" also matches a name without any extension, so "*.*"
+// means every file.
+bool NameMatches(StringView upperName, StringView upperPattern) {
+    if (WildcardMatch(upperName, upperPattern)) return true;
+    return upperPattern.size() >= 2 && upperPattern.substr(upperPattern.size() - 2) == u".*" &&
+           upperName.find(u'.') == StringView::npos &&
+           WildcardMatch(upperName, upperPattern.substr(0, upperPattern.size() - 2));
+}
+
+bool IsHidden(const char* name) { return name[0] == '.'; }
+
+bool IsRegularEntry(int dirFd, const dirent& entry) {
+    if (entry.d_type == DT_REG) return true;
+    if (entry.d_type != DT_LNK && entry.d_type != DT_UNKNOWN) return false;
+    struct stat st {};
+    return fstatat(dirFd, entry.d_name, &st, 0) == 0 && S_ISREG(st.st_mode);
+}
+
+std::string JoinLocal(const std::string& folder, const std::string& name) {
+    if (folder.empty()) return name;
+    return folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+// folder and last component of a local path ("" folder: the current one).
+std::pair<std::string, std::string> SplitLocal(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return {"", path};
+    return {path.substr(0, slash + 1), path.substr(slash + 1)};
+}
+
+// The existing file that path names, its last component compared in either case, as the
+// search compares it; path itself when nothing matches (the caller's call then reports it).
+std::string ResolveCase(const std::string& path) {
+    struct stat st {};
+    if (lstat(path.c_str(), &st) == 0) return path;
+    const auto [folder, name] = SplitLocal(path);
+    if (name.empty()) return path;
+    DirHandle dir(opendir(folder.empty() ? "." : folder.c_str()));
+    if (!dir) return path;
+    const String wanted = UCase(FromUtf8(name));
+    while (const dirent* entry = readdir(dir.get()))
+        if (UCase(FromUtf8(entry->d_name)) == wanted) return JoinLocal(folder, entry->d_name);
+    return path;
+}
+
+// A hidden temporary file beside the target that disappears unless committed.
+class TemporaryFile {
+public:
+    TemporaryFile(const std::string& folder, mode_t mode, const String& target) {
+        static thread_local std::mt19937_64 random(std::random_device{}());
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            char suffix[17];
+            std::snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(random()));
+            path_ = JoinLocal(folder, ".varnholt-copy-" + std::string(suffix) + ".tmp");
+            fd_.Reset(::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
+            if (fd_.IsOpen()) return;
+            if (errno != EEXIST) break;
+        }
+        const int err = errno;
+        path_.clear();
+        // A missing folder is the target's path that is not there.
+        if (err == ENOENT) RaiseFileError(kPathNotFound, u"cannot create", target, Reason(err));
+        RaiseErrno(err, u"cannot create", target);
+    }
+    ~TemporaryFile() {
+        fd_.Close();
+        if (!committed_ && !path_.empty()) ::unlink(path_.c_str());
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    int Fd() const { return fd_.Get(); }
+    const std::string& Path() const { return path_; }
+    int Close() { return fd_.Close(); }
+    void Commit() { committed_ = true; }
+
+private:
+    std::string path_;
+    FileDescriptor fd_;
+    bool committed_ = false;
+};
+
+// Gives temporary the name target unless that name exists already.
+int RenameNoReplace(const std::string& temporary, const std::string& target) {
+    if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS) return errno;
+    // File systems without the flag: a hard link fails on an existing name just as well.
+    if (::link(temporary.c_str(), target.c_str()) != 0) return errno;
+    ::unlink(temporary.c_str());
+    return 0;
+}
+
+}  // namespace
+
+bool FindFirstNormalFile(const std::string& ansiPattern) {
+    const std::string pattern = ToUtf8(FromAnsi(ansiPattern));
+    if (pattern.empty() || HoldsNul(pattern)) return false;
+    size_t nameStart = pattern.size();
+    while (nameStart > 0 && !IsSeparator(pattern[nameStart - 1])) --nameStart;
+    // "X:name" is drive X's folder, then name.
+    if (nameStart == 0 && pattern.size() >= 2 && pattern[1] == ':') nameStart = 2;
+    const std::string folder = pattern.substr(0, nameStart);
+    const std::string name = nameStart == pattern.size() ? std::string("*") : pattern.substr(nameStart);
+    if (HasWildcard(folder)) Raise(kBadFileName, kRuntimeSource, TextOf(kBadFileName));
+
+    const std::string localFolder = folder.empty() ? "." : DriveTable::Load().ToLocalPath(folder);
+    if (localFolder.empty()) return false;
+
+    if (!HasWildcard(name) && !IsHidden(name.c_str())) {
+        struct stat st {};
+        if (::stat(JoinLocal(localFolder, name).c_str(), &st) == 0 && S_ISREG(st.st_mode)) return true;
+    }
+    DirHandle dir(opendir(localFolder.c_str()));
+    if (!dir) {
+        if (errno == ENOENT || errno == ENOTDIR) return false;
+        RaiseSearchError(errno);
+    }
+    const String upperName = UCase(FromUtf8(name));
+    for (;;) {
+        errno = 0;
+        const dirent* entry = readdir(dir.get());
+        if (!entry) {
+            if (errno != 0) RaiseSearchError(errno);
+            return false;
+        }
+        if (IsHidden(entry->d_name) || !NameMatches(UCase(FromUtf8(entry->d_name)), upperName)) continue;
+        if (IsRegularEntry(dirfd(dir.get()), *entry)) return true;
+    }
+}
+
+void CopyFile(const std::string& ansiSource, const std::string& ansiTarget) {
+    const String sourceName = FromAnsi(ansiSource);
+    const String targetName = FromAnsi(ansiTarget);
+    if (HoldsNul(ansiSource)) RaiseFileError(kBadFileName, u"cannot open", sourceName, kHoldsNul);
+    if (HoldsNul(ansiTarget)) RaiseFileError(kBadFileName, u"cannot create", targetName, kHoldsNul);
+    const DriveTable table = DriveTable::Load();
+    std::string source = table.ToLocalPath(ToUtf8(sourceName));
+    const std::string target = table.ToLocalPath(ToUtf8(targetName));
+    if (source.empty()) RaiseFileError(kPathNotFound, u"cannot open", sourceName, kNoSuchDrive);
+    if (target.empty()) RaiseFileError(kPathNotFound, u"cannot create", targetName, kNoSuchDrive);
+    source = ResolveCase(source);
+    const auto [targetFolder, targetLeaf] = SplitLocal(target);
+    if (targetLeaf.empty() || targetLeaf == "." || targetLeaf == "..")
+        RaiseFileError(kBadFileName, u"cannot create", targetName, "not a file name");
+
+    // Non-blocking, so that a FIFO in the source's place cannot hang the copy.
+    FileDescriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (!in.IsOpen()) RaiseErrno(errno, u"cannot open", sourceName);
+    struct stat st {};
+    if (fstat(in.Get(), &st) != 0) RaiseErrno(errno, u"cannot open", sourceName);
+    if (!S_ISREG(st.st_mode)) RaiseFileError(kPathFileAccess, u"cannot open", sourceName, "not a regular file");
+
+    TemporaryFile copy(targetFolder, st.st_mode & 0777, targetName);
+    std::unique_ptr<char[]> buffer(new char[1 << 16]);
+    for (;;) {
+        const ssize_t got = ::read(in.Get(), buffer.get(), 1 << 16);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) RaiseErrno(errno, u"cannot read", sourceName);
+        if (got == 0) break;
+        for (ssize_t done = 0; done < got;) {
+            const ssize_t put = ::write(copy.Fd(), buffer.get() + done, static_cast<size_t>(got - done));
+            if (put < 0 && errno == EINTR) continue;
+            if (put < 0) RaiseErrno(errno, u"cannot write", targetName);
+            done += put;
+        }
+    }
+    // Like the Windows copy, the target keeps the source's access and modification times.
+    const struct timespec times[2] = {st.st_atim, st.st_mtim};
+    futimens(copy.Fd(), times);
+    if (fsync(copy.Fd()) != 0 || copy.Close() != 0) RaiseErrno(errno, u"cannot write", targetName);
+    if (const int err = RenameNoReplace(copy.Path(), target)) RaiseErrno(err, u"cannot create", targetName);
+    copy.Commit();
+    // The file is complete on disk; syncing its folder makes the new name survive a crash too.
+    const char* folderName = targetFolder.empty() ? "." : targetFolder.c_str();
+    FileDescriptor folder(::open(folderName, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.IsOpen()) fsync(folder.Get());
+}
+
+int64_t CreationTime(const std::string& ansiPath) {
+    const String name = FromAnsi(ansiPath);
+    const std::string local = DriveTable::Load().ToLocalPath(ToUtf8(name));
+    const String action = u"cannot read the creation time of";
+    if (HoldsNul(ansiPath)) RaiseFileError(kBadFileName, action, name, kHoldsNul);
+    if (local.empty()) RaiseFileError(kPathNotFound, action, name, kNoSuchDrive);
+    struct statx stx {};
+    if (statx(AT_FDCWD, ResolveCase(local).c_str(), AT_STATX_SYNC_AS_STAT, STATX_BTIME, &stx) != 0)
+        RaiseErrno(errno, action, name);
+    // Some file systems set the flag and leave the time zero: that is no time either.
+    if (!(stx.stx_mask & STATX_BTIME) || (stx.stx_btime.tv_sec == 0 && stx.stx_btime.tv_nsec == 0))
+        RaiseFileError(kPathFileAccess, action, name, "its file system keeps no creation time");
+    constexpr int64_t kNanoseconds = 1000000000;
+    // Beyond the year 2262 the count no longer fits; such times stay at the largest one.
+    constexpr int64_t kLimit = std::numeric_limits<int64_t>::max() / kNanoseconds - 1;
+    const int64_t seconds = std::clamp<int64_t>(stx.stx_btime.tv_sec, -kLimit, kLimit);
+    return seconds * kNanoseconds + stx.stx_btime.tv_nsec;
+}
+
+}  // namespace varnholt::platform

@@ -1,0 +1,186 @@
+// The login dialog as a prompt on the controlling terminal, for processes without a display.
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <iterator>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "login/frmLogin.h"
+#include "platform/LoginDialog.h"
+
+namespace varnholt::platform {
+namespace {
+
+// What the signal handlers need to put the terminal back; only one prompt runs at a time.
+constexpr int kFatalSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+std::atomic<int> gQuietFd{-1};
+std::atomic<bool> gInterrupted{false};
+termios gSavedModes;
+struct sigaction gPreviousActions[std::size(kFatalSignals)];
+std::mutex gPromptMutex;
+
+extern "C" void RestoreTerminalAndReraise(int signal) {
+    gInterrupted = true;
+    if (const int fd = gQuietFd.load(); fd >= 0) tcsetattr(fd, TCSANOW, &gSavedModes);
+    // Delivered again under what the process had before, once this handler returns.
+    for (size_t i = 0; i < std::size(kFatalSignals); ++i)
+        if (kFatalSignals[i] == signal) sigaction(signal, &gPreviousActions[i], nullptr);
+    raise(signal);
+}
+
+// Echo off for the life of the object, with the terminal's modes put back on every way out.
+class EchoOff {
+public:
+    explicit EchoOff(int fd) : fd_(fd) {
+        if (tcgetattr(fd_, &saved_) != 0) return;
+        gSavedModes = saved_;
+        gInterrupted = false;
+        gQuietFd = fd_;
+        struct sigaction action {};
+        action.sa_handler = RestoreTerminalAndReraise;
+        sigemptyset(&action.sa_mask);
+        for (size_t i = 0; i < std::size(kFatalSignals); ++i) {
+            sigaction(kFatalSignals[i], nullptr, &gPreviousActions[i]);
+            // A signal the process ignores cannot end the prompt, so it needs no handler.
+            installed_[i] = gPreviousActions[i].sa_handler != SIG_IGN &&
+                            sigaction(kFatalSignals[i], &action, nullptr) == 0;
+        }
+        termios quiet = saved_;
+        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHOE | ECHOK | ECHONL);
+        active_ = tcsetattr(fd_, TCSAFLUSH, &quiet) == 0;
+    }
+    ~EchoOff() {
+        if (gQuietFd != fd_) return;
+        tcsetattr(fd_, TCSANOW, &saved_);
+        gQuietFd = -1;
+        for (size_t i = 0; i < std::size(kFatalSignals); ++i)
+            if (installed_[i]) sigaction(kFatalSignals[i], &gPreviousActions[i], nullptr);
+    }
+    EchoOff(const EchoOff&) = delete;
+    EchoOff& operator=(const EchoOff&) = delete;
+    bool Active() const { return active_; }
+
+private:
+    int fd_;
+    termios saved_{};
+    bool installed_[std::size(kFatalSignals)] = {};
+    bool active_ = false;
+};
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor() {
+        if (fd_ >= 0) close(fd_);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int Get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+class TerminalLoginView : public LoginView {
+public:
+    explicit TerminalLoginView(int fd) : tty_(fd) {}
+
+    void ShowModal(frmLogin& dialog) override {
+        std::lock_guard<std::mutex> lock(gPromptMutex);
+        std::string heading = ToUtf8(dialog.Caption()) + "\n";
+        for (int32_t i : {0, 1})
+            if (!dialog.lblInfo(i).Caption.empty()) heading += ToUtf8(dialog.lblInfo(i).Caption) + "\n";
+        heading += ToUtf8(dialog.lblServer().Caption) + ": " + ToUtf8(dialog.txtServer().DisplayText()) + "\n";
+        Write(heading);
+
+        Control& user = dialog.txtUserName();
+        if (user.Visible && user.Locked) {
+            Write(ToUtf8(dialog.lblUserName().Caption) + ": " + ToUtf8(user.DisplayText()) + "\n");
+        } else if (user.Visible) {
+            Write(Prompt(dialog.lblUserName(), user));
+            const std::optional<std::string> name = ReadLine();
+            if (!name) Write("\n");
+            if (!Answer(dialog, user, name)) return;
+        }
+
+        Control& password = dialog.txtPassword();
+        std::optional<std::string> secret;
+        {
+            EchoOff quiet(tty_.Get());
+            // Never read a password that would be echoed.
+            if (quiet.Active()) {
+                Write(Prompt(dialog.lblPassword(), password));
+                secret = ReadLine();
+            }
+        }
+        Write("\n");  // the person's Enter was not echoed
+        if (!Answer(dialog, password, secret)) return;
+        dialog.PressEnter();
+    }
+
+private:
+    static std::string Prompt(const Control& label, const Control& box) {
+        std::string prompt = ToUtf8(label.Caption);
+        if (!box.Text.empty()) prompt += " [" + ToUtf8(box.DisplayText()) + "]";
+        return prompt + ": ";
+    }
+
+    // Enters a line into box as a person would; false when the line cancels the dialog.
+    static bool Answer(frmLogin& dialog, Control& box, const std::optional<std::string>& line) {
+        if (!line || (!line->empty() && line->front() == '\x1b')) {
+            dialog.PressEscape();
+            return false;
+        }
+        dialog.SetFocus(box);
+        if (!line->empty()) dialog.TypeText(FromUtf8(*line));
+        return true;
+    }
+
+    // One line without its end; nullopt at end of input, on a read error, or when a signal
+    // interrupted the prompt.
+    std::optional<std::string> ReadLine() {
+        std::string line;
+        for (;;) {
+            char c;
+            const ssize_t n = read(tty_.Get(), &c, 1);
+            if (n == 1) {
+                if (c == '\n') break;
+                line += c;
+            } else if (n < 0 && errno == EINTR && !gInterrupted) {
+                continue;
+            } else {
+                return std::nullopt;
+            }
+        }
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        return line;
+    }
+
+    void Write(const std::string& text) {
+        size_t done = 0;
+        while (done < text.size()) {
+            const ssize_t n = write(tty_.Get(), text.data() + done, text.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return;
+            done += static_cast<size_t>(n);
+        }
+    }
+
+    FileDescriptor tty_;
+};
+
+}  // namespace
+
+std::shared_ptr<LoginView> OpenTerminalLoginView() {
+    const int fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    return std::make_shared<TerminalLoginView>(fd);
+}
+
+}  // namespace varnholt::platform

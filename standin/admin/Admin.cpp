@@ -1,0 +1,253 @@
+// The stand-in engine's administration library. One source serves every generation's file;
+// VARNHOLT_STANDIN_LIBRARY names the file in the journal, and a version script decides which
+// entry points the file exports.
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <type_traits>
+
+#include "engine/EntryPoints.h"
+#include "store/EngineHome.h"
+#include "store/Faults.h"
+#include "store/Journal.h"
+#include "store/NameStore.h"
+#include "store/Status.h"
+#include "store/Text.h"
+
+#ifndef VARNHOLT_STANDIN_LIBRARY
+#error "VARNHOLT_STANDIN_LIBRARY names the library in the journal"
+#endif
+
+#define STANDIN_EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace {
+
+using namespace varnholt::standin;
+using varnholt::engine::MkdeVersion;
+
+constexpr char kLibrary[] = VARNHOLT_STANDIN_LIBRARY;
+constexpr int32_t kLocalHandle = -1;
+
+// Connections of this process: handle -> server folder.
+class Connections {
+public:
+    int32_t Open(std::string folder) {
+        std::lock_guard lock(mutex_);
+        const int32_t handle = next_++;
+        open_.emplace(handle, std::move(folder));
+        return handle;
+    }
+    bool Close(int32_t handle) {
+        std::lock_guard lock(mutex_);
+        return open_.erase(handle) > 0;
+    }
+    // The folder behind a handle; -1 is the local engine of the current home.
+    int32_t Folder(const std::string& home, int32_t handle, std::string& folder) {
+        if (handle == kLocalHandle) {
+            folder = LocalServerFolder(home);
+            return kOk;
+        }
+        std::lock_guard lock(mutex_);
+        const auto found = open_.find(handle);
+        if (found == open_.end()) return kInvalidHandle;
+        folder = found->second;
+        return kOk;
+    }
+
+private:
+    std::mutex mutex_;
+    std::map<int32_t, std::string> open_;
+    int32_t next_ = 1;
+};
+
+Connections& OpenConnections() {
+    static Connections connections;
+    return connections;
+}
+
+// What every entry point does first: journal the call, then look for a fault.
+struct Call {
+    std::string home;
+    std::optional<int32_t> fault;
+};
+
+Call Begin(const char* function, std::initializer_list<JournalArg> args) {
+    Call call{EngineHome(), std::nullopt};
+    const HomeFiles files = ProbeHomeFiles(call.home);
+    if (files.journal) RecordCall(call.home, kLibrary, function, args);
+    if (files.faults) call.fault = TakeFault(call.home, function);
+    return call;
+}
+
+// The store of the handle's server, or the status that stops the call.
+int32_t StoreOf(const Call& call, int32_t handle, NameStore*& store) {
+    std::string folder;
+    if (const int32_t status = OpenConnections().Folder(call.home, handle, folder)) return status;
+    store = &NameStore::ForFolder(folder);
+    return kOk;
+}
+
+// Writes text and its NUL at the start of buffer, and nothing beyond them.
+int32_t CopyOut(const std::string& utf8, int32_t* pBufSize, char* buffer) {
+    const std::string text = Utf8ToAnsi(utf8);
+    const int32_t needed = static_cast<int32_t>(text.size() + 1);
+    if (*pBufSize < needed) {
+        *pBufSize = needed;
+        return kBufferTooSmall;
+    }
+    std::memcpy(buffer, text.data(), text.size());
+    buffer[text.size()] = '\0';
+    *pBufSize = needed;
+    return kOk;
+}
+
+int32_t GetPath(const char* function, int32_t hConnection, const char* dbName, int32_t* pBufSize, char* path,
+                std::string DatabaseName::*field) {
+    const Call call = Begin(function, {JournalArg::Number(hConnection), JournalArg::AnsiText(dbName),
+                                       JournalArg::NumberAt(pBufSize)});
+    if (call.fault) return *call.fault;
+    NameStore* store = nullptr;
+    if (const int32_t status = StoreOf(call, hConnection, store)) return status;
+    if (!dbName || !pBufSize || !path) return kNullPointer;
+    DatabaseName entry;
+    if (const int32_t status = store->Find(AnsiToUtf8(dbName), entry)) return status;
+    return CopyOut(entry.*field, pBufSize, path);
+}
+
+}  // namespace
+
+STANDIN_EXPORT int32_t VARNHOLT_ENGINE_API PvStart(int32_t reserved) {
+    const Call call = Begin("PvStart", {JournalArg::Number(reserved)});
+    return call.fault.value_or(kOk);
+}
+
+STANDIN_EXPORT int32_t VARNHOLT_ENGINE_API PvStop(int32_t reserved) {
+    const Call call = Begin("PvStop", {JournalArg::Number(reserved)});
+    return call.fault.value_or(kOk);
+}
+
+STANDIN_EXPORT int32_t VARNHOLT_ENGINE_API PvConnectServer(const char* serverName, const char* userName,
+                                                           const char* password, int32_t* phConnection) {
+    const Call call = Begin("PvConnectServer", {JournalArg::AnsiText(serverName), JournalArg::AnsiText(userName),
+                                                JournalArg::AnsiText(password)});
+    if (call.fault) return *call.fault;
+    if (!serverName || !phConnection) return kNullPointer;
+    const std::optional<std::string> folder = FindServerFolder(call.home, AnsiToUtf8(serverName));
+    if (!folder) return kGeneralFailure;
+    const std::string user = userName ? AnsiToUtf8(userName) : std::string();
+    const std::string secret = password ? AnsiToUtf8(password) : std::string();
+    switch (CheckCredentials(*folder, userName ? user.c_str() : nullptr, password ? secret.c_str() : nullptr)) {
+        case CredentialCheck::kAccepted: break;
+        case CredentialCheck::kMissing: return kNullPointer;
+        case CredentialCheck::kRejected: return kInvalidUser;
+    }
+    *phConnection = OpenConnections().Open(*folder);
+    return kOk;
+}
+
+STANDIN_EXPORT int32_t VARNHOLT_ENGINE_API PvDisconnect(int32_t hConnection) {
+    const Call call = Begin("PvDisconnect", {JournalArg::Number(hConnection)});
+    if (call.fault) return *call.fault;
+    if (hConnection == kLocalHandle) return kOk;
+    return OpenConnections().Close(hConnection) ? kOk : kInvalidHandle;
+}
+
+STANDIN_EXPORT int32_t VARNHOLT_ENGINE_API PvCreateDatabase(int32_t hConnection, const char* dbName,
+                                                            const char* dictPath, const char* dataPath,
+                                                            int32_t dbFlags) {
+    const Call call = Begin("PvCreateDatabase", {JournalArg::Number(hConnection), JournalArg::AnsiText(dbName),
+                                                 JournalArg::AnsiText(dictPath), JournalArg::AnsiText(dataPath),
+                                                 JournalArg::Number(dbFlags)});
+    if (call.fault) return *call.fault;
+    NameStore* store = nullptr;
+    if (const int32_t status = StoreOf(call, hConnection, store)) return status;
+    if (!dbName || !dictPath || !dataPath) return kNullPointer;
+    return store->Create({AnsiToUtf8(dbName), AnsiToUtf8(dictPath), AnsiToUtf8(dataPath), dbFlags});
+}
+
+STANDIN_EXPORT int32_t VARNHOLT_ENGINE_API PvGetDbName(int32_t hConnection, int32_t sequence, int32_t* pBufSize,
+                                                       char* dbName) {
+    const Call call = Begin("PvGetDbName", {JournalArg::Number(hConnection), JournalArg::Number(sequence),
+                                            JournalArg::NumberAt(pBufSize)});
+    if (call.fault) return *call.fault;
+    NameStore* store = nullptr;
+    if (const int32_t status = StoreOf(call, hConnection, store)) return status;
+    if (!pBufSize || !dbName) return kNullPointer;
+    DatabaseName entry;
+    if (const int32_t status = store->At(sequence, entry)) return status;
+    return CopyOut(entry.name, pBufSize, dbName);
+}
+
+STANDIN_EXPORT int32_t VARNHOLT_ENGINE_API PvGetDbDataPath(int32_t hConnection, const char* dbName,
+                                                           int32_t* pBufSize, char* dataPath) {
+    return GetPath("PvGetDbDataPath", hConnection, dbName, pBufSize, dataPath, &DatabaseName::dataPath);
+}
+
+STANDIN_EXPORT int32_t VARNHOLT_ENGINE_API PvGetDbDictionaryPath(int32_t hConnection, const char* dbName,
+                                                                 int32_t* pBufSize, char* dictPath) {
+    return GetPath("PvGetDbDictionaryPath", hConnection, dbName, pBufSize, dictPath, &DatabaseName::dictionaryPath);
+}
+
+STANDIN_EXPORT int32_t VARNHOLT_ENGINE_API PvGetDbNamesData(int32_t hConnection, int32_t* pCount) {
+    const Call call = Begin("PvGetDbNamesData", {JournalArg::Number(hConnection)});
+    if (call.fault) return *call.fault;
+    NameStore* store = nullptr;
+    if (const int32_t status = StoreOf(call, hConnection, store)) return status;
+    if (!pCount) return kNullPointer;
+    return store->Count(*pCount);
+}
+
+STANDIN_EXPORT int32_t VARNHOLT_ENGINE_API PvDropDatabase(int32_t hConnection, const char* dbName, int32_t option) {
+    const Call call = Begin("PvDropDatabase", {JournalArg::Number(hConnection), JournalArg::AnsiText(dbName),
+                                               JournalArg::Number(option)});
+    if (call.fault) return *call.fault;
+    NameStore* store = nullptr;
+    if (const int32_t status = StoreOf(call, hConnection, store)) return status;
+    if (!dbName) return kNullPointer;
+    return store->Drop(AnsiToUtf8(dbName));
+}
+
+STANDIN_EXPORT int32_t VARNHOLT_ENGINE_API PvModifyDatabase(int32_t hConnection, const char* dbNameExisting,
+                                                            const char* dbNameNew, const char* dictPath,
+                                                            const char* dataPath, int32_t dbFlags) {
+    const Call call = Begin("PvModifyDatabase",
+                            {JournalArg::Number(hConnection), JournalArg::AnsiText(dbNameExisting),
+                             JournalArg::AnsiText(dbNameNew), JournalArg::AnsiText(dictPath),
+                             JournalArg::AnsiText(dataPath), JournalArg::Number(dbFlags)});
+    if (call.fault) return *call.fault;
+    NameStore* store = nullptr;
+    if (const int32_t status = StoreOf(call, hConnection, store)) return status;
+    if (!dbNameExisting || !dbNameNew || !dictPath || !dataPath) return kNullPointer;
+    return store->Modify(AnsiToUtf8(dbNameExisting), AnsiToUtf8(dbNameNew), AnsiToUtf8(dictPath),
+                         AnsiToUtf8(dataPath), dbFlags);
+}
+
+STANDIN_EXPORT int32_t VARNHOLT_ENGINE_API PvGetMkdeVersion(int32_t hConnection, MkdeVersion* version) {
+    const Call call = Begin("PvGetMkdeVersion", {JournalArg::Number(hConnection)});
+    if (call.fault) return *call.fault;
+    // The version library has no connections of its own: it answers for the local engine.
+    if (hConnection != kLocalHandle) return kInvalidHandle;
+    if (!version) return kNullPointer;
+    const EngineVersionInfo info = ReadEngineConf(call.home);
+    version->major = info.major;
+    version->minor = info.minor;
+    version->build = info.build;
+    version->platform = info.platform;
+    std::memset(version->reserved, 0, sizeof version->reserved);
+    return kOk;
+}
+
+// The entry points keep the declarations the component calls them through.
+namespace engine = varnholt::engine;
+static_assert(std::is_same_v<decltype(&PvStart), engine::PvStartFn>);
+static_assert(std::is_same_v<decltype(&PvStop), engine::PvStopFn>);
+static_assert(std::is_same_v<decltype(&PvConnectServer), engine::PvConnectServerFn>);
+static_assert(std::is_same_v<decltype(&PvDisconnect), engine::PvDisconnectFn>);
+static_assert(std::is_same_v<decltype(&PvCreateDatabase), engine::PvCreateDatabaseFn>);
+static_assert(std::is_same_v<decltype(&PvGetDbName), engine::PvGetDbNameFn>);
+static_assert(std::is_same_v<decltype(&PvGetDbDataPath), engine::PvGetDbPathFn>);
+static_assert(std::is_same_v<decltype(&PvGetDbDictionaryPath), engine::PvGetDbPathFn>);
+static_assert(std::is_same_v<decltype(&PvGetDbNamesData), engine::PvGetDbNamesDataFn>);
+static_assert(std::is_same_v<decltype(&PvDropDatabase), engine::PvDropDatabaseFn>);
+static_assert(std::is_same_v<decltype(&PvModifyDatabase), engine::PvModifyDatabaseFn>);
+static_assert(std::is_same_v<decltype(&PvGetMkdeVersion), engine::PvGetMkdeVersionFn>);

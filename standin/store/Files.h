@@ -1,0 +1,49 @@
+#pragma once
+// File primitives of the store: identity for change detection, whole-file reads, atomic
+// replacement and an exclusive lock shared between processes.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace varnholt::standin {
+
+// What stat says about a file: enough to notice any replacement or growth without reading it.
+struct FileIdentity {
+    bool exists = false;
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    int64_t size = 0;
+    int64_t mtimeNs = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+FileIdentity IdentifyFile(const std::string& path);
+
+enum class ReadOutcome { kRead, kMissing, kFailed };
+
+// The whole file, and the identity of exactly the file that was read.
+ReadOutcome ReadFileContent(const std::string& path, std::string& content, FileIdentity& identity);
+
+// Replaces path with content through a temporary beside it (path + ".tmp"), flushed to disk
+// before the rename, so readers see the old file or the new one and never a part. The caller
+// holds the lock that guards path: the temporary's name is fixed. written (if given) receives
+// the new file's identity.
+bool ReplaceFileContent(const std::string& path, std::string_view content, FileIdentity* written = nullptr);
+
+// flock(LOCK_EX) on a lock file (created if missing), released when the object goes.
+class ExclusiveLock {
+public:
+    explicit ExclusiveLock(const std::string& lockPath);
+    ~ExclusiveLock();
+    ExclusiveLock(const ExclusiveLock&) = delete;
+    ExclusiveLock& operator=(const ExclusiveLock&) = delete;
+    bool Held() const { return fd_ >= 0; }
+
+private:
+    int fd_ = -1;
+};
+
+// The folder part of a path ("" for a bare name).
+std::string ParentFolder(const std::string& path);
+
+}  // namespace varnholt::standin

@@ -1,0 +1,61 @@
+#pragma once
+// The database names of one server: its dbnames file, kept in memory and read again only when
+// the file changed. Changes are read-modify-write under a lock shared by every process, and
+// replace the file atomically, so a process killed mid-write loses no committed name.
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "store/Files.h"
+
+namespace varnholt::standin {
+
+struct DatabaseName {
+    std::string name;
+    std::string dictionaryPath;
+    std::string dataPath;
+    int32_t flags = 0;
+};
+
+// Flags value of a modification that leaves the stored flags as they are.
+inline constexpr int32_t kKeepFlags = INT32_MIN;
+
+class NameStore {
+public:
+    // The process-wide store of a server folder (created on first use, never destroyed).
+    static NameStore& ForFolder(const std::string& serverFolder);
+
+    // Each returns an engine status (store/Status.h). Texts are UTF-8.
+    int32_t Count(int32_t& count);
+    int32_t At(int32_t sequence, DatabaseName& out);  // sequence from 1
+    int32_t Find(std::string_view name, DatabaseName& out);
+    int32_t Create(const DatabaseName& entry);
+    int32_t Drop(std::string_view name);
+    // Empty newName, dictionaryPath or dataPath keep the current value; kKeepFlags keeps the flags.
+    int32_t Modify(std::string_view existing, std::string_view newName, std::string_view dictionaryPath,
+                   std::string_view dataPath, int32_t flags);
+
+    // How often the file was parsed; lets tests prove that unchanged files are not read again.
+    uint64_t Loads();
+
+private:
+    explicit NameStore(std::string serverFolder);
+    int32_t Refresh();
+    void Adopt(std::string_view content, const FileIdentity& identity);
+    template <class Edit>
+    int32_t Change(Edit&& edit);
+
+    std::mutex mutex_;
+    std::string folder_;
+    std::string path_;
+    bool loaded_ = false;
+    FileIdentity identity_;
+    std::vector<DatabaseName> names_;
+    std::unordered_map<std::string, size_t> index_;  // folded name -> first position
+    uint64_t loads_ = 0;
+};
+
+}  // namespace varnholt::standin

@@ -1,0 +1,260 @@
+// The three bindings over the stand-in libraries, loaded by bare file name through the real
+// loader. Each suite runs with its own library search path (see CMakeLists.txt).
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+#include "TestSupport.h"
+#include "engine/CPVSWrapper.h"
+#include "platform/DynamicLibrary.h"
+
+namespace varnholt::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The search path the suite was registered with; run outside CTest it would test nothing.
+void ExpectSearchPath(const char* folder) {
+    const char* path = std::getenv("LD_LIBRARY_PATH");
+    ASSERT_TRUE(path && std::string(path) == folder)
+        << "run through ctest: this suite needs LD_LIBRARY_PATH=" << folder;
+}
+
+struct Generation {
+    int number;
+    const char* file;     // as the component names it
+    const char* library;  // as the journal names it
+    std::function<std::unique_ptr<IPVSWrapper>()> make;
+};
+
+void PrintTo(const Generation& g, std::ostream* out) { *out << g.file; }
+
+const Generation kGenerations[] = {
+    {7, "W3DBAV75.DLL", "W3DBAV75", [] { return std::make_unique<CPVS7Wrapper>(); }},
+    {8, "W3DBAV80.DLL", "W3DBAV80", [] { return std::make_unique<CPVS8Wrapper>(); }},
+    {9, "W3DBAV90.DLL", "W3DBAV90", [] { return std::make_unique<CPVS9Wrapper>(); }},
+};
+
+// Every operation except the probe, each with arguments that would succeed on an engine.
+struct Operation {
+    const char* name;
+    std::function<void(IPVSWrapper&)> call;
+};
+
+std::vector<Operation> Operations() {
+    return {
+        {"IPvStart", [](IPVSWrapper& w) { w.IPvStart(); }},
+        {"IPvStop", [](IPVSWrapper& w) { w.IPvStop(); }},
+        {"IPvConnectServer",
+         [](IPVSWrapper& w) {
+             int32_t handle = 0;
+             w.IPvConnectServer(u"", u"", u"", handle);
+         }},
+        {"IPvDisconnect",
+         [](IPVSWrapper& w) {
+             int32_t handle = -1;
+             w.IPvDisconnect(handle);
+         }},
+        {"IPvCreateDatabase", [](IPVSWrapper& w) { w.IPvCreateDatabase(-1, u"NEW", u"/d", u"/d", 2); }},
+        {"IPvGetDbName",
+         [](IPVSWrapper& w) {
+             int32_t size = 255;
+             String name(255, u' ');
+             w.IPvGetDbName(-1, 1, size, name);
+         }},
+        {"IPvGetDbDataPath",
+         [](IPVSWrapper& w) {
+             int32_t size = 255;
+             String path(255, u' ');
+             w.IPvGetDbDataPath(-1, u"ACME", size, path);
+         }},
+        {"IPvGetDbDictionaryPath",
+         [](IPVSWrapper& w) {
+             int32_t size = 255;
+             String path(255, u' ');
+             w.IPvGetDbDictionaryPath(-1, u"ACME", size, path);
+         }},
+        {"IPvGetDbNamesData",
+         [](IPVSWrapper& w) {
+             int32_t count = 0;
+             w.IPvGetDbNamesData(-1, count);
+         }},
+        {"IPvDropDatabase", [](IPVSWrapper& w) { w.IPvDropDatabase(-1, u"ACME", 0); }},
+        {"IPvModifyDatabase", [](IPVSWrapper& w) { w.IPvModifyDatabase(-1, u"ACME", u"", u"", u"", 0); }},
+    };
+}
+
+// --- Search path without any binding's library -----------------------------------------------
+
+TEST(BindingAbsent, ProbeSaysNoAndEveryOperationRaisesTheLoadError) {
+    ExpectSearchPath(STANDIN_NONE_DIR);
+    EngineHome home;
+    for (const Generation& g : kGenerations) {
+        SCOPED_TRACE(g.file);
+        auto wrapper = g.make();
+        EXPECT_FALSE(wrapper->DoesVersionDLLLoad());
+        for (const Operation& op : Operations())
+            EXPECT_RAISES(op.call(*wrapper), 53, "Varnholt", std::string("File not found: ") + g.file) << op.name;
+        EXPECT_FALSE(platform::IsLibraryLoaded(g.file));
+    }
+}
+
+// --- Generation 9 without PvDisconnect ------------------------------------------------------
+
+TEST(BindingNoDisconnect, ProbeSaysNoAndOnlyTheMissingEntryPointFails) {
+    ExpectSearchPath(STANDIN_NODISCONNECT_DIR);
+    EngineHome home;
+    home.AddName("", "ACME", "/d", "/d");
+    CPVS9Wrapper wrapper;
+    EXPECT_FALSE(wrapper.DoesVersionDLLLoad());
+    EXPECT_TRUE(platform::IsLibraryLoaded("W3DBAV90.DLL"));
+    int32_t handle = -1;
+    EXPECT_RAISES(wrapper.IPvDisconnect(handle), 453, "Varnholt",
+                  "Can't find DLL entry point PvDisconnect in W3DBAV90.DLL");
+    int32_t count = 0;
+    EXPECT_EQ(wrapper.IPvGetDbNamesData(-1, count), 0);
+    EXPECT_EQ(count, 1);
+}
+
+// --- Every library present ---------------------------------------------------------------------
+
+class Binding : public ::testing::TestWithParam<Generation> {
+protected:
+    void SetUp() override { ExpectSearchPath(STANDIN_ALL_DIR); }
+};
+
+TEST_P(Binding, ProbeNeedsNoEngineHome) {
+    TempDir empty;
+    const char* previous = std::getenv("VARNHOLT_ENGINE_HOME");
+    const std::string saved = previous ? previous : "";
+    unsetenv("VARNHOLT_ENGINE_HOME");
+    setenv("XDG_DATA_HOME", (empty.Path() / "nowhere").c_str(), 1);
+    const bool loads = GetParam().make()->DoesVersionDLLLoad();
+    if (previous) setenv("VARNHOLT_ENGINE_HOME", saved.c_str(), 1);
+    EXPECT_TRUE(loads);
+    EXPECT_FALSE(fs::exists(empty.Path() / "nowhere")) << "the probe leaves no trace";
+}
+
+TEST_P(Binding, LibrariesStayLoadedAfterTheProbe) {
+    EngineHome home;
+    for (const Generation& g : kGenerations) EXPECT_TRUE(g.make()->DoesVersionDLLLoad()) << g.file;
+    for (const Generation& g : kGenerations) EXPECT_TRUE(platform::IsLibraryLoaded(g.file)) << g.file;
+    EXPECT_FALSE(platform::IsLibraryLoaded("W3DBAV78.DLL")) << "no binding calls the version library";
+}
+
+TEST_P(Binding, CallsReachTheirOwnLibraryInOrder) {
+    EngineHome home;
+    home.EnableJournal();
+    home.AddServer("FS01");
+    auto w = GetParam().make();
+    int32_t handle = 0;
+    EXPECT_EQ(w->IPvStart(), Variant(int32_t{0}));
+    ASSERT_EQ(w->IPvConnectServer(u"FS01", u"Beta", u"Marlwood4839", handle), 0);
+    EXPECT_EQ(w->IPvCreateDatabase(handle, u"ACME", u"C:\\Dict", u"C:\\Data", 2), 0);
+    EXPECT_EQ(w->IPvModifyDatabase(handle, u"ACME", u"", u"D:\\Dict", u"", INT32_MIN), 0);
+    int32_t count = 0;
+    EXPECT_EQ(w->IPvGetDbNamesData(handle, count), 0);
+    EXPECT_EQ(count, 1);
+    EXPECT_EQ(w->IPvDropDatabase(handle, u"ACME", 0), 0);
+    EXPECT_EQ(w->IPvDropDatabase(handle, u"ACME", 0), 7013);
+    EXPECT_EQ(w->IPvDisconnect(handle), 0);
+    EXPECT_EQ(w->IPvStop(), Variant(int32_t{0}));
+
+    const std::string h = std::to_string(handle);
+    EXPECT_EQ(home.Calls(), (std::vector<std::string>{
+                                "PvStart 0", "PvConnectServer FS01 Beta Marlwood4839",
+                                "PvCreateDatabase " + h + " ACME C:\\Dict C:\\Data 2",
+                                "PvModifyDatabase " + h + " ACME  D:\\Dict  -2147483648", "PvGetDbNamesData " + h,
+                                "PvDropDatabase " + h + " ACME 0", "PvDropDatabase " + h + " ACME 0",
+                                "PvDisconnect " + h, "PvStop 0"}));
+    for (const auto& fields : home.Journal()) EXPECT_EQ(fields.at(0), GetParam().library);
+}
+
+TEST_P(Binding, DisconnectLeavesTheCallersHandle) {
+    EngineHome home;
+    home.AddServer("FS01");
+    auto w = GetParam().make();
+    int32_t handle = 0;
+    ASSERT_EQ(w->IPvConnectServer(u"FS01", u"", u"", handle), 0);
+    const int32_t connected = handle;
+    EXPECT_EQ(w->IPvDisconnect(handle), 0);
+    EXPECT_EQ(handle, connected);
+    EXPECT_EQ(w->IPvDisconnect(handle), 7001) << "the handle was really closed";
+}
+
+TEST_P(Binding, NameComesBackInTheWholeBuffer) {
+    EngineHome home;
+    home.AddName("", "ACME", "C:\\Dict\\Acme", "C:\\Data\\Acme");
+    auto w = GetParam().make();
+    int32_t size = 255;
+    String name(255, u' ');
+    ASSERT_EQ(w->IPvGetDbName(-1, 1, size, name), 0);
+    EXPECT_EQ(size, 5);
+    EXPECT_EQ(name, String(u"ACME") + u'\0' + String(250, u' '));
+
+    size = 255;
+    String path(255, u'#');
+    ASSERT_EQ(w->IPvGetDbDataPath(-1, u"acme", size, path), 0);
+    EXPECT_EQ(size, 13);
+    EXPECT_EQ(path, String(u"C:\\Data\\Acme") + u'\0' + String(242, u'#'));
+
+    size = 255;
+    path = String(255, u'#');
+    ASSERT_EQ(w->IPvGetDbDictionaryPath(-1, u"ACME", size, path), 0);
+    EXPECT_EQ(path.substr(0, 13), String(u"C:\\Dict\\Acme") + u'\0');
+
+    // Too small: the library says how much it needs and writes nothing.
+    size = 4;
+    name = String(255, u' ');
+    EXPECT_EQ(w->IPvGetDbName(-1, 1, size, name), 7003);
+    EXPECT_EQ(size, 5);
+    EXPECT_EQ(name, String(255, u' '));
+}
+
+TEST_P(Binding, BufferShorterThanItsSizeIsNotOverrun) {
+    EngineHome home;
+    const std::string longName(200, 'L');
+    home.AddName("", longName, "/d", "/d");
+    auto w = GetParam().make();
+    int32_t size = 255;
+    String name = u"abc";
+    ASSERT_EQ(w->IPvGetDbName(-1, 1, size, name), 0);
+    EXPECT_EQ(size, 201);
+    EXPECT_EQ(name, u"LLL") << "the caller's length is kept";
+}
+
+TEST_P(Binding, GetDbNameKeepsAllThirtyTwoBitsOthersNarrow) {
+    EngineHome home;
+    home.AddName("", "ACME", "/d", "/d");
+    auto w = GetParam().make();
+    home.SetFaults(
+        "PvGetDbName\t70000\nPvConnectServer\t70000\nPvDisconnect\t70000\nPvCreateDatabase\t70000\n"
+        "PvGetDbDataPath\t70000\nPvGetDbDictionaryPath\t70000\nPvGetDbNamesData\t70000\nPvDropDatabase\t-70000\n"
+        "PvModifyDatabase\t70000\nPvStart\t70000\nPvStop\t-70000\n");
+    int32_t size = 255;
+    String buffer(255, u' ');
+    EXPECT_EQ(w->IPvGetDbName(-1, 1, size, buffer), 70000);
+    EXPECT_EQ(w->IPvStart(), Variant(int32_t{70000}));
+    EXPECT_EQ(w->IPvStop(), Variant(int32_t{-70000}));
+
+    int32_t handle = 0, count = 0;
+    const std::pair<const char*, int16_t> narrowed[] = {
+        {"IPvConnectServer", w->IPvConnectServer(u"", u"", u"", handle)},
+        {"IPvDisconnect", w->IPvDisconnect(handle)},
+        {"IPvCreateDatabase", w->IPvCreateDatabase(-1, u"X", u"/d", u"/d", 2)},
+        {"IPvGetDbDataPath", w->IPvGetDbDataPath(-1, u"ACME", size, buffer)},
+        {"IPvGetDbDictionaryPath", w->IPvGetDbDictionaryPath(-1, u"ACME", size, buffer)},
+        {"IPvGetDbNamesData", w->IPvGetDbNamesData(-1, count)},
+        {"IPvModifyDatabase", w->IPvModifyDatabase(-1, u"ACME", u"", u"", u"", 0)},
+    };
+    for (const auto& [op, status] : narrowed) EXPECT_EQ(status, 4464) << op;  // 70000 - 65536
+    EXPECT_EQ(w->IPvDropDatabase(-1, u"ACME", 0), -4464);
+    EXPECT_EQ(home.Names("").size(), 1u) << "faulted calls do nothing";
+}
+
+INSTANTIATE_TEST_SUITE_P(Generations, Binding, ::testing::ValuesIn(kGenerations),
+                         [](const auto& info) { return "Generation" + std::to_string(info.param.number); });
+
+}  // namespace
+}  // namespace varnholt::test

@@ -1,0 +1,204 @@
+// File existence, creation dates and the copying of dictionary files.
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "FilesTestSupport.h"
+
+namespace varnholt::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kDoesFileExist[] = "Kestrin.Varnholt.ConnectionHelper.DoesFileExist";
+constexpr char kDifferentDates[] = "Varnholt.ConnectionHelper.DifferentDates";
+constexpr char kCopyFiles[] = "Kestrin.Varnholt.ConnectionHelper.CopyFiles";
+constexpr int32_t kMissingSource = kObjectErrorBase + 10004;
+constexpr int32_t kCopyFailed = kObjectErrorBase + 10003;
+const std::vector<std::string> kDictionary = {"Attrib.ddf", "Field.ddf", "File.ddf", "Index.ddf"};
+
+class FilesTest : public ::testing::Test {
+protected:
+    FilesTest() { WithLiterals(helper); }
+    String In(const std::string& folder, const std::string& name = "") const {
+        return Folder(dir.Path() / folder) + S(name);
+    }
+    std::string Path(const std::string& folder, const std::string& file) const { return U8(In(folder, file)); }
+    TempDir dir;
+    ScopedDrives drives;
+    ConnectionHelper helper;
+};
+
+TEST(AddBackslash, EnsuresOneTrailingBackslash) {
+    for (const auto& [path, expected] : std::vector<std::pair<std::string, std::string>>{
+             {"C:\\Data", "C:\\Data\\"}, {"C:\\Data\\", "C:\\Data\\"}, {"", "\\"}, {"/tmp/", "/tmp/\\"}})
+        EXPECT_EQ(U8(FilesTestAccess::AddBackslash(S(path))), expected);
+}
+
+TEST_F(FilesTest, DoesFileExistFindsNormalFilesByWildcardInEitherCase) {
+    for (const char* name : {"data/Alpha.DAT", "data/beta.dat", "data/noext", "data/.hidden.dat", "odd/.Hidden.DAT",
+                             "linked/target.bin", "fr/caf\xc3\xa9.dat", "ru/ab.dat"})
+        dir.Write(name, "x");
+    fs::create_directories(dir.Path() / "data/Gamma.DAT");
+    fs::create_directories(dir.Path() / "odd/Folder.DAT");
+    fs::create_directories(dir.Path() / "empty");
+    ::mkfifo((dir.Path() / "odd/Pipe.DAT").c_str(), 0644);
+    fs::create_symlink("nowhere", dir.Path() / "odd/Broken.DAT");
+    fs::create_symlink("target.bin", dir.Path() / "linked/Link.DAT");
+    const std::vector<std::tuple<std::string, std::string, bool>> cases = {
+        {"data", "Alpha.DAT", true}, {"data", "ALPHA.dat", true}, {"data", "*.DAT", true}, {"data", "?lpha.dat", true},
+        {"data", "A*", true}, {"data", "*.*", true}, {"data", "noext.*", true}, {"data", "", true},
+        {"data", "B?TA.*", true}, {"data", "Alph", false}, {"data", "*.TXT", false}, {"data", "?.dat", false},
+        {"data", "Alpha.DAT?", false}, {"data", ".hidden.dat", false}, {"data", ".h*", false},
+        {"data", "Gamma.DAT", false}, {"data", "G*", false}, {"empty", "", false}, {"missing", "x.dat", false},
+        {"odd", "*.DAT", false}, {"odd", "Pipe.DAT", false}, {"linked", "*.DAT", true},
+        {"fr", "CAF\xc3\x89.DAT", true}, {"data", std::string("Alpha.DAT\0.x", 12), false},
+        // Through the code page "жз" would become "??", a pattern that "ab.dat" matches.
+        {"ru", "\xd0\xb6\xd0\xb7.dat", false}};
+    for (const auto& [folder, name, found] : cases) EXPECT_EQ(helper.DoesFileExist(In(folder, name)), found) << name;
+    EXPECT_FALSE(helper.DoesFileExist(u"", true));
+
+    ScopedDrives table({"D:\tfixed\t" + dir.Path().string()});
+    EXPECT_TRUE(helper.DoesFileExist(u"d:data\\alpha.dat"));
+    EXPECT_FALSE(helper.DoesFileExist(u"Q:\\data\\*.dat"));
+}
+
+TEST_F(FilesTest, DoesFileExistRefusesLongNamesAndPassesSearchFailures) {
+    const String longest = In("data") + String(259 - In("data").size(), u'n');
+    EXPECT_FALSE(helper.DoesFileExist(longest));
+    for (const bool throwException : {false, true})
+        EXPECT_RAISES(helper.DoesFileExist(longest + u"n", throwException), kObjectErrorBase, kDoesFileExist, Lit(33));
+    ConnectionHelper without;
+    EXPECT_RUNTIME_ERROR(WithLiterals(without, 32).DoesFileExist(longest + u"n"), kSubscriptOutOfRange);
+
+    fs::create_directory_symlink("loop", dir.Path() / "loop");
+    EXPECT_RAISES(helper.DoesFileExist(In("loop", "*.dat")), 52, "Varnholt", "Bad file name or number");
+    EXPECT_RAISES(helper.DoesFileExist(In("da*", "x.dat")), 52, "Varnholt", "Bad file name or number");
+}
+
+// Two rounds of files about 1.1 s apart, so that birth times differ whatever the clock's grain.
+class DifferentDatesTest : public FilesTest {
+protected:
+    static void SetUpTestSuite() {
+        rounds = new TempDir;
+        for (const char* name : {"src/Older.ddf", "tgt/Newer.ddf", "src/OnlySource.ddf", "tgt/OnlyTarget.ddf"})
+            rounds->Write(name, "1");
+        std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+        for (const char* name : {"src/Newer.ddf", "tgt/Older.ddf"}) rounds->Write(name, "2");
+        // Later writes to the older files: only creation counts.
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        for (const char* name : {"src/Older.ddf", "tgt/Newer.ddf"}) rounds->Write(name, "3");
+    }
+    static void TearDownTestSuite() { delete rounds; }
+    static String Round(const std::string& folder) { return Folder(rounds->Path() / folder); }
+    static TempDir* rounds;
+};
+TempDir* DifferentDatesTest::rounds = nullptr;
+
+TEST_F(DifferentDatesTest, ALaterSourceOfAnyListedFileCounts) {
+    struct Case {
+        std::vector<std::string> files;
+        std::string source, target;
+        bool different;
+    };
+    const std::vector<Case> cases = {
+        {{"Newer.ddf"}, "src", "tgt", true}, {{"Older.ddf"}, "src", "tgt", false},
+        {{"Older.ddf", "Newer.ddf"}, "src", "tgt", true}, {{"NEWER.DDF"}, "src", "tgt", true},
+        {{"Older.ddf"}, "tgt", "src", true}, {{"Newer.ddf"}, "src", "src", false} /* equal times */,
+        {{"OnlySource.ddf", "OnlyTarget.ddf", "Missing.ddf"}, "src", "tgt", false}, {{}, "src", "tgt", false}};
+    for (const Case& c : cases)
+        EXPECT_EQ(helper.DifferentDates(Strings(7, c.files), Round(c.source), Round(c.target)), c.different)
+            << c.source << " " << (c.files.empty() ? "" : c.files.back());
+}
+
+TEST_F(DifferentDatesTest, FailuresKeepNumberAndDescriptionUnderItsOwnSource) {
+    EXPECT_RAISES(helper.DifferentDates(SafeArray<String>(), Round("src"), Round("tgt")), kSubscriptOutOfRange,
+                  kDifferentDates, "Subscript out of range");
+    EXPECT_RAISES(helper.DifferentDates(Strings(40000, {"Newer.ddf"}), Round("src"), Round("tgt")), kOverflow,
+                  kDifferentDates, "Overflow");
+    EXPECT_RAISES(helper.DifferentDates(Strings(1, {std::string(300, 'n')}), Round("src"), Round("tgt")),
+                  kObjectErrorBase, kDifferentDates, Lit(33));
+    fs::create_directory_symlink("loop", dir.Path() / "loop");
+    EXPECT_RAISES(helper.DifferentDates(Strings(1, {"Newer.ddf"}), Round("src"), In("loop")), 52, kDifferentDates,
+                  "Bad file name or number");
+    // Both exist, but /proc keeps no creation times.
+    EXPECT_RAISES(helper.DifferentDates(Strings(1, {"status"}), u"/proc/self/", u"/proc/self/"), 75, kDifferentDates,
+                  "Path/File access error: cannot read the creation time of /proc/self/status "
+                  "(its file system keeps no creation time)");
+}
+
+class CopyDictionaryFilesTest : public FilesTest {
+protected:
+    bool Copy(const std::string& master, const std::string& target, ConnectionHelper* with = nullptr) {
+        return FilesTestAccess::CopyDictionaryFiles(with ? *with : helper, In(master), In(target));
+    }
+    void WriteMaster(const std::vector<std::string>& names) const {
+        for (const std::string& name : names) dir.Write("master/" + name, "master " + name);
+    }
+    std::string CopyError(const std::string& target, const std::string& why) const {
+        return Lit(15) + " " + Path(target, "File.ddf") + " " + Lit(18) + "\r\n\r\n" + why;
+    }
+};
+
+TEST_F(CopyDictionaryFilesTest, CopiesAllFourThroughDriveLetters) {
+    ScopedDrives table({"M:\tfixed\t" + dir.Path().string() + "/master", "S:\tremote\t@\t\\\\srv\\apps"});
+    WriteMaster({"File.ddf", "FIELD.DDF", "Index.ddf", "Attrib.ddf"});
+    fs::create_directories(table.Root() / "Dict");
+    EXPECT_TRUE(FilesTestAccess::CopyDictionaryFiles(helper, FilesTestAccess::AddBackslash(u"M:"),
+                                                     FilesTestAccess::AddBackslash(u"S:\\Dict")));
+    EXPECT_EQ(Entries(table.Root() / "Dict"), kDictionary);
+    EXPECT_EQ(ReadFile(table.Root() / "Dict/Field.ddf"), "master FIELD.DDF");
+}
+
+TEST_F(CopyDictionaryFilesTest, ExistingTargetsAreNeverReplaced) {
+    for (const char* name : {"File.ddf", "INDEX.DDF"}) dir.Write(std::string("dict/") + name, "old");
+    WriteMaster(kDictionary);
+    EXPECT_TRUE(Copy("master", "dict"));
+    EXPECT_EQ(Entries(dir.Path() / "dict"),
+              (std::vector<std::string>{"Attrib.ddf", "Field.ddf", "File.ddf", "INDEX.DDF"}));
+    EXPECT_EQ(ReadFile(dir.Path() / "dict/File.ddf") + ReadFile(dir.Path() / "dict/INDEX.DDF"), "oldold");
+    EXPECT_EQ(ReadFile(dir.Path() / "dict/Field.ddf"), "master Field.ddf");
+    fs::remove_all(dir.Path() / "master");
+    EXPECT_TRUE(Copy("master", "dict"));  // a complete set needs no master
+}
+
+TEST_F(CopyDictionaryFilesTest, AMissingMasterStopsTheCopy) {
+    WriteMaster({"File.ddf", "Index.ddf", "Attrib.ddf"});
+    fs::create_directory(dir.Path() / "dict");
+    EXPECT_RAISES(Copy("master", "dict"), kMissingSource, kCopyFiles,
+                  Lit(15) + " " + Path("master", "Field.ddf") + " " + Lit(16));
+    EXPECT_EQ(Entries(dir.Path() / "dict"), std::vector<std::string>{"File.ddf"});
+}
+
+TEST_F(CopyDictionaryFilesTest, ACopyThatFailsMidwayLeavesNoPartialTarget) {
+    WriteMaster({"Index.ddf", "Attrib.ddf", "Field.ddf"});
+    dir.Write("master/File.ddf", std::string(300000, 'f'));
+    fs::create_directory(dir.Path() / "dict");
+    {
+        FileSizeLimit limit(8192);
+        EXPECT_RAISES(Copy("master", "dict"), kCopyFailed, kCopyFiles,
+                      CopyError("dict", "Disk full: cannot write " + Path("dict", "File.ddf") + " (" +
+                                            std::strerror(EFBIG) + ")"));
+    }
+    EXPECT_TRUE(Entries(dir.Path() / "dict").empty());
+    EXPECT_RAISES(Copy("master", "nowhere"), kCopyFailed, kCopyFiles,
+                  CopyError("nowhere", "Path not found: cannot create " + Path("nowhere", "File.ddf") + " (" +
+                                           std::strerror(ENOENT) + ")"));
+}
+
+TEST_F(CopyDictionaryFilesTest, OtherFailuresBecome10004) {
+    WriteMaster(kDictionary);
+    fs::create_directory_symlink("loop", dir.Path() / "loop");
+    EXPECT_RAISES(Copy("master", "loop"), kMissingSource, kCopyFiles, "Bad file name or number");
+    ConnectionHelper upTo14, upTo17;
+    EXPECT_RAISES(Copy("none", "dict", &WithLiterals(upTo14, 14)), kMissingSource, kCopyFiles,
+                  "Subscript out of range");
+    EXPECT_RAISES(Copy("master", "nowhere", &WithLiterals(upTo17, 17)), kMissingSource, kCopyFiles,
+                  "Subscript out of range");
+}
+
+}  // namespace
+}  // namespace varnholt::test

@@ -1,0 +1,63 @@
+#include "FilesTestSupport.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace varnholt::test {
+
+namespace fs = std::filesystem;
+
+ScopedDrives::ScopedDrives() {
+    if (const char* value = std::getenv("VARNHOLT_DRIVES")) previous_ = value;
+    ::unsetenv("VARNHOLT_DRIVES");
+}
+
+ScopedDrives::ScopedDrives(const std::vector<std::string>& lines) {
+    if (const char* value = std::getenv("VARNHOLT_DRIVES")) previous_ = value;
+    std::string text;
+    for (std::string line : lines) {
+        for (size_t at = line.find('@'); at != std::string::npos; at = line.find('@', at))
+            line.replace(at, 1, dir_.Path().string());
+        text += line + "\n";
+    }
+    ::setenv("VARNHOLT_DRIVES", dir_.Write("drives", text).c_str(), 1);
+}
+
+ScopedDrives::~ScopedDrives() {
+    if (previous_)
+        ::setenv("VARNHOLT_DRIVES", previous_->c_str(), 1);
+    else
+        ::unsetenv("VARNHOLT_DRIVES");
+}
+
+std::string Lit(int32_t index) { return "Literal " + std::to_string(index); }
+
+ConnectionHelper& WithLiterals(ConnectionHelper& helper, int32_t last) {
+    std::vector<std::string> texts;
+    for (int32_t i = 1; i <= last; ++i) texts.push_back(Lit(i));
+    helper.SetLiterals(Strings(1, texts));
+    return helper;
+}
+
+String Folder(const fs::path& path) { return S(path.string() + "\\"); }
+
+std::vector<std::string> Entries(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+FileSizeLimit::FileSizeLimit(rlim_t bytes) {
+    ::getrlimit(RLIMIT_FSIZE, &previous_);
+    previousHandler_ = ::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{bytes, previous_.rlim_max};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+FileSizeLimit::~FileSizeLimit() {
+    ::setrlimit(RLIMIT_FSIZE, &previous_);
+    ::signal(SIGXFSZ, previousHandler_);
+}
+
+}  // namespace varnholt::test

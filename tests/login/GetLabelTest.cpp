@@ -1,0 +1,81 @@
+// Placeholder filling: "[%n]" takes the n-th trailing argument, one argument after another.
+#include "TestSupport.h"
+#include "varnholt/ConnectionHelper.h"
+
+namespace varnholt::test {
+namespace {
+
+struct LabelCase {
+    std::string prompt;
+    std::vector<Variant> args;
+    std::string expected;
+};
+
+std::vector<Variant> Letters(int count) {
+    std::vector<Variant> args;
+    for (int i = 0; i < count; ++i) args.emplace_back(String(1, static_cast<char16_t>(u'a' + i)));
+    return args;
+}
+
+TEST(GetLabelTest, FillsPlaceholdersArgumentByArgument) {
+    const std::vector<LabelCase> cases = {
+        {"Copy [%1] to [%2]?", {u"A", u"B"}, "Copy A to B?"},
+        {"Copy [%1] to [%2]?", {}, "Copy [%1] to [%2]?"},
+        {"[%1][%1]", {int32_t(5)}, "55"},
+        {"[%2]", {u"x"}, "[%2]"},
+        {"no placeholders", {u"a", u"b"}, "no placeholders"},
+        {"", {u"a"}, ""},
+        // A value may carry a later argument's placeholder, which that argument fills ...
+        {"[%1]", {u"[%2]", u"y"}, "y"},
+        // ... but not an earlier one's, nor its own.
+        {"[%2]", {u"y", u"[%1]"}, "[%1]"},
+        {"[%1]", {u"[%1][%1]"}, "[%1][%1]"},
+        {"[%[%1]1]", {u"1"}, "[%11]"},
+        // Numbering is exact: the closing bracket belongs to the placeholder.
+        {"[%1] [%10] [%01] [% 1] [%1", Letters(10), "a j [%01] [% 1] [%1"},
+        {"[%10][%1]", Letters(1), "[%10]a"},
+        {"[%1]", {u""}, ""},
+        {"<[%1]>", {Variant()}, "<>"},
+        {"[%1]|[%2]|[%3]|[%4]", {int16_t(-7), true, false, 2.5}, "-7|True|False|2.5"},
+        {"[%1] [%2] [%3]", {1e20, 0.1, -0.0}, "1E+20 0.1 0"},
+        {"Ünïcødé [%1]", {u"€"}, "Ünïcødé €"},
+        {"[%1]", {u"[%1]"}, "[%1]"},
+    };
+    ConnectionHelper helper;
+    for (const LabelCase& c : cases) {
+        const String prompt = S(c.prompt);
+        EXPECT_EQ(U8(helper.GetLabel(prompt, c.args)), c.expected) << c.prompt;
+        EXPECT_EQ(U8(prompt), c.prompt);
+    }
+}
+
+TEST(GetLabelTest, ArgumentsThatCannotBecomeTextRaise) {
+    ConnectionHelper helper;
+    const String prompt = u"[%1] [%2]";
+    // Every argument is converted, whether or not a placeholder refers to it.
+    EXPECT_RUNTIME_ERROR(helper.GetLabel(prompt, {u"a", Variant::Null()}), kInvalidUseOfNull);
+    EXPECT_RUNTIME_ERROR(helper.GetLabel(prompt, {u"a", u"b", Variant::Null()}), kInvalidUseOfNull);
+    EXPECT_RUNTIME_ERROR(helper.GetLabel(prompt, {Variant(SafeArray<Variant>::Vector(0, {u"x"}))}), kTypeMismatch);
+}
+
+// A megabyte of prompt with nine arguments, each step inserting text longer than its
+// placeholder: work that grew with the square of the length would not finish here.
+TEST(GetLabelTest, LargePromptsStayLinear) {
+    std::u16string prompt, expected;
+    std::vector<Variant> args;
+    for (int i = 1; i <= 9; ++i) {
+        const String value = u"value" + Decimal(i) + u"!";
+        args.emplace_back(value);
+    }
+    while (prompt.size() < (1u << 20)) {
+        for (int i = 1; i <= 9; ++i) {
+            prompt += u"x[%" + Decimal(i) + u"]";
+            expected += u"xvalue" + Decimal(i) + u"!";
+        }
+    }
+    ConnectionHelper helper;
+    EXPECT_TRUE(helper.GetLabel(prompt, args) == expected);
+}
+
+}  // namespace
+}  // namespace varnholt::test

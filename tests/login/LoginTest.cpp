@@ -1,0 +1,330 @@
+// The login dialog driven by a scripted person, through ConnectionHelper::Login and directly.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <functional>
+#include <map>
+
+#include "TestSupport.h"
+#include "login/frmLogin.h"
+#include "platform/LoginDialog.h"
+#include "varnholt/ConnectionHelper.h"
+
+namespace varnholt::test {
+namespace {
+
+constexpr int32_t kLoginError = -2147221503;
+constexpr char kLoginSource[] = "Kestrin.Varnholt.ConnectionHelper.Login";
+constexpr char kRequired[] = "Both fields are required";
+
+std::string Numbered(const char* prefix, int32_t number) {
+    std::string text = prefix;
+    text += std::to_string(number);
+    return text;
+}
+
+std::vector<std::string> Texts() {
+    std::vector<std::string> texts = {"Anmelden", "Heading", "Instruction", "Kennwort", "Rechner", "Benutzer",
+                                      "kein Server", "Weiter", "Abbrechen"};
+    for (int i = 10; i <= 33; ++i) texts.push_back(Numbered("L", i));
+    texts.push_back(kRequired);
+    return texts;
+}
+
+// What the person sees, read from the model.
+struct Screen {
+    std::string title, heading, instruction, serverLabel, server, userLabel, user, passwordLabel, password, ok, cancel;
+    bool userRowVisible = true;
+    std::string focus;
+    int32_t selStart = -1, selLength = -1, height = 0;
+    std::map<std::string, int32_t> tops;
+};
+
+Screen Look(frmLogin& d) {
+    Screen s;
+    s.title = U8(d.Caption());
+    s.heading = U8(d.lblInfo(0).Caption);
+    s.instruction = U8(d.lblInfo(1).Caption);
+    s.serverLabel = U8(d.lblServer().Caption);
+    s.server = U8(d.txtServer().DisplayText());
+    s.userLabel = U8(d.lblUserName().Caption);
+    s.user = U8(d.txtUserName().DisplayText());
+    s.passwordLabel = U8(d.lblPassword().Caption);
+    s.password = U8(d.txtPassword().DisplayText());
+    s.ok = U8(d.cmdOK().Caption);
+    s.cancel = U8(d.cmdCancel().Caption);
+    s.userRowVisible = d.txtUserName().Visible && d.lblUserName().Visible;
+    if (Control* focused = d.ActiveControl()) {
+        s.focus = focused->Name;
+        s.selStart = focused->SelStart;
+        s.selLength = focused->SelLength;
+    }
+    s.height = d.ClientHeight();
+    for (Control* c : d.Controls()) s.tops[c->Name] = c->Top;
+    return s;
+}
+
+// A person at the dialog: a script of actions, played once the dialog is shown.
+using Step = std::function<void(frmLogin&)>;
+Step Type(const std::string& text) {
+    return [text](frmLogin& d) { d.TypeText(S(text)); };
+}
+const Step Tab = [](frmLogin& d) { d.FocusNext(); };
+const Step BackTab = [](frmLogin& d) { d.FocusPrevious(); };
+const Step Enter = [](frmLogin& d) { d.PressEnter(); };
+const Step Esc = [](frmLogin& d) { d.PressEscape(); };
+const Step CloseWindow = [](frmLogin& d) { d.Close(); };
+
+class ScriptedView : public platform::LoginView {
+public:
+    std::vector<Step> script;
+    Screen shown;                       // as the dialog came up
+    std::vector<std::string> focusTrail;  // the focused control after every step
+    void ShowModal(frmLogin& dialog) override {
+        shown = Look(dialog);
+        for (const Step& step : script) {
+            if (dialog.Hidden()) break;
+            step(dialog);
+            focusTrail.push_back(dialog.ActiveControl() ? dialog.ActiveControl()->Name : "");
+        }
+    }
+};
+
+class LoginTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::SetLoginView(view);
+        helper.SetLiterals(Strings(1, Texts()));
+    }
+    void TearDown() override { platform::SetLoginView(nullptr); }
+    udtLoginCreds Run(std::vector<Step> script, int32_t mode = eUserPswd, const std::string& caption = "",
+                      const std::string& user = "Beta", const std::string& pswd = "Marlwood4839",
+                      const std::string& server = "SRV1") {
+        view->script = std::move(script);
+        return helper.Login(mode, S(caption), S(user), S(pswd), S(server));
+    }
+
+    std::shared_ptr<ScriptedView> view = std::make_shared<ScriptedView>();
+    ConnectionHelper helper;
+};
+
+udtLoginCreds Creds(const std::string& user, const std::string& pswd, bool cancelled) {
+    return {S(user), S(pswd), cancelled};
+}
+
+TEST_F(LoginTest, EnterAcceptsThePrefilledValuesUntouched) {
+    EXPECT_EQ(Run({Enter}, eUserPswd, "", " Beta ", "Marlwood4839 "), Creds(" Beta ", "Marlwood4839 ", false));
+    const Screen& s = view->shown;
+    EXPECT_EQ(s.title, "Anmelden SRV1");
+    EXPECT_EQ(std::vector<std::string>({s.heading, s.instruction, s.serverLabel, s.server, s.userLabel, s.user,
+                                        s.passwordLabel, s.password, s.ok, s.cancel}),
+              std::vector<std::string>({"Heading", "Instruction", "Rechner", "SRV1", "Benutzer", " Beta ", "Kennwort",
+                                        "*************", "Weiter", "Abbrechen"}));
+    // The caret starts in the user box with the prefilled name selected, so typing replaces it.
+    EXPECT_EQ(s.focus, "txtUserName");
+    EXPECT_EQ(s.selStart, 0);
+    EXPECT_EQ(s.selLength, 6);
+}
+
+TEST_F(LoginTest, TypedValuesReplaceTheSelectedPrefills) {
+    Screen afterTab;
+    auto look = [&](frmLogin& d) { afterTab = Look(d); };
+    EXPECT_EQ(Run({Type("bob"), Type("by"), Tab, look, Type("pw"), Enter}), Creds("bobby", "pw", false));
+    EXPECT_EQ(afterTab.focus, "txtPassword");
+    EXPECT_EQ(afterTab.selStart, 0);
+    EXPECT_EQ(afterTab.selLength, 12);
+}
+
+TEST_F(LoginTest, TabCyclesThroughBoxesAndButtonsAndNeverTheServerBox) {
+    Run({Tab, Tab, Tab, Tab, BackTab, BackTab, Esc});
+    EXPECT_EQ(view->focusTrail, std::vector<std::string>({"txtPassword", "cmdOK", "cmdCancel", "txtUserName",
+                                                          "cmdCancel", "cmdOK", "cmdOK"}));
+}
+
+TEST_F(LoginTest, EnterOnAButtonPressesThatButton) {
+    EXPECT_EQ(Run({Tab, Tab, Enter}), Creds("Beta", "Marlwood4839", false));
+    EXPECT_EQ(Run({Tab, Tab, Tab, Enter}), Creds("", "", true));
+}
+
+TEST_F(LoginTest, EscapeCloseAndAnEmptyScriptCancel) {
+    const std::vector<std::vector<Step>> scripts = {{Esc}, {Type("x"), CloseWindow}, {}, {Tab, Type("new"), Esc}};
+    for (size_t i = 0; i < scripts.size(); ++i)
+        EXPECT_EQ(Run(scripts[i]), Creds("", "", true)) << "script " << i;
+}
+
+TEST_F(LoginTest, PasswordOnlyHidesTheUserRowAndClosesTheGap) {
+    EXPECT_EQ(Run({Type("pw2"), Enter}, ePasswordOnly), Creds("Beta", "pw2", false));
+    const Screen& s = view->shown;
+    EXPECT_FALSE(s.userRowVisible);
+    EXPECT_EQ(s.focus, "txtPassword");
+    EXPECT_EQ(s.height, 3345 - 285);
+    EXPECT_EQ(s.server, "SRV1");  // loaded by Mode before the server was known; activation shows it
+    const std::map<std::string, int32_t> moved = {
+        {"lblPassword", 2160 - 285}, {"txtPassword", 2145 - 285}, {"cmdOK", 2880 - 285}, {"cmdCancel", 2850 - 285},
+        {"Frame1", 0},               {"lblInfo(0)", 90},          {"lblServer", 1350},   {"txtServer", 1350}};
+    for (const auto& [name, top] : moved) EXPECT_EQ(s.tops.at(name), top) << name;
+}
+
+TEST_F(LoginTest, UserLockedShowsButRefusesTyping) {
+    bool typed = true;
+    auto tryTyping = [&](frmLogin& d) { typed = d.TypeText(u"mallory"); };
+    EXPECT_EQ(Run({tryTyping, Tab, Type("pw"), Enter}, eUserLocked), Creds("Beta", "pw", false));
+    EXPECT_FALSE(typed);
+    EXPECT_EQ(view->shown.focus, "txtUserName");
+    EXPECT_EQ(view->shown.selLength, 4);
+    EXPECT_TRUE(view->shown.userRowVisible);
+}
+
+TEST_F(LoginTest, OtherModesChangeNothing) {
+    for (int32_t mode : {int32_t(eUserPswd), 0, 7, -1}) {
+        EXPECT_EQ(Run({Type("u"), Enter}, mode), Creds("u", "Marlwood4839", false)) << mode;
+        EXPECT_EQ(view->shown.height, 3345);
+        EXPECT_EQ(view->shown.tops.at("cmdOK"), 2880);
+    }
+}
+
+TEST_F(LoginTest, EmptyServerShowsThePlaceholderAndATrailingBlank) {
+    EXPECT_EQ(Run({Esc}, eUserPswd, "", "", "", ""), Creds("", "", true));
+    EXPECT_EQ(view->shown.server, "{kein Server}");
+    EXPECT_EQ(view->shown.title, "Anmelden ");
+    EXPECT_EQ(view->shown.user, "");
+    EXPECT_EQ(view->shown.password, "");
+}
+
+TEST_F(LoginTest, CallersCaptionWinsOverActivation) {
+    Screen reactivated;
+    auto reactivate = [&](frmLogin& d) {
+        d.Form_Activate();
+        reactivated = Look(d);
+    };
+    Run({reactivate, Esc}, eUserPswd, "Sign in to accounts");
+    EXPECT_EQ(view->shown.title, "Sign in to accounts");
+    EXPECT_EQ(reactivated.title, "Sign in to accounts");
+    EXPECT_EQ(reactivated.server, "SRV1");
+}
+
+TEST_F(LoginTest, OkWithAnEmptyFieldRaisesAfterTheDialogCloses) {
+    const std::vector<std::pair<std::string, std::vector<Step>>> cases = {
+        {"password cleared", {Tab, Type(""), Enter}},
+        {"user cleared", {Type(""), Enter}},
+        {"both cleared", {Type(""), Tab, Type(""), Tab, Enter}},
+    };
+    for (const auto& [name, script] : cases) {
+        SCOPED_TRACE(name);
+        EXPECT_RAISES(Run(script), kLoginError, kLoginSource, kRequired);
+    }
+    EXPECT_RAISES(Run({Enter}, eUserPswd, "", "", "pw"), kLoginError, kLoginSource, kRequired);
+    // Blanks are content.
+    EXPECT_EQ(Run({Enter}, eUserPswd, "", " ", " "), Creds(" ", " ", false));
+    // The description itself comes from Literals(34).
+    std::vector<std::string> withoutLast = Texts();
+    withoutLast.pop_back();
+    helper.SetLiterals(Strings(1, withoutLast));
+    EXPECT_RUNTIME_ERROR(Run({Enter}, eUserPswd, "", ""), kSubscriptOutOfRange);
+}
+
+TEST_F(LoginTest, ShortOrMissingLiteralsRaiseNine) {
+    struct Case {
+        std::string name;
+        SafeArray<String> literals;
+        int32_t mode;
+        std::string caption, server;
+    };
+    const std::vector<std::string> all = Texts();
+    const std::vector<std::string> first9(all.begin(), all.begin() + 9);
+    const std::vector<std::string> twoToNine(all.begin() + 1, all.begin() + 9);
+    const std::vector<Case> cases = {
+        {"never given", {}, eUserPswd, "", "SRV1"},
+        {"never given, password only", {}, ePasswordOnly, "", ""},
+        {"never given, user locked", {}, eUserLocked, "", ""},
+        {"bounds 0 to 8", Strings(0, first9), eUserPswd, "", "SRV1"},
+        {"two dimensions", SafeArray<String>({Bound{1, 34}, Bound{1, 1}}), eUserPswd, "", "SRV1"},
+        {"no 1, caption given", Strings(2, twoToNine), eUserPswd, "Title", "SRV1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        helper.SetLiterals(c.literals);
+        view->shown = {};
+        EXPECT_RUNTIME_ERROR(Run({Enter}, c.mode, c.caption, "u", "p", c.server), kSubscriptOutOfRange);
+        EXPECT_EQ(view->shown.title, "") << "the dialog must not come up";
+    }
+}
+
+// Loading reads 2, 3, 5, 6, 4, 8, 9 in that order and stops at the first missing subscript.
+TEST(frmLoginTest, LoadingFillsCaptionsInOrderUntilASubscriptIsMissing) {
+    struct Case {
+        int32_t lower, upper;
+        std::vector<std::string> filled;
+    };
+    const std::vector<Case> cases = {
+        {3, 9, {}},
+        {2, 5, {"lblInfo(0)", "lblInfo(1)", "lblServer"}},
+        {2, 7, {"lblInfo(0)", "lblInfo(1)", "lblServer", "lblUserName", "lblPassword"}},
+        {2, 8, {"lblInfo(0)", "lblInfo(1)", "lblServer", "lblUserName", "lblPassword", "cmdOK"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.lower * 100 + c.upper);
+        std::vector<std::string> texts;
+        for (int32_t i = c.lower; i <= c.upper; ++i) texts.push_back(Numbered("T", i));
+        frmLogin dialog;
+        dialog.SetLiterals(Strings(c.lower, texts));
+        dialog.SetServerName(u"SRV1");
+        EXPECT_RUNTIME_ERROR(dialog.txtUserName(), kSubscriptOutOfRange);
+        EXPECT_TRUE(dialog.Cancelled);
+        EXPECT_EQ(U8(dialog.txtServer().Text), "SRV1");
+        std::vector<std::string> filled;
+        for (Control* control : dialog.Controls())
+            if (U8(control->Caption).rfind('T', 0) == 0) filled.push_back(control->Name);
+        EXPECT_EQ(filled, c.filled);
+    }
+}
+
+TEST(frmLoginTest, LiteralsAreTheDialogsOwnCopy) {
+    SafeArray<String> texts = Strings(1, Texts());
+    frmLogin dialog;
+    dialog.SetLiterals(texts);
+    texts.At(2) = u"changed";
+    EXPECT_EQ(dialog.GetLiterals(), Strings(1, Texts()));
+    EXPECT_EQ(U8(dialog.lblInfo(0).Caption), "Heading");
+}
+
+TEST(LoginDialogServiceTest, AViewThatReturnsEarlyLeavesTheDialogClosed) {
+    auto view = std::make_shared<ScriptedView>();
+    view->script = {Type("typed")};
+    platform::SetLoginView(view);
+    frmLogin dialog;
+    dialog.SetLiterals(Strings(1, Texts()));
+    platform::ShowLoginDialog(dialog);
+    platform::SetLoginView(nullptr);
+    EXPECT_TRUE(dialog.Hidden());
+    EXPECT_TRUE(dialog.Cancelled);
+    EXPECT_EQ(U8(dialog.userName), "");
+}
+
+// Without an installed view, a windowed view or a terminal, the dialog cannot be answered.
+TEST(LoginDialogServiceTest, NobodyToAskMeansCancel) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        setsid();  // no controlling terminal from here on
+        unsetenv("DISPLAY");
+        unsetenv("WAYLAND_DISPLAY");
+        int code = 3;
+        try {
+            ConnectionHelper helper;
+            helper.SetLiterals(Strings(1, Texts()));
+            code = helper.Login(eUserPswd, u"", u"Beta", u"pw", u"SRV1") == udtLoginCreds{u"", u"", true} ? 0 : 1;
+        } catch (...) {
+            code = 2;
+        }
+        _exit(code);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+}  // namespace
+}  // namespace varnholt::test

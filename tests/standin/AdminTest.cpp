@@ -1,0 +1,508 @@
+// The administration libraries as the component meets them: statuses, buffers, names in the
+// engine's files, the journal and injected faults.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <thread>
+
+#include "StandinLibraries.h"
+#include "TestSupport.h"
+
+namespace varnholt::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string HostName() {
+    char host[256] = {};
+    gethostname(host, sizeof host - 1);
+    return host;
+}
+
+// Writes a file of the engine home the way a person editing it would.
+void Put(const EngineHome& home, const std::string& relative, const std::string& content) {
+    const fs::path path = home.Path() / relative;
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
+}
+
+std::string Upper(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// One of the three output-buffer functions, called for the first name of the local engine.
+struct OutputCall {
+    const char* function;
+    std::function<int32_t(int32_t*, char*)> call;
+    std::string expected;
+};
+
+std::vector<OutputCall> OutputCalls() {
+    const AdminLibrary& lib = Library90();
+    return {
+        {"PvGetDbName", [&lib](int32_t* size, char* buffer) { return lib.getDbName(-1, 1, size, buffer); }, "ACCOUNTS"},
+        {"PvGetDbDataPath",
+         [&lib](int32_t* size, char* buffer) { return lib.getDbDataPath(-1, "accounts", size, buffer); },
+         "C:\\Data\\Accounts"},
+        {"PvGetDbDictionaryPath",
+         [&lib](int32_t* size, char* buffer) { return lib.getDbDictionaryPath(-1, "Accounts", size, buffer); },
+         "C:\\Dict"},
+    };
+}
+
+class AdminTest : public ::testing::Test {
+protected:
+    EngineHome home;
+    const AdminLibrary& lib = Library90();
+
+    std::vector<std::string> NameColumn(const std::string& server = "") const {
+        std::vector<std::string> names;
+        for (const auto& record : home.Names(server)) names.push_back(record.at(0));
+        return names;
+    }
+    int32_t Count(int32_t handle = -1) const {
+        int32_t count = -99;
+        EXPECT_EQ(lib.getDbNamesData(handle, &count), 0);
+        return count;
+    }
+};
+
+TEST_F(AdminTest, ConnectServerAnswersByServerAndCredentials) {
+    home.SetUsers("FS01", {{"Beta", "Marlwood4839"}});
+    home.AddServer("OPEN");
+    home.SetUsers("", {{"admin", "secret"}});
+    const std::string host = Upper(HostName());
+    struct Case {
+        const char* server;
+        const char* user;
+        const char* password;
+        int32_t status;
+    } cases[] = {
+        {"NOSUCH", "Beta", "Marlwood4839", 7004},
+        {"FS01", nullptr, "Marlwood4839", 7002},
+        {"FS01", "", "Marlwood4839", 7002},
+        {"FS01", "Beta", "", 7002},
+        {"FS01", "Beta", nullptr, 7002},
+        {"FS01", "Beta", "marlwood4839", 7029},
+        {"FS01", "Gamma", "Marlwood4839", 7029},
+        {"fs01", "BETA", "Marlwood4839", 0},
+        {"OPEN", nullptr, nullptr, 0},
+        {"", "admin", "secret", 0},
+        {"", "admin", "wrong", 7029},
+        {host.c_str(), "admin", "secret", 0},
+        {nullptr, "Beta", "Marlwood4839", 7002},
+    };
+    std::vector<int32_t> handles;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.server ? c.server : "(null)") + " / " + (c.user ? c.user : "(null)"));
+        int32_t handle = -77;
+        EXPECT_EQ(lib.connectServer(c.server, c.user, c.password, &handle), c.status);
+        if (c.status == 0) {
+            EXPECT_GT(handle, 0);
+            handles.push_back(handle);
+        } else {
+            EXPECT_EQ(handle, -77);
+        }
+    }
+    std::sort(handles.begin(), handles.end());
+    EXPECT_EQ(std::adjacent_find(handles.begin(), handles.end()), handles.end()) << "handles must be distinct";
+    EXPECT_EQ(lib.connectServer("OPEN", "", "", nullptr), 7002);
+}
+
+TEST_F(AdminTest, HandlesReachTheirServerAndDieWithDisconnect) {
+    home.AddName("", "LOCALONE", "/d", "/d");
+    home.AddName("FS01", "REMOTE1", "/r", "/r");
+    home.AddName("FS01", "REMOTE2", "/r", "/r");
+    int32_t handle = 0;
+    ASSERT_EQ(lib.connectServer("FS01", "", "", &handle), 0);
+    EXPECT_EQ(Count(handle), 2);
+    EXPECT_EQ(Count(-1), 1);
+
+    // A handle belongs to the library file that made it.
+    int32_t count = 0;
+    EXPECT_EQ(Library80().getDbNamesData(handle, &count), 7001);
+
+    EXPECT_EQ(lib.disconnect(handle), 0);
+    EXPECT_EQ(lib.disconnect(handle), 7001);
+    EXPECT_EQ(lib.disconnect(-1), 0);
+    char buffer[64] = {};
+    int32_t size = sizeof buffer;
+    const std::pair<const char*, int32_t> calls[] = {
+        {"PvGetDbNamesData", lib.getDbNamesData(handle, &count)},
+        {"PvGetDbName", lib.getDbName(handle, 1, &size, buffer)},
+        {"PvGetDbDataPath", lib.getDbDataPath(handle, "REMOTE1", &size, buffer)},
+        {"PvGetDbDictionaryPath", lib.getDbDictionaryPath(handle, "REMOTE1", &size, buffer)},
+        {"PvCreateDatabase", lib.createDatabase(handle, "NEW", "/n", "/n", 2)},
+        {"PvDropDatabase", lib.dropDatabase(handle, "REMOTE1", 0)},
+        {"PvModifyDatabase", lib.modifyDatabase(handle, "REMOTE1", "X", "", "", 0)},
+        {"PvDisconnect", lib.disconnect(4711)},
+    };
+    for (const auto& [function, status] : calls) EXPECT_EQ(status, 7001) << function;
+    EXPECT_EQ(NameColumn("FS01"), (std::vector<std::string>{"REMOTE1", "REMOTE2"}));
+}
+
+TEST_F(AdminTest, CreateEnumerateAndDropInEngineOrder) {
+    home.AddName("", "FIRST", "/dict/first", "/data/first", 2);
+    ASSERT_EQ(lib.createDatabase(-1, "Second", "C:\\Dict", "\\\\srv\\share\\Data", 2), 0);
+    ASSERT_EQ(lib.createDatabase(-1, "third", "", "", -2147483647), 0);
+    EXPECT_EQ(lib.createDatabase(-1, "SECOND", "/x", "/y", 2), 7012);
+    EXPECT_EQ(lib.createDatabase(-1, "First", "/x", "/y", 2), 7012);
+
+    const auto records = home.Names("");
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_EQ(records[1], (std::vector<std::string>{"Second", "C:\\Dict", "\\\\srv\\share\\Data", "2"}));
+    EXPECT_EQ(records[2], (std::vector<std::string>{"third", "", "", "-2147483647"}));
+
+    EXPECT_EQ(Count(), 3);
+    const char* expected[] = {"FIRST", "Second", "third"};
+    for (int32_t sequence = 1; sequence <= 3; ++sequence) {
+        char buffer[255];
+        int32_t size = sizeof buffer;
+        ASSERT_EQ(lib.getDbName(-1, sequence, &size, buffer), 0);
+        EXPECT_STREQ(buffer, expected[sequence - 1]);
+    }
+    for (int32_t sequence : {0, 4, -1, INT32_MIN}) {
+        char buffer[255];
+        int32_t size = sizeof buffer;
+        EXPECT_EQ(lib.getDbName(-1, sequence, &size, buffer), 7008) << sequence;
+    }
+
+    EXPECT_EQ(lib.dropDatabase(-1, "SECOND", 0), 0);
+    EXPECT_EQ(lib.dropDatabase(-1, "Second", 0), 7013);
+    EXPECT_EQ(NameColumn(), (std::vector<std::string>{"FIRST", "third"}));
+}
+
+TEST_F(AdminTest, NamesTheFileCannotHoldAreRefused) {
+    home.AddName("", "KEEP", "/k", "/k");
+    const char* names[] = {"", "TAB\tNAME", "LINE\nNAME", "#COMMENT", "   "};
+    for (const char* name : names) EXPECT_EQ(lib.createDatabase(-1, name, "/d", "/d", 2), 7004) << name;
+    EXPECT_EQ(lib.createDatabase(-1, "OK", "/d\n", "/d", 2), 7004);
+    EXPECT_EQ(lib.modifyDatabase(-1, "KEEP", "BAD\tNAME", "", "", 0), 7004);
+    EXPECT_EQ(NameColumn(), (std::vector<std::string>{"KEEP"}));
+}
+
+TEST_F(AdminTest, NullPointersAnswer7002) {
+    home.AddName("", "ACCOUNTS", "/d", "/d");
+    char buffer[64];
+    int32_t size = sizeof buffer;
+    const std::pair<const char*, int32_t> calls[] = {
+        {"PvGetDbNamesData", lib.getDbNamesData(-1, nullptr)},
+        {"PvGetDbName size", lib.getDbName(-1, 1, nullptr, buffer)},
+        {"PvGetDbName buffer", lib.getDbName(-1, 1, &size, nullptr)},
+        {"PvGetDbDataPath name", lib.getDbDataPath(-1, nullptr, &size, buffer)},
+        {"PvGetDbDictionaryPath buffer", lib.getDbDictionaryPath(-1, "ACCOUNTS", &size, nullptr)},
+        {"PvCreateDatabase", lib.createDatabase(-1, "NEW", nullptr, "/d", 2)},
+        {"PvDropDatabase", lib.dropDatabase(-1, nullptr, 0)},
+        {"PvModifyDatabase", lib.modifyDatabase(-1, "ACCOUNTS", nullptr, "", "", 0)},
+        {"PvGetMkdeVersion", Library78().getMkdeVersion(-1, nullptr)},
+    };
+    for (const auto& [function, status] : calls) EXPECT_EQ(status, 7002) << function;
+    EXPECT_EQ(NameColumn(), (std::vector<std::string>{"ACCOUNTS"}));
+}
+
+TEST_F(AdminTest, OutputBuffersHoldTextAndNulOnly) {
+    home.AddName("", "ACCOUNTS", "C:\\Dict", "C:\\Data\\Accounts");
+    for (const OutputCall& c : OutputCalls()) {
+        SCOPED_TRACE(c.function);
+        const int32_t needed = static_cast<int32_t>(c.expected.size() + 1);
+        char buffer[64];
+
+        std::memset(buffer, 'x', sizeof buffer);
+        int32_t size = needed - 1;
+        EXPECT_EQ(c.call(&size, buffer), 7003);
+        EXPECT_EQ(size, needed);
+        EXPECT_EQ(std::string(buffer, sizeof buffer), std::string(sizeof buffer, 'x')) << "nothing written";
+
+        for (int32_t given : {needed, 255}) {
+            std::memset(buffer, 'x', sizeof buffer);
+            size = given;
+            EXPECT_EQ(c.call(&size, buffer), 0);
+            EXPECT_EQ(size, needed);
+            EXPECT_EQ(std::string(buffer, static_cast<size_t>(needed)), c.expected + '\0');
+            EXPECT_EQ(buffer[needed], 'x') << "nothing past the NUL";
+        }
+        size = -5;
+        EXPECT_EQ(c.call(&size, buffer), 7003);
+        EXPECT_EQ(size, needed);
+    }
+    char buffer[64];
+    int32_t size = sizeof buffer;
+    EXPECT_EQ(lib.getDbDataPath(-1, "NOSUCH", &size, buffer), 7013);
+    EXPECT_EQ(lib.getDbDictionaryPath(-1, "NOSUCH", &size, buffer), 7013);
+    EXPECT_EQ(size, static_cast<int32_t>(sizeof buffer));
+}
+
+TEST_F(AdminTest, ModifyKeepsWhatIsLeftEmpty) {
+    home.AddName("", "ACME", "/dict/acme", "/data/acme", 2);
+    home.AddName("", "OTHER", "/dict/other", "/data/other", 2);
+    constexpr int32_t kKeepFlags = INT32_MIN;
+
+    EXPECT_EQ(lib.modifyDatabase(-1, "acme", "", "", "/data/new", kKeepFlags), 0);
+    EXPECT_EQ(home.Names("")[0], (std::vector<std::string>{"ACME", "/dict/acme", "/data/new", "2"}));
+
+    EXPECT_EQ(lib.modifyDatabase(-1, "ACME", "Acme", "/dict/new", "", 6), 0);
+    EXPECT_EQ(home.Names("")[0], (std::vector<std::string>{"Acme", "/dict/new", "/data/new", "6"}));
+
+    EXPECT_EQ(lib.modifyDatabase(-1, "ACME", "other", "", "", kKeepFlags), 7012);
+    EXPECT_EQ(lib.modifyDatabase(-1, "NOSUCH", "X", "", "", kKeepFlags), 7013);
+
+    EXPECT_EQ(lib.modifyDatabase(-1, "Acme", "RENAMED", "", "", kKeepFlags), 0);
+    EXPECT_EQ(home.Names("")[0], (std::vector<std::string>{"RENAMED", "/dict/new", "/data/new", "6"}));
+    EXPECT_EQ(NameColumn(), (std::vector<std::string>{"RENAMED", "OTHER"}));
+}
+
+TEST_F(AdminTest, EditsKeepCommentsAndForeignLines) {
+    Put(home, "local/dbnames", "# names of the test engine\nONE\t/a\t/a\t2\n\nTWO\t/b\t/b\t2\n");
+    ASSERT_EQ(lib.dropDatabase(-1, "ONE", 0), 0);
+    ASSERT_EQ(lib.createDatabase(-1, "THREE", "/c", "/c", 2), 0);
+    EXPECT_EQ(ReadFile(home.Path() / "local/dbnames"),
+              "# names of the test engine\n\nTWO\t/b\t/b\t2\nTHREE\t/c\t/c\t2\n");
+}
+
+TEST_F(AdminTest, TextCrossesAsTheEightBitCodePage) {
+    ASSERT_EQ(lib.createDatabase(-1, "Caf\xE9", "C:\\\x80uro", "/d", 2), 0);
+    EXPECT_EQ(home.Names("")[0][0], "Caf\xC3\xA9");
+    EXPECT_EQ(home.Names("")[0][1], "C:\\\xE2\x82\xACuro");
+    char buffer[32];
+    int32_t size = sizeof buffer;
+    EXPECT_EQ(lib.getDbDictionaryPath(-1, "CAF\xC9", &size, buffer), 0);
+    EXPECT_STREQ(buffer, "C:\\\x80uro");
+
+    // A character the code page lacks comes out as '?' and still counts one byte.
+    home.AddName("", "\xCE\xA9MEGA", "/o", "/o");
+    size = sizeof buffer;
+    ASSERT_EQ(lib.getDbName(-1, 2, &size, buffer), 0);
+    EXPECT_STREQ(buffer, "?MEGA");
+    EXPECT_EQ(size, 6);
+}
+
+TEST_F(AdminTest, ChangesMadeOutsideAreSeen) {
+    home.AddName("", "ONE", "/a", "/a");
+    EXPECT_EQ(Count(), 1);
+    home.AddName("", "TWO", "/b", "/b");
+    EXPECT_EQ(Count(), 2);
+    // Same size, other content, put in place by rename as an editor would.
+    Put(home, "local/dbnames.new", "UNO\t/a\t/a\t2\nDOS\t/b\t/b\t2\n");
+    fs::rename(home.Path() / "local/dbnames.new", home.Path() / "local/dbnames");
+    char buffer[16];
+    int32_t size = sizeof buffer;
+    ASSERT_EQ(lib.getDbName(-1, 2, &size, buffer), 0);
+    EXPECT_STREQ(buffer, "DOS");
+    fs::remove(home.Path() / "local/dbnames");
+    EXPECT_EQ(Count(), 0);
+}
+
+TEST_F(AdminTest, EngineHomeIsReadOnEveryCall) {
+    home.AddName("", "ONE", "/a", "/a");
+    EXPECT_EQ(Count(), 1);
+    {
+        EngineHome other;
+        other.AddName("", "A", "/a", "/a");
+        other.AddName("", "B", "/b", "/b");
+        EXPECT_EQ(Count(), 2);
+    }
+    EXPECT_EQ(Count(), 1);
+}
+
+TEST_F(AdminTest, UnreadableNamesAnswer7009) {
+    fs::create_directories(home.Path() / "local/dbnames");  // a folder where the file belongs
+    int32_t count = -1;
+    EXPECT_EQ(lib.getDbNamesData(-1, &count), 7009);
+    EXPECT_EQ(lib.createDatabase(-1, "NEW", "/d", "/d", 2), 7009);
+}
+
+TEST_F(AdminTest, JournalRecordsEveryCallWithItsLibrary) {
+    home.AddName("FS01", "ACME", "/d", "/d");
+    home.EnableJournal();
+    int32_t handle = 0, count = 0, size = 255;
+    char buffer[255];
+    engine::MkdeVersion version{};
+    lib.start(0);
+    lib.connectServer("FS01", nullptr, "pw", &handle);
+    lib.getDbNamesData(handle, &count);
+    lib.getDbName(handle, 1, &size, buffer);
+    lib.getDbDataPath(handle, "ACME", nullptr, buffer);
+    lib.createDatabase(-1, "NEW", "C:\\a b", "", -5);
+    lib.modifyDatabase(-1, "NEW", "", "D:\\x", "", INT32_MIN);
+    lib.dropDatabase(-1, "NEW", 0);
+    lib.disconnect(handle);
+    lib.stop(0);
+    Library75().getDbNamesData(-1, &count);
+    Library80().getDbNamesData(-1, &count);
+    Library78().getMkdeVersion(-1, &version);
+    const std::string h = std::to_string(handle);
+    EXPECT_EQ(home.Calls(), (std::vector<std::string>{
+                                "PvStart 0",
+                                "PvConnectServer FS01 (null) pw",
+                                "PvGetDbNamesData " + h,
+                                "PvGetDbName " + h + " 1 255",
+                                "PvGetDbDataPath " + h + " ACME (null)",
+                                "PvCreateDatabase -1 NEW C:\\a b  -5",
+                                "PvModifyDatabase -1 NEW  D:\\x  -2147483648",
+                                "PvDropDatabase -1 NEW 0",
+                                "PvDisconnect " + h,
+                                "PvStop 0",
+                                "PvGetDbNamesData -1",
+                                "PvGetDbNamesData -1",
+                                "PvGetMkdeVersion -1",
+                            }));
+    std::vector<std::string> libraries;
+    for (const auto& fields : home.Journal()) libraries.push_back(fields.at(0));
+    EXPECT_EQ(libraries, (std::vector<std::string>{"W3DBAV90", "W3DBAV90", "W3DBAV90", "W3DBAV90", "W3DBAV90",
+                                                   "W3DBAV90", "W3DBAV90", "W3DBAV90", "W3DBAV90", "W3DBAV90",
+                                                   "W3DBAV75", "W3DBAV80", "W3DBAV78"}));
+}
+
+TEST_F(AdminTest, NoJournalIsWrittenUnlessItExists) {
+    int32_t count = 0;
+    lib.getDbNamesData(-1, &count);
+    EXPECT_FALSE(fs::exists(home.Path() / "journal"));
+}
+
+TEST_F(AdminTest, JournalAndFaultsAppearingBetweenCallsAreSeen) {
+    int32_t count = 0;
+    lib.getDbNamesData(-1, &count);  // the home folder changed a moment ago
+    home.EnableJournal();
+    lib.getDbNamesData(-1, &count);
+    EXPECT_EQ(home.Calls(), std::vector<std::string>{"PvGetDbNamesData -1"});
+
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    lib.getDbNamesData(-1, &count);  // now the folder's state can be trusted
+    home.SetFaults("PvGetDbNamesData\t7009\n");
+    EXPECT_EQ(lib.getDbNamesData(-1, &count), 7009);
+    home.SetFaults("PvGetDbNamesData\t7013\n");
+    EXPECT_EQ(lib.getDbNamesData(-1, &count), 7013);
+
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    lib.getDbNamesData(-1, &count);
+    fs::remove(home.Path() / "faults");
+    fs::remove(home.Path() / "journal");
+    EXPECT_EQ(lib.getDbNamesData(-1, &count), 0);
+    EXPECT_FALSE(fs::exists(home.Path() / "journal")) << "a removed journal is not created again";
+}
+
+TEST_F(AdminTest, JournalLinesStayOneLineEach) {
+    home.EnableJournal();
+    lib.createDatabase(-1, "A\tB", "x\ny", "", 2);
+    const auto journal = home.Journal();
+    ASSERT_EQ(journal.size(), 1u);
+    EXPECT_EQ(journal[0], (std::vector<std::string>{"W3DBAV90", "PvCreateDatabase", "-1", "A?B", "x?y", "", "2"}));
+}
+
+TEST_F(AdminTest, UncountedFaultAnswersEveryCallAndDoesNothingElse) {
+    home.EnableJournal();
+    home.SetFaults("# injected\nPvGetDbNamesData\t7009\nPvCreateDatabase\t-3\n");
+    for (int i = 0; i < 3; ++i) {
+        int32_t count = -1;
+        EXPECT_EQ(lib.getDbNamesData(-1, &count), 7009);
+        EXPECT_EQ(count, -1);
+    }
+    EXPECT_EQ(lib.createDatabase(-1, "NEW", "/d", "/d", 2), -3);
+    EXPECT_TRUE(home.Names("").empty());
+    EXPECT_EQ(home.Calls().size(), 4u) << "faulted calls are journalled";
+    // Names compare without case, and the fault is gone as soon as the file says so.
+    home.SetFaults("pvgetdbnamesdata\t1\n");
+    int32_t count = -1;
+    EXPECT_EQ(lib.getDbNamesData(-1, &count), 1);
+    home.SetFaults("");
+    EXPECT_EQ(lib.getDbNamesData(-1, &count), 0);
+    EXPECT_EQ(count, 0);
+}
+
+TEST_F(AdminTest, CountedFaultIsUsedUpAcrossProcesses) {
+    home.SetFaults("PvGetDbNamesData\t7012\t3\nPvStop\t5\n");
+    int32_t count = -1;
+    EXPECT_EQ(lib.getDbNamesData(-1, &count), 7012);
+    EXPECT_EQ(ReadFile(home.Path() / "faults"), "PvGetDbNamesData\t7012\t2\nPvStop\t5\n");
+
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        int32_t childCount = -1;
+        _exit(lib.getDbNamesData(-1, &childCount) == 7012 ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the child saw the fault";
+
+    EXPECT_EQ(lib.getDbNamesData(-1, &count), 7012);
+    EXPECT_EQ(ReadFile(home.Path() / "faults"), "PvStop\t5\n");
+    EXPECT_EQ(lib.getDbNamesData(-1, &count), 0);
+    EXPECT_EQ(lib.stop(0), 5);
+}
+
+TEST_F(AdminTest, MalformedFaultLinesAreNoFaults) {
+    home.SetFaults("PvStart\nPvStart\tabc\nPvStart\t5\t0\nPvStart\t5\t-2\nPvStart\t5\t1\t9\n");
+    EXPECT_EQ(lib.start(0), 0);
+}
+
+TEST_F(AdminTest, VersionRecordComesFromEngineConf) {
+    const AdminLibrary& version = Library78();
+    struct Case {
+        std::optional<std::string> conf;
+        int32_t major, minor, build;
+        char platform;
+    } cases[] = {
+        {std::nullopt, 9, 5, 0, 'L'},
+        {"version=10.20.3\nplatform=W\n", 10, 20, 3, 'W'},
+        {"# comment\nplatform = N\n", 9, 5, 0, 'N'},
+        {"version=8\n", 8, 0, 0, 'L'},
+        {"version=x.y\n", 9, 5, 0, 'L'},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.conf.value_or("(no file)"));
+        fs::remove(home.Path() / "engine.conf");
+        if (c.conf) Put(home, "engine.conf", *c.conf);
+        engine::MkdeVersion record;
+        std::memset(&record, 0x55, sizeof record);
+        ASSERT_EQ(version.getMkdeVersion(-1, &record), 0);
+        EXPECT_EQ(record.major, c.major);
+        EXPECT_EQ(record.minor, c.minor);
+        EXPECT_EQ(record.build, c.build);
+        EXPECT_EQ(record.platform, c.platform);
+    }
+    engine::MkdeVersion record{};
+    EXPECT_EQ(version.getMkdeVersion(3, &record), 7001);
+    home.SetFaults("PvGetMkdeVersion\t7022\t1\n");
+    EXPECT_EQ(version.getMkdeVersion(-1, &record), 7022);
+    EXPECT_EQ(version.getMkdeVersion(-1, &record), 0);
+}
+
+TEST(AdminExports, EachFileExportsItsEntryPointsOnly) {
+    const char* names[] = {"PvStart",         "PvStop",           "PvConnectServer",       "PvDisconnect",
+                           "PvCreateDatabase", "PvGetDbName",      "PvGetDbDataPath",       "PvGetDbDictionaryPath",
+                           "PvGetDbNamesData", "PvDropDatabase",   "PvModifyDatabase",      "PvGetMkdeVersion"};
+    struct Case {
+        const char* file;
+        const AdminLibrary& lib;
+        std::vector<std::string> missing;
+    } cases[] = {
+        {"75", Library75(), {"PvGetMkdeVersion"}},
+        {"80", Library80(), {"PvGetMkdeVersion"}},
+        {"90", Library90(), {"PvGetMkdeVersion"}},
+        {"90 without PvDisconnect", Library90NoDisconnect(), {"PvDisconnect", "PvGetMkdeVersion"}},
+        {"78",
+         Library78(),
+         {"PvStart", "PvStop", "PvConnectServer", "PvDisconnect", "PvCreateDatabase", "PvGetDbName",
+          "PvGetDbDataPath", "PvGetDbDictionaryPath", "PvGetDbNamesData", "PvDropDatabase", "PvModifyDatabase"}},
+    };
+    for (const Case& c : cases) {
+        ASSERT_NE(c.lib.handle, nullptr);
+        for (const char* name : names) {
+            const bool expected = std::find(c.missing.begin(), c.missing.end(), name) == c.missing.end();
+            EXPECT_EQ(dlsym(c.lib.handle, name) != nullptr, expected) << c.file << ": " << name;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace varnholt::test

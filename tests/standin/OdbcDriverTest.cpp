@@ -1,0 +1,361 @@
+// The stand-in ODBC driver through the unixODBC driver manager, as the component's data
+// access reaches it.
+#include <sql.h>
+#include <sqlext.h>
+#include <unistd.h>
+
+#include <dlfcn.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "TestSupport.h"
+
+namespace varnholt::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Diagnostic {
+    SQLRETURN result = SQL_SUCCESS;
+    std::string state;
+    SQLINTEGER native = 0;
+    std::string message;
+};
+
+class Handle {
+public:
+    Handle(SQLSMALLINT type, SQLHANDLE parent) : type_(type) {
+        if (!SQL_SUCCEEDED(SQLAllocHandle(type, parent, &handle_))) handle_ = SQL_NULL_HANDLE;
+    }
+    ~Handle() {
+        if (handle_ != SQL_NULL_HANDLE) SQLFreeHandle(type_, handle_);
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    SQLHANDLE Get() const { return handle_; }
+    Diagnostic Outcome(SQLRETURN result) const {
+        Diagnostic d;
+        d.result = result;
+        SQLCHAR state[6] = {};
+        SQLCHAR message[1024] = {};
+        SQLSMALLINT length = 0;
+        if (SQLGetDiagRec(type_, handle_, 1, state, &d.native, message, sizeof message, &length) == SQL_SUCCESS) {
+            d.state = reinterpret_cast<char*>(state);
+            d.message = reinterpret_cast<char*>(message);
+        }
+        return d;
+    }
+
+private:
+    SQLSMALLINT type_;
+    SQLHANDLE handle_ = SQL_NULL_HANDLE;
+};
+
+class OdbcDriverTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        // Before the first environment: the manager reads its configuration folder once.
+        setenv("ODBCSYSINI", STANDIN_ODBCSYSINI, 1);
+    }
+    void SetUp() override {
+        ASSERT_NE(env_.Get(), nullptr);
+        ASSERT_TRUE(SQL_SUCCEEDED(
+            SQLSetEnvAttr(env_.Get(), SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0)));
+        unsetenv("VARNHOLT_DRIVES");
+    }
+
+    // A database name whose dictionary folder holds FILE.DDF and whose data folder holds
+    // the given data files.
+    void AddDatabase(const std::string& server, const std::string& name, const std::vector<std::string>& dataFiles) {
+        const fs::path dict = files_.Path() / name / "dict";
+        const fs::path data = files_.Path() / name / "data";
+        fs::create_directories(dict);
+        fs::create_directories(data);
+        std::ofstream(dict / "file.ddf") << "dictionary";
+        for (const auto& file : dataFiles) std::ofstream(data / file) << "rows";
+        home_.AddName(server, name, dict.string(), data.string());
+    }
+
+    Diagnostic Connect(Handle& dbc, const std::string& text) {
+        std::string copy = text;
+        return dbc.Outcome(SQLDriverConnect(dbc.Get(), nullptr, reinterpret_cast<SQLCHAR*>(copy.data()), SQL_NTS,
+                                            nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT));
+    }
+    Diagnostic Execute(Handle& stmt, const std::string& sql) {
+        std::string copy = sql;
+        return stmt.Outcome(SQLExecDirect(stmt.Get(), reinterpret_cast<SQLCHAR*>(copy.data()), SQL_NTS));
+    }
+    static std::string HostName() {
+        char host[256] = {};
+        gethostname(host, sizeof host - 1);
+        return host;
+    }
+
+    EngineHome home_;
+    TempDir files_;
+    Handle env_{SQL_HANDLE_ENV, SQL_NULL_HANDLE};
+};
+
+TEST_F(OdbcDriverTest, NamedDatabaseOpensAndAnswersSelectTop) {
+    AddDatabase("FS01", "ACCOUNTS", {"Company.DAT"});
+    Handle dbc(SQL_HANDLE_DBC, env_.Get());
+    const Diagnostic connected =
+        Connect(dbc, "Driver={Pervasive ODBC Client Interface};ServerName=FS01;dbq=@accounts");
+    ASSERT_EQ(connected.result, SQL_SUCCESS) << connected.message;
+    {
+        Handle stmt(SQL_HANDLE_STMT, dbc.Get());
+        const Diagnostic selected = Execute(stmt, "Select Top 1 * From COMPANY");
+        ASSERT_EQ(selected.result, SQL_SUCCESS) << selected.message;
+        SQLSMALLINT columns = -1;
+        EXPECT_EQ(SQLNumResultCols(stmt.Get(), &columns), SQL_SUCCESS);
+        EXPECT_EQ(SQLFetch(stmt.Get()), SQL_NO_DATA);
+    }
+    {
+        Handle stmt(SQL_HANDLE_STMT, dbc.Get());
+        const Diagnostic selected = Execute(stmt, "  select TOP 1 *  from company ;");
+        EXPECT_EQ(selected.result, SQL_SUCCESS) << selected.message;
+    }
+    EXPECT_EQ(SQLDisconnect(dbc.Get()), SQL_SUCCESS);
+}
+
+TEST_F(OdbcDriverTest, ConnectionStringKeysIgnoreCaseAndBlanks) {
+    AddDatabase("", "LOCALDB", {});
+    const std::string strings[] = {
+        "Driver={Pervasive ODBC Client Interface};ServerName=" + HostName() + ";dbq=@LOCALDB",
+        "DRIVER=Pervasive ODBC Client Interface; servername = ;  DBQ = @localdb ",
+        "Driver={Pervasive ODBC Client Interface};dbq={@LocalDB}",
+    };
+    for (const std::string& text : strings) {
+        Handle dbc(SQL_HANDLE_DBC, env_.Get());
+        const Diagnostic connected = Connect(dbc, text);
+        EXPECT_EQ(connected.result, SQL_SUCCESS) << text << ": " << connected.message;
+        if (SQL_SUCCEEDED(connected.result)) SQLDisconnect(dbc.Get());
+    }
+}
+
+TEST_F(OdbcDriverTest, ConnectFailuresCarryTheEngineStatus) {
+    AddDatabase("FS01", "NODICT", {});
+    fs::remove(files_.Path() / "NODICT/dict/file.ddf");
+    home_.AddServer("EMPTY");
+    fs::create_directories(home_.Path() / "servers/BROKEN/dbnames");  // a folder where the file belongs
+    struct Case {
+        std::string text;
+        std::string message;
+        SQLINTEGER native;
+    } cases[] = {
+        {"Driver={Pervasive ODBC Client Interface};ServerName=NOSUCH;dbq=@X",
+         "[Varnholt][Stand-in ODBC] Server NOSUCH is not reachable. (Btrieve Error 3012)", 3012},
+        {"Driver={Pervasive ODBC Client Interface};ServerName=EMPTY;dbq=@ACCOUNTS",
+         "[Varnholt][Stand-in ODBC] Database name ACCOUNTS is not defined on server EMPTY. (Btrieve Error 2301)", 2301},
+        {"Driver={Pervasive ODBC Client Interface};ServerName=EMPTY;dbq=",
+         "[Varnholt][Stand-in ODBC] Database name  is not defined on server EMPTY. (Btrieve Error 2301)", 2301},
+        {"Driver={Pervasive ODBC Client Interface};ServerName=BROKEN;dbq=@ACCOUNTS",
+         "[Varnholt][Stand-in ODBC] The database names of server BROKEN are not available. (Btrieve Error 7009)", 7009},
+        {"Driver={Pervasive ODBC Client Interface};ServerName=FS01;dbq=@NODICT",
+         "[Varnholt][Stand-in ODBC] The dictionary file FILE.DDF of NODICT is missing in " +
+             (files_.Path() / "NODICT/dict").string() + ". (Btrieve Error 12)",
+         12},
+    };
+    for (const Case& c : cases) {
+        Handle dbc(SQL_HANDLE_DBC, env_.Get());
+        const Diagnostic d = Connect(dbc, c.text);
+        EXPECT_EQ(d.result, SQL_ERROR) << c.text;
+        EXPECT_EQ(d.state, "08001");
+        EXPECT_EQ(d.native, c.native);
+        EXPECT_EQ(d.message, c.message);
+    }
+}
+
+TEST_F(OdbcDriverTest, StatementFailures) {
+    AddDatabase("FS01", "ACCOUNTS", {"Company.DAT", "Ledger.txt"});
+    Handle dbc(SQL_HANDLE_DBC, env_.Get());
+    ASSERT_EQ(Connect(dbc, "Driver={Pervasive ODBC Client Interface};ServerName=FS01;dbq=@ACCOUNTS").result,
+              SQL_SUCCESS);
+    struct Case {
+        const char* sql;
+        const char* state;
+        std::string message;
+    } cases[] = {
+        {"Select Top 1 * From Ledger", "42S02", "No such table or object."},
+        {"Select Top 1 * From Missing", "42S02", "No such table or object."},
+        {"Select Top 1 * From ../ACCOUNTS/data/Company", "42S02", "No such table or object."},
+        {"Select * From Company", "42000",
+         "[Varnholt][Stand-in ODBC] Syntax error in the statement: Select * From Company"},
+        {"Delete From Company", "42000",
+         "[Varnholt][Stand-in ODBC] Syntax error in the statement: Delete From Company"},
+    };
+    for (const Case& c : cases) {
+        Handle stmt(SQL_HANDLE_STMT, dbc.Get());
+        const Diagnostic d = Execute(stmt, c.sql);
+        EXPECT_EQ(d.result, SQL_ERROR) << c.sql;
+        EXPECT_EQ(d.state, c.state) << c.sql;
+        EXPECT_EQ(d.message, c.message);
+    }
+    SQLDisconnect(dbc.Get());
+}
+
+TEST_F(OdbcDriverTest, WindowsPathsMapThroughTheDriveTable) {
+    const fs::path share = files_.Path() / "share";
+    fs::create_directories(share / "Dict");
+    fs::create_directories(share / "Data");
+    std::ofstream(share / "Dict/FILE.DDF") << "dictionary";
+    std::ofstream(share / "Data/orders.dat") << "rows";
+    const fs::path drives = files_.Write("drives", "S:\tremote\t" + share.string() + "\t\\\\srv\\apps\n");
+    setenv("VARNHOLT_DRIVES", drives.c_str(), 1);
+    home_.AddName("", "MAPPED", "S:\\Dict", "\\\\SRV\\apps\\Data");
+    home_.AddName("", "NODRIVE", "Q:\\Dict", "Q:\\Data");
+
+    Handle dbc(SQL_HANDLE_DBC, env_.Get());
+    const Diagnostic connected = Connect(dbc, "Driver={Pervasive ODBC Client Interface};dbq=@MAPPED");
+    ASSERT_EQ(connected.result, SQL_SUCCESS) << connected.message;
+    Handle stmt(SQL_HANDLE_STMT, dbc.Get());
+    const Diagnostic selected = Execute(stmt, "Select Top 1 * From Orders");
+    EXPECT_EQ(selected.result, SQL_SUCCESS) << selected.message;
+
+    Handle other(SQL_HANDLE_DBC, env_.Get());
+    const Diagnostic unmapped = Connect(other, "Driver={Pervasive ODBC Client Interface};dbq=@NODRIVE");
+    EXPECT_EQ(unmapped.native, 12);
+}
+
+TEST_F(OdbcDriverTest, JournalAndFaults) {
+    AddDatabase("FS01", "ACCOUNTS", {"Company.DAT"});
+    home_.EnableJournal();
+    home_.SetFaults("SQLDriverConnect\t2\t1\nSQLExecDirect\t-4994\t1\n");
+    const std::string text = "Driver={Pervasive ODBC Client Interface};ServerName=FS01;dbq=@ACCOUNTS";
+    Handle dbc(SQL_HANDLE_DBC, env_.Get());
+    const Diagnostic faulted = Connect(dbc, text);
+    EXPECT_EQ(faulted.result, SQL_ERROR);
+    EXPECT_EQ(faulted.state, "HY000");
+    EXPECT_EQ(faulted.message, "[Varnholt][Stand-in ODBC] Injected failure. (Btrieve Error 2)");
+    ASSERT_EQ(Connect(dbc, text).result, SQL_SUCCESS);
+    Handle stmt(SQL_HANDLE_STMT, dbc.Get());
+    EXPECT_EQ(Execute(stmt, "Select Top 1 * From Company").native, -4994);
+    EXPECT_EQ(Execute(stmt, "Select Top 1 * From Company").result, SQL_SUCCESS);
+    SQLDisconnect(dbc.Get());
+
+    std::vector<std::string> libraries;
+    for (const auto& fields : home_.Journal()) libraries.push_back(fields.at(0));
+    EXPECT_EQ(libraries, std::vector<std::string>(4, "ODBC"));
+    EXPECT_EQ(home_.Calls(), (std::vector<std::string>{"SQLDriverConnect " + text, "SQLDriverConnect " + text,
+                                                       "SQLExecDirect Select Top 1 * From Company",
+                                                       "SQLExecDirect Select Top 1 * From Company"}));
+}
+
+
+// Paths the driver manager shields the driver from, called on the driver directly.
+class DriverDirect : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_NE(driver_, nullptr) << dlerror(); }
+    void TearDown() override {
+        if (driver_) dlclose(driver_);
+    }
+    template <class Fn>
+    Fn Entry(const char* name) const {
+        return reinterpret_cast<Fn>(dlsym(driver_, name));
+    }
+    Diagnostic Last(SQLSMALLINT type, SQLHANDLE handle, SQLRETURN result) const {
+        auto getDiagRec = Entry<decltype(&SQLGetDiagRec)>("SQLGetDiagRec");
+        Diagnostic d;
+        d.result = result;
+        SQLCHAR state[6] = {};
+        SQLCHAR message[512] = {};
+        SQLSMALLINT length = 0;
+        if (getDiagRec(type, handle, 1, state, &d.native, message, sizeof message, &length) == SQL_SUCCESS) {
+            d.state = reinterpret_cast<char*>(state);
+            d.message = reinterpret_cast<char*>(message);
+        }
+        return d;
+    }
+
+    void* driver_ = dlopen(STANDIN_ODBC_DRIVER, RTLD_NOW | RTLD_LOCAL);
+    decltype(&SQLAllocHandle) alloc_ = Entry<decltype(&SQLAllocHandle)>("SQLAllocHandle");
+    decltype(&SQLFreeHandle) free_ = Entry<decltype(&SQLFreeHandle)>("SQLFreeHandle");
+    decltype(&SQLDriverConnect) connect_ = Entry<decltype(&SQLDriverConnect)>("SQLDriverConnect");
+    decltype(&SQLDisconnect) disconnect_ = Entry<decltype(&SQLDisconnect)>("SQLDisconnect");
+    decltype(&SQLExecDirect) execute_ = Entry<decltype(&SQLExecDirect)>("SQLExecDirect");
+    decltype(&SQLFetch) fetch_ = Entry<decltype(&SQLFetch)>("SQLFetch");
+    decltype(&SQLCloseCursor) closeCursor_ = Entry<decltype(&SQLCloseCursor)>("SQLCloseCursor");
+    decltype(&SQLFreeStmt) freeStmt_ = Entry<decltype(&SQLFreeStmt)>("SQLFreeStmt");
+    decltype(&SQLGetDiagField) diagField_ = Entry<decltype(&SQLGetDiagField)>("SQLGetDiagField");
+    EngineHome home_;
+    TempDir files_;
+};
+
+TEST_F(DriverDirect, SequenceAndArgumentErrors) {
+    fs::create_directories(files_.Path() / "dict");
+    std::ofstream(files_.Path() / "dict/FILE.DDF") << "dictionary";
+    std::ofstream(files_.Path() / "dict/T.DAT") << "rows";
+    home_.AddName("", "DB", (files_.Path() / "dict").string(), (files_.Path() / "dict").string());
+    SQLHANDLE env = nullptr, dbc = nullptr, stmt = nullptr;
+    ASSERT_EQ(alloc_(SQL_HANDLE_ENV, nullptr, &env), SQL_SUCCESS);
+    ASSERT_EQ(alloc_(SQL_HANDLE_DBC, env, &dbc), SQL_SUCCESS);
+    EXPECT_EQ(alloc_(SQL_HANDLE_STMT, env, &stmt), SQL_INVALID_HANDLE);
+
+    struct Expected {
+        const char* state;
+        const char* message;
+    };
+    auto expect = [&](SQLSMALLINT type, SQLHANDLE handle, SQLRETURN result, Expected e) {
+        const Diagnostic d = Last(type, handle, result);
+        EXPECT_EQ(d.result, SQL_ERROR) << e.message;
+        EXPECT_EQ(d.state, e.state);
+        EXPECT_EQ(d.message, std::string("[Varnholt][Stand-in ODBC] ") + e.message);
+    };
+    expect(SQL_HANDLE_DBC, dbc, alloc_(SQL_HANDLE_STMT, dbc, &stmt), {"08003", "Connection not open."});
+    expect(SQL_HANDLE_DBC, dbc, disconnect_(dbc), {"08003", "Connection not open."});
+    expect(SQL_HANDLE_DBC, dbc, connect_(dbc, nullptr, nullptr, SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT),
+           {"HY009", "Invalid use of null pointer."});
+
+    std::string text = "dbq=@DB";
+    SQLCHAR out[4] = {};
+    SQLSMALLINT outLength = 0;
+    const Diagnostic cut = Last(SQL_HANDLE_DBC, dbc,
+                                connect_(dbc, nullptr, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS, out,
+                                         sizeof out, &outLength, SQL_DRIVER_NOPROMPT));
+    EXPECT_EQ(cut.result, SQL_SUCCESS_WITH_INFO);
+    EXPECT_EQ(cut.state, "01004");
+    EXPECT_EQ(cut.message, "[Varnholt][Stand-in ODBC] String data, right truncated.");
+    EXPECT_STREQ(reinterpret_cast<char*>(out), "dbq");
+    EXPECT_EQ(outLength, 7);
+    expect(SQL_HANDLE_DBC, dbc,
+           connect_(dbc, nullptr, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS, nullptr, 0, nullptr,
+                    SQL_DRIVER_NOPROMPT),
+           {"08002", "Connection name in use."});
+
+    ASSERT_EQ(alloc_(SQL_HANDLE_STMT, dbc, &stmt), SQL_SUCCESS);
+    expect(SQL_HANDLE_STMT, stmt, fetch_(stmt), {"24000", "Invalid cursor state."});
+    expect(SQL_HANDLE_STMT, stmt, closeCursor_(stmt), {"24000", "Invalid cursor state."});
+    expect(SQL_HANDLE_STMT, stmt, execute_(stmt, nullptr, SQL_NTS), {"HY009", "Invalid use of null pointer."});
+    std::string sql = "Select Top 1 * From T";
+    ASSERT_EQ(execute_(stmt, reinterpret_cast<SQLCHAR*>(sql.data()), SQL_NTS), SQL_SUCCESS);
+    expect(SQL_HANDLE_STMT, stmt, execute_(stmt, reinterpret_cast<SQLCHAR*>(sql.data()), SQL_NTS),
+           {"24000", "Invalid cursor state."});
+    EXPECT_EQ(closeCursor_(stmt), SQL_SUCCESS);
+    ASSERT_EQ(execute_(stmt, reinterpret_cast<SQLCHAR*>(sql.data()), SQL_NTS), SQL_SUCCESS);
+    EXPECT_EQ(freeStmt_(stmt, SQL_CLOSE), SQL_SUCCESS);
+    EXPECT_EQ(fetch_(stmt), SQL_ERROR);
+
+    // Diagnostic fields of the record just made.
+    SQLINTEGER number = 0, native = -1;
+    char state[6] = {}, origin[16] = {};
+    SQLSMALLINT length = 0;
+    EXPECT_EQ(diagField_(SQL_HANDLE_STMT, stmt, 0, SQL_DIAG_NUMBER, &number, 0, nullptr), SQL_SUCCESS);
+    EXPECT_EQ(number, 1);
+    EXPECT_EQ(diagField_(SQL_HANDLE_STMT, stmt, 1, SQL_DIAG_SQLSTATE, state, sizeof state, &length), SQL_SUCCESS);
+    EXPECT_STREQ(state, "24000");
+    EXPECT_EQ(diagField_(SQL_HANDLE_STMT, stmt, 1, SQL_DIAG_NATIVE, &native, 0, nullptr), SQL_SUCCESS);
+    EXPECT_EQ(native, 0);
+    EXPECT_EQ(diagField_(SQL_HANDLE_STMT, stmt, 1, SQL_DIAG_CLASS_ORIGIN, origin, sizeof origin, &length), SQL_SUCCESS);
+    EXPECT_STREQ(origin, "ISO 9075");
+    EXPECT_EQ(diagField_(SQL_HANDLE_STMT, stmt, 2, SQL_DIAG_SQLSTATE, state, sizeof state, &length), SQL_NO_DATA);
+
+    // A statement left open is freed with the disconnect (the sanitizer build checks for leaks).
+    EXPECT_EQ(disconnect_(dbc), SQL_SUCCESS);
+    EXPECT_EQ(free_(SQL_HANDLE_DBC, dbc), SQL_SUCCESS);
+    EXPECT_EQ(free_(SQL_HANDLE_ENV, env), SQL_SUCCESS);
+}
+
+}  // namespace
+}  // namespace varnholt::test

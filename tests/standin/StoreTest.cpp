@@ -1,0 +1,128 @@
+// The store under load and under a writer that dies at random moments.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <set>
+#include <thread>
+
+#include "TestSupport.h"
+#include "store/NameStore.h"
+#include "store/Status.h"
+#include "store/Text.h"
+
+namespace varnholt::test {
+namespace {
+
+namespace fs = std::filesystem;
+using standin::DatabaseName;
+using standin::NameStore;
+
+TEST(NameStore, EnumeratingTenThousandNamesReadsTheFileOnce) {
+    EngineHome home;
+    fs::create_directories(home.Path() / "local");
+    {
+        std::ofstream out(home.Path() / "local/dbnames");
+        for (int i = 1; i <= 10000; ++i) out << "NAME" << i << "\t/dict/" << i << "\t/data/" << i << "\t2\n";
+    }
+    NameStore& store = NameStore::ForFolder((home.Path() / "local").string());
+    const uint64_t before = store.Loads();
+    int32_t count = 0;
+    ASSERT_EQ(store.Count(count), standin::kOk);
+    ASSERT_EQ(count, 10000);
+    for (int32_t sequence = 1; sequence <= count; ++sequence) {
+        DatabaseName entry;
+        ASSERT_EQ(store.At(sequence, entry), standin::kOk);
+        DatabaseName byName;
+        ASSERT_EQ(store.Find(entry.name, byName), standin::kOk);
+        ASSERT_EQ(byName.dataPath, "/data/" + std::to_string(sequence));
+    }
+    EXPECT_EQ(store.Loads() - before, 1u);
+
+    // Our own write is adopted without another read.
+    ASSERT_EQ(store.Create({"NAME10001", "/d", "/d", 2}), standin::kOk);
+    const uint64_t afterCreate = store.Loads();
+    ASSERT_EQ(store.Count(count), standin::kOk);
+    EXPECT_EQ(count, 10001);
+    EXPECT_EQ(store.Loads(), afterCreate);
+}
+
+// The writer of the crash test: creates names until killed, reporting each committed one.
+[[noreturn]] void CreateNamesForever(const std::string& folder, int round, int reportFd) {
+    NameStore& store = NameStore::ForFolder(folder);
+    for (int i = 0;; ++i) {
+        const std::string name = "R" + std::to_string(round) + "N" + std::to_string(i);
+        if (store.Create({name, "C:\\Dict\\" + name, "/data/" + name, 2}) == standin::kOk) {
+            const std::string line = name + "\n";
+            if (write(reportFd, line.data(), line.size()) != static_cast<ssize_t>(line.size())) _exit(2);
+        }
+    }
+}
+
+TEST(NameStore, WriterKilledMidWriteLosesNoCommittedName) {
+    EngineHome home;
+    const std::string folder = (home.Path() / "local").string();
+    std::mt19937 random(std::random_device{}());
+    std::set<std::string> committed;
+    for (int round = 0; round < 8; ++round) {
+        int fds[2];
+        ASSERT_EQ(pipe(fds), 0);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            close(fds[0]);
+            CreateNamesForever(folder, round, fds[1]);
+        }
+        close(fds[1]);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20 + random() % 120));
+        kill(child, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the writer stopped on its own";
+        std::string reported;
+        char chunk[4096];
+        for (ssize_t n; (n = read(fds[0], chunk, sizeof chunk)) > 0;) reported.append(chunk, static_cast<size_t>(n));
+        close(fds[0]);
+        // A report cut by the kill is not a committed name.
+        reported.resize(reported.rfind('\n') + 1);
+        for (std::string_view name : standin::SplitLines(reported)) committed.insert(std::string(name));
+    }
+    ASSERT_GT(committed.size(), 0u);
+
+    std::set<std::string> present;
+    for (const std::string& line : ReadLines(home.Path() / "local/dbnames")) {
+        const std::vector<std::string> fields = SplitTabs(line);
+        ASSERT_EQ(fields.size(), 4u) << line;
+        EXPECT_EQ(fields[1], "C:\\Dict\\" + fields[0]);
+        EXPECT_EQ(fields[2], "/data/" + fields[0]);
+        EXPECT_EQ(fields[3], "2");
+        EXPECT_TRUE(present.insert(fields[0]).second) << "duplicate " << fields[0];
+    }
+    for (const std::string& name : committed) EXPECT_TRUE(present.count(name)) << "lost " << name;
+
+    // The store still works after all the kills.
+    NameStore& store = NameStore::ForFolder(folder);
+    int32_t count = 0;
+    ASSERT_EQ(store.Count(count), standin::kOk);
+    EXPECT_EQ(count, static_cast<int32_t>(present.size()));
+    EXPECT_EQ(store.Create({"AFTER", "/a", "/a", 2}), standin::kOk);
+}
+
+TEST(StoreText, CodePageAndCaseRules) {
+    EXPECT_EQ(standin::AnsiToUtf8("\x80\x81\xFF"), "\xE2\x82\xAC\xC2\x81\xC3\xBF");
+    EXPECT_EQ(standin::Utf8ToAnsi("\xE2\x82\xAC\xC2\x81\xC3\xBF\xE4\xB8\xAD"), "\x80\x81\xFF?");
+    EXPECT_TRUE(standin::SameText("stra\xC3\x9F" "e\xC3\x89", "STRA\xC3\x9F" "E\xC3\xA9"));
+    EXPECT_TRUE(standin::SameText("\xC5\xA0KODA", "\xC5\xA1koda"));
+    EXPECT_FALSE(standin::SameText("A1", "A2"));
+    EXPECT_EQ(standin::ParseInt32(" -2147483648 "), INT32_MIN);
+    EXPECT_EQ(standin::ParseInt32("2147483648"), std::nullopt);
+    EXPECT_EQ(standin::ParseInt32("+-1"), std::nullopt);
+    EXPECT_EQ(standin::ParseInt32("12x"), std::nullopt);
+}
+
+}  // namespace
+}  // namespace varnholt::test
