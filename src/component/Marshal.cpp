@@ -1,0 +1,304 @@
+#include "component/Marshal.h"
+
+#include <cstring>
+#include <limits>
+#include <new>
+#include <vector>
+
+#include "component/ErrorRecord.h"
+#include "platform/win32/AutomationObject.h"
+#include "varnholt/Error.h"
+
+namespace varnholt::component {
+namespace {
+
+const wchar_t* Wide(StringView text) { return reinterpret_cast<const wchar_t*>(text.data()); }
+
+// An object a client handed in: kept as its dispatch interface and handed back as it came.
+class ClientObject final : public Object, public platform::AutomationObject {
+public:
+    explicit ClientObject(ComPtr<IDispatch> dispatch) : dispatch_(std::move(dispatch)) {}
+    IDispatch* NewDispatchReference() override { return ComPtr<IDispatch>(dispatch_).Detach(); }
+
+private:
+    ComPtr<IDispatch> dispatch_;
+};
+
+Variant FromObject(IUnknown* unknown) {
+    if (!unknown) return Variant(std::shared_ptr<Object>());
+    ComPtr<IDispatch> dispatch;
+    if (FAILED(ComPtr<IUnknown>::Share(unknown).QueryTo(IID_IDispatch, dispatch))) RaiseRuntime(kTypeMismatch);
+    return Variant(std::shared_ptr<Object>(std::make_shared<ClientObject>(std::move(dispatch))));
+}
+
+// Anything the model has no kind for, through the system's own conversion to text.
+Variant AsText(const VARIANT& value) {
+    VariantValue text;
+    if (FAILED(VariantChangeType(text.Get(), const_cast<VARIANT*>(&value), 0, VT_BSTR))) RaiseRuntime(kTypeMismatch);
+    return Variant(FromBstr(V_BSTR(text.Get())));
+}
+
+Variant AsDouble(const VARIANT& value) {
+    VariantValue number;
+    const HRESULT hr = VariantChangeType(number.Get(), const_cast<VARIANT*>(&value), 0, VT_R8);
+    if (hr == DISP_E_OVERFLOW) RaiseRuntime(kOverflow);
+    if (FAILED(hr)) RaiseRuntime(kTypeMismatch);
+    return Variant(V_R8(number.Get()));
+}
+
+Variant FromWide(int64_t value) {
+    if (value >= std::numeric_limits<int32_t>::min() && value <= std::numeric_limits<int32_t>::max())
+        return Variant(static_cast<int32_t>(value));
+    return Variant(static_cast<double>(value));
+}
+
+std::vector<SAFEARRAYBOUND> BoundsOf(const std::vector<Bound>& bounds) {
+    std::vector<SAFEARRAYBOUND> result;
+    result.reserve(bounds.size());
+    for (const Bound& b : bounds) {
+        const int64_t count = b.Count();
+        if (count > std::numeric_limits<ULONG>::max()) RaiseRuntime(kOverflow);
+        result.push_back(SAFEARRAYBOUND{static_cast<ULONG>(count), b.lower});
+    }
+    return result;
+}
+
+std::vector<Bound> BoundsOf(const SAFEARRAY* array) {
+    std::vector<Bound> result;
+    SAFEARRAY* a = const_cast<SAFEARRAY*>(array);
+    const UINT dims = SafeArrayGetDim(a);
+    for (UINT d = 1; d <= dims; ++d) {
+        LONG lower = 0, upper = -1;
+        if (FAILED(SafeArrayGetLBound(a, d, &lower)) || FAILED(SafeArrayGetUBound(a, d, &upper)))
+            RaiseRuntime(kSubscriptOutOfRange);
+        result.push_back(Bound{lower, upper});
+    }
+    return result;
+}
+
+template <class T>
+SafeArrayPtr CreateArray(VARTYPE type, const SafeArray<T>& array) {
+    if (!array.IsAllocated()) return SafeArrayPtr();
+    std::vector<SAFEARRAYBOUND> bounds = BoundsOf(array.Bounds());
+    SafeArrayPtr result(SafeArrayCreate(type, static_cast<UINT>(bounds.size()), bounds.data()));
+    if (!result.Get()) throw std::bad_alloc();
+    return result;
+}
+
+// Calls convert(element) for each element of an array of any automation element type, in
+// storage order, with the element as a VARIANT.
+template <class Convert>
+void ForEachElement(const SAFEARRAY* array, size_t count, Convert convert) {
+    SAFEARRAY* a = const_cast<SAFEARRAY*>(array);
+    VARTYPE type = VT_EMPTY;
+    if (FAILED(SafeArrayGetVartype(a, &type))) RaiseRuntime(kTypeMismatch);
+    if (count == 0) return;
+    SafeArrayData data(a);
+    if (!data) RaiseRuntime(kTypeMismatch);
+    const UINT size = SafeArrayGetElemsize(a);
+    auto* bytes = data.As<unsigned char>();
+    for (size_t i = 0; i < count; ++i) {
+        void* element = bytes + i * size;
+        if (type == VT_VARIANT) {
+            convert(*static_cast<const VARIANT*>(element));
+            continue;
+        }
+        // A borrowed view of the element: nothing in it is freed here.
+        VARIANT view;
+        VariantInit(&view);
+        if (type == VT_DECIMAL) {
+            memcpy(&V_DECIMAL(&view), element, sizeof(DECIMAL));  // DECIMAL overlays the tag
+        } else {
+            if (type == VT_RECORD || size > sizeof(LONGLONG)) RaiseRuntime(kTypeMismatch);
+            memcpy(&V_UI1(&view), element, size);
+        }
+        V_VT(&view) = type;
+        convert(view);
+    }
+}
+
+}  // namespace
+
+String FromBstr(BSTR text) {
+    if (!text) return {};
+    return String(reinterpret_cast<const char16_t*>(text), SysStringLen(text));
+}
+
+Bstr ToBstr(StringView text) {
+    if (text.size() > std::numeric_limits<UINT>::max() / 2) throw std::bad_alloc();
+    Bstr result(SysAllocStringLen(Wide(text), static_cast<UINT>(text.size())));
+    if (!result.Get()) throw std::bad_alloc();
+    return result;
+}
+
+void StoreBstr(StringView text, BSTR* target) {
+    Bstr fresh = ToBstr(text);
+    SysFreeString(*target);
+    *target = fresh.Detach();
+}
+
+Variant FromVariant(const VARIANT& value) {
+    const VARTYPE type = V_VT(&value);
+    if (type == (VT_BYREF | VT_VARIANT)) {
+        if (!V_VARIANTREF(&value)) RaiseRuntime(kTypeMismatch);
+        return FromVariant(*V_VARIANTREF(&value));
+    }
+    if (type & VT_BYREF) {
+        VariantValue copy;
+        if (FAILED(VariantCopyInd(copy.Get(), const_cast<VARIANT*>(&value)))) RaiseRuntime(kTypeMismatch);
+        return FromVariant(*copy);
+    }
+    if (type & VT_ARRAY) return Variant(FromVariantArray(V_ARRAY(&value)));
+    switch (type) {
+        case VT_EMPTY: return Variant();
+        case VT_NULL: return Variant::Null();
+        case VT_I2: return Variant(static_cast<int16_t>(V_I2(&value)));
+        case VT_I4: return Variant(static_cast<int32_t>(V_I4(&value)));
+        case VT_INT: return Variant(static_cast<int32_t>(V_INT(&value)));
+        case VT_I1: return Variant(static_cast<int16_t>(V_I1(&value)));
+        case VT_UI1: return Variant(static_cast<int16_t>(V_UI1(&value)));
+        case VT_UI2: return Variant(static_cast<int32_t>(V_UI2(&value)));
+        case VT_UI4: return FromWide(V_UI4(&value));
+        case VT_UINT: return FromWide(V_UINT(&value));
+        case VT_I8: return FromWide(V_I8(&value));
+        case VT_R4: return Variant(static_cast<double>(V_R4(&value)));
+        case VT_R8: return Variant(V_R8(&value));
+        case VT_UI8:
+        case VT_CY:
+        case VT_DECIMAL: return AsDouble(value);
+        case VT_DATE: return AsText(value);
+        case VT_BOOL: return Variant(FromVariantBool(V_BOOL(&value)));
+        case VT_BSTR: return Variant(FromBstr(V_BSTR(&value)));
+        case VT_DISPATCH: return FromObject(V_DISPATCH(&value));
+        case VT_UNKNOWN: return FromObject(V_UNKNOWN(&value));
+        case VT_ERROR:
+            if (V_ERROR(&value) == DISP_E_PARAMNOTFOUND) return Variant();
+            break;
+        default: break;
+    }
+    RaiseRuntime(kTypeMismatch);
+}
+
+void ToVariant(const Variant& value, VARIANT* out) {
+    VariantValue result;
+    switch (value.GetType()) {
+        case Variant::Type::Empty: break;
+        case Variant::Type::Null: V_VT(result.Get()) = VT_NULL; break;
+        case Variant::Type::Integer:
+            V_VT(result.Get()) = VT_I2;
+            V_I2(result.Get()) = value.ToInteger();
+            break;
+        case Variant::Type::Long:
+            V_VT(result.Get()) = VT_I4;
+            V_I4(result.Get()) = value.ToLong();
+            break;
+        case Variant::Type::Double:
+            V_VT(result.Get()) = VT_R8;
+            V_R8(result.Get()) = value.ToDouble();
+            break;
+        case Variant::Type::Boolean:
+            V_VT(result.Get()) = VT_BOOL;
+            V_BOOL(result.Get()) = ToVariantBool(value.ToBool());
+            break;
+        case Variant::Type::String:
+            V_BSTR(result.Get()) = ToBstr(value.ToText()).Detach();
+            V_VT(result.Get()) = VT_BSTR;
+            break;
+        case Variant::Type::Array:
+            V_ARRAY(result.Get()) = ToVariantArray(value.AsArray()).Detach();
+            V_VT(result.Get()) = VT_ARRAY | VT_VARIANT;
+            break;
+        case Variant::Type::Object:
+            V_DISPATCH(result.Get()) = NewDispatchReference(value.AsObject());
+            V_VT(result.Get()) = VT_DISPATCH;
+            break;
+    }
+    result.DetachTo(out);
+}
+
+IDispatch* NewDispatchReference(const std::shared_ptr<Object>& object) {
+    if (!object) return nullptr;
+    auto* automation = dynamic_cast<platform::AutomationObject*>(object.get());
+    if (!automation) RaiseRuntime(kTypeMismatch);
+    return automation->NewDispatchReference();
+}
+
+SafeArray<String> FromStringArray(const SAFEARRAY* array) {
+    if (!array || SafeArrayGetDim(const_cast<SAFEARRAY*>(array)) == 0) return {};
+    SafeArray<String> result(BoundsOf(array));
+    std::vector<String>& elements = result.Elements();
+    size_t i = 0;
+    ForEachElement(array, elements.size(), [&](const VARIANT& element) {
+        elements[i++] = V_VT(&element) == VT_BSTR ? FromBstr(V_BSTR(&element)) : FromVariant(element).ToText();
+    });
+    return result;
+}
+
+SafeArrayPtr ToStringArray(const SafeArray<String>& array) {
+    SafeArrayPtr result = CreateArray(VT_BSTR, array);
+    if (!result.Get() || array.ElementCount() == 0) return result;
+    SafeArrayData data(result.Get());
+    if (!data) throw std::bad_alloc();
+    BSTR* slots = data.As<BSTR>();
+    const std::vector<String>& elements = array.Elements();
+    for (size_t i = 0; i < elements.size(); ++i) slots[i] = ToBstr(elements[i]).Detach();
+    return result;
+}
+
+SafeArray<Variant> FromVariantArray(const SAFEARRAY* array) {
+    if (!array || SafeArrayGetDim(const_cast<SAFEARRAY*>(array)) == 0) return {};
+    SafeArray<Variant> result(BoundsOf(array));
+    std::vector<Variant>& elements = result.Elements();
+    size_t i = 0;
+    ForEachElement(array, elements.size(), [&](const VARIANT& element) { elements[i++] = FromVariant(element); });
+    return result;
+}
+
+SafeArrayPtr ToVariantArray(const SafeArray<Variant>& array) {
+    SafeArrayPtr result = CreateArray(VT_VARIANT, array);
+    if (!result.Get() || array.ElementCount() == 0) return result;
+    SafeArrayData data(result.Get());
+    if (!data) throw std::bad_alloc();
+    VARIANT* slots = data.As<VARIANT>();
+    const std::vector<Variant>& elements = array.Elements();
+    for (size_t i = 0; i < elements.size(); ++i) ToVariant(elements[i], &slots[i]);
+    return result;
+}
+
+void Return(BSTR* out, StringView value) {
+    BSTR& slot = Out(out);
+    slot = nullptr;
+    slot = ToBstr(value).Detach();
+}
+
+void Return(LONG* out, int32_t value) { Out(out) = value; }
+
+void Return(VARIANT_BOOL* out, bool value) { Out(out) = ToVariantBool(value); }
+
+void Return(VARIANT* out, const Variant& value) {
+    VARIANT& slot = Out(out);
+    VariantInit(&slot);
+    ToVariant(value, &slot);
+}
+
+void ToRecord(const varnholt::udtLoginCreds& creds, ::udtLoginCreds* out) {
+    Bstr user = ToBstr(creds.User);
+    Bstr pswd = ToBstr(creds.Pswd);
+    out->User = user.Detach();
+    out->Pswd = pswd.Detach();
+    out->Cancelled = ToVariantBool(creds.Cancelled);
+}
+
+varnholt::udtLoginCreds FromRecord(const ::udtLoginCreds& record) {
+    return varnholt::udtLoginCreds{FromBstr(record.User), FromBstr(record.Pswd), FromVariantBool(record.Cancelled)};
+}
+
+void ClearRecord(::udtLoginCreds* record) {
+    SysFreeString(record->User);
+    SysFreeString(record->Pswd);
+    record->User = nullptr;
+    record->Pswd = nullptr;
+    record->Cancelled = VARIANT_FALSE;
+}
+
+}  // namespace varnholt::component

@@ -1,0 +1,64 @@
+#pragma once
+// Automation values (BSTR, VARIANT, SAFEARRAY, the udtLoginCreds record) to and from the core's
+// value model. Conversions raise varnholt::Error (13 for what the other side cannot hold) and
+// std::bad_alloc when the system runs out of memory.
+#include <oaidl.h>
+
+#include <cstdint>
+#include <memory>
+
+#include "platform/win32/ComTypes.h"
+#include "varnholt/SafeArray.h"
+#include "varnholt/String.h"
+#include "varnholt/Types.h"
+#include "varnholt/Variant.h"
+#include "varnholt_idl.h"
+
+namespace varnholt::component {
+
+using namespace varnholt::win32;
+
+// A null BSTR is the empty string.
+String FromBstr(BSTR text);
+Bstr ToBstr(StringView text);
+// Replaces the string an in/out parameter holds, freeing the old one.
+void StoreBstr(StringView text, BSTR* target);
+
+inline VARIANT_BOOL ToVariantBool(bool value) { return value ? VARIANT_TRUE : VARIANT_FALSE; }
+// Any non-zero value is True, as the run time treats Booleans.
+inline bool FromVariantBool(VARIANT_BOOL value) { return value != VARIANT_FALSE; }
+
+// By-reference values are followed. Numbers the model lacks become the nearest kind (Byte and
+// unsigned to Integer or Long, Single/Currency/Decimal/64-bit to Double), dates become their
+// text; objects are kept as automation objects. A missing optional argument (VT_ERROR
+// DISP_E_PARAMNOTFOUND) is Empty.
+Variant FromVariant(const VARIANT& value);
+// out receives the value; it must hold nothing that needs freeing.
+void ToVariant(const Variant& value, VARIANT* out);
+
+// The dispatch interface of a core object for a client to own (nullptr for Nothing); 13 for an
+// object that is not an automation object.
+IDispatch* NewDispatchReference(const std::shared_ptr<Object>& object);
+
+// Arrays keep their dimensions and bounds; a null array is the unallocated array. String
+// arrays are read from BSTR arrays and from VARIANT arrays (each element converted to text, as
+// a script builds them).
+SafeArray<String> FromStringArray(const SAFEARRAY* array);
+SafeArrayPtr ToStringArray(const SafeArray<String>& array);
+SafeArray<Variant> FromVariantArray(const SAFEARRAY* array);
+SafeArrayPtr ToVariantArray(const SafeArray<Variant>& array);
+
+// Results through out-parameters: the slot is emptied first, so a failure never leaves the
+// caller something to free; a null slot is E_POINTER (CallFailure).
+void Return(BSTR* out, StringView value);
+void Return(LONG* out, int32_t value);
+void Return(VARIANT_BOOL* out, bool value);
+void Return(VARIANT* out, const Variant& value);
+
+// The record as the type library lays it out. ToRecord fills a record that holds nothing.
+void ToRecord(const varnholt::udtLoginCreds& creds, ::udtLoginCreds* out);
+varnholt::udtLoginCreds FromRecord(const ::udtLoginCreds& record);
+// Frees the strings of a record and empties it.
+void ClearRecord(::udtLoginCreds* record);
+
+}  // namespace varnholt::component

@@ -1,0 +1,403 @@
+// Data access on Windows: ADO, reached late-bound through IDispatch so that no ADO declaration
+// is compiled in. A recordset the component builds itself (the database-name list) stays in
+// memory and becomes an ADO recordset only when it is handed to a client.
+#include <windows.h>
+#include <oleauto.h>
+
+#include <vector>
+
+#include "platform/win32/AutomationObject.h"
+#include "platform/win32/ComTypes.h"
+#include "varnholt/DataAccess.h"
+#include "varnholt/Error.h"
+
+namespace varnholt {
+namespace {
+
+using win32::Bstr;
+using win32::ComPtr;
+using win32::SafeArrayData;
+using win32::SafeArrayPtr;
+using win32::VariantValue;
+
+constexpr int32_t kObjectClosed = 3704;
+constexpr int32_t kObjectOpen = 3705;
+constexpr int32_t kNoCurrentRecord = 3021;
+constexpr int32_t kItemNotFound = 3265;
+constexpr int32_t kCannotCreateObject = 429;
+constexpr char16_t kDataAccessSource[] = u"Varnholt.DataAccess";
+constexpr int32_t adStateOpen = 1;
+
+[[noreturn]] void RaiseDataAccess(int32_t number, const char16_t* description) {
+    Raise(number, kDataAccessSource, description);
+}
+
+String FromBstr(BSTR text) { return text ? String(reinterpret_cast<const char16_t*>(text), SysStringLen(text)) : String(); }
+
+BSTR NewBstr(const String& text) {
+    BSTR b = SysAllocStringLen(reinterpret_cast<const wchar_t*>(text.data()), static_cast<UINT>(text.size()));
+    if (!b) throw std::bad_alloc();
+    return b;
+}
+
+// Automation errors decode as clients decode them: 0x800A0000 | n is run-time error n.
+int32_t NumberOf(HRESULT hr) {
+    const auto code = static_cast<uint32_t>(hr);
+    return (code & 0xFFFF0000u) == 0x800A0000u ? static_cast<int32_t>(code & 0xFFFFu) : static_cast<int32_t>(hr);
+}
+
+[[noreturn]] void RaiseFailure(HRESULT hr) {
+    wchar_t* text = nullptr;
+    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                   static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    String description = u"Automation error";
+    if (text) {
+        String system(reinterpret_cast<const char16_t*>(text));
+        LocalFree(text);
+        while (!system.empty() && (system.back() == u'\r' || system.back() == u'\n')) system.pop_back();
+        description += u" " + system;
+    }
+    Raise(NumberOf(hr), kDataAccessSource, description);
+}
+
+VariantValue Text(const String& value) {
+    VariantValue v;
+    V_BSTR(v.Get()) = NewBstr(value);
+    V_VT(v.Get()) = VT_BSTR;
+    return v;
+}
+
+VariantValue Long(int32_t value) {
+    VariantValue v;
+    V_VT(v.Get()) = VT_I4;
+    V_I4(v.Get()) = value;
+    return v;
+}
+
+// Scalars only: the recordsets built here hold numbers and texts.
+VariantValue ToAutomation(const Variant& value) {
+    VariantValue v;
+    switch (value.GetType()) {
+        case Variant::Type::Empty: break;
+        case Variant::Type::Null: V_VT(v.Get()) = VT_NULL; break;
+        case Variant::Type::Integer: V_VT(v.Get()) = VT_I2; V_I2(v.Get()) = value.ToInteger(); break;
+        case Variant::Type::Long: return Long(value.ToLong());
+        case Variant::Type::Double: V_VT(v.Get()) = VT_R8; V_R8(v.Get()) = value.ToDouble(); break;
+        case Variant::Type::Boolean: V_VT(v.Get()) = VT_BOOL; V_BOOL(v.Get()) = value.ToBool() ? VARIANT_TRUE : VARIANT_FALSE; break;
+        case Variant::Type::String: return Text(value.ToText());
+        default: RaiseRuntime(kTypeMismatch);
+    }
+    return v;
+}
+
+Variant FromAutomation(const VARIANT& value) {
+    switch (V_VT(&value)) {
+        case VT_EMPTY: return Variant();
+        case VT_NULL: return Variant::Null();
+        case VT_I2: return Variant(static_cast<int16_t>(V_I2(&value)));
+        case VT_I4: return Variant(static_cast<int32_t>(V_I4(&value)));
+        case VT_R8: return Variant(V_R8(&value));
+        case VT_BOOL: return Variant(V_BOOL(&value) != VARIANT_FALSE);
+        case VT_BSTR: return Variant(FromBstr(V_BSTR(&value)));
+        default: break;
+    }
+    VariantValue text;
+    if (FAILED(VariantChangeType(text.Get(), const_cast<VARIANT*>(&value), 0, VT_BSTR))) RaiseRuntime(kTypeMismatch);
+    return Variant(FromBstr(V_BSTR(text.Get())));
+}
+
+// One late-bound call; args in the member's order. Failures raise the object's own error.
+VariantValue Call(IDispatch* object, const wchar_t* name, WORD flags, std::vector<VariantValue> args = {}) {
+    DISPID id = 0;
+    LPOLESTR member = const_cast<LPOLESTR>(name);
+    HRESULT hr = object->GetIDsOfNames(IID_NULL, &member, 1, LOCALE_USER_DEFAULT, &id);
+    if (FAILED(hr)) RaiseFailure(hr);
+    std::vector<VARIANT> reversed;
+    for (size_t i = args.size(); i-- > 0;) reversed.push_back(*args[i]);
+    const bool put = (flags & DISPATCH_PROPERTYPUT) != 0;
+    DISPID putId = DISPID_PROPERTYPUT;
+    DISPPARAMS params{reversed.data(), put ? &putId : nullptr, static_cast<UINT>(reversed.size()), put ? 1u : 0u};
+    VariantValue result;
+    EXCEPINFO excep{};
+    UINT argErr = 0;
+    hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, put ? nullptr : result.Get(), &excep, &argErr);
+    if (hr == DISP_E_EXCEPTION) {
+        if (excep.pfnDeferredFillIn) excep.pfnDeferredFillIn(&excep);
+        Bstr source(excep.bstrSource), description(excep.bstrDescription), help(excep.bstrHelpFile);
+        const HRESULT code = excep.scode ? excep.scode : static_cast<HRESULT>(0x800A0000u | excep.wCode);
+        Raise(NumberOf(code), FromBstr(source.Get()), FromBstr(description.Get()));
+    }
+    if (FAILED(hr)) RaiseFailure(hr);
+    return result;
+}
+
+VariantValue Get(IDispatch* object, const wchar_t* name) { return Call(object, name, DISPATCH_PROPERTYGET | DISPATCH_METHOD); }
+
+ComPtr<IDispatch> DispatchOf(const VariantValue& value) {
+    if (V_VT(value.Get()) != VT_DISPATCH || !V_DISPATCH(value.Get())) RaiseRuntime(kTypeMismatch);
+    return ComPtr<IDispatch>::Share(V_DISPATCH(value.Get()));
+}
+
+ComPtr<IDispatch> CreateAdoObject(const wchar_t* progId) {
+    CLSID clsid;
+    ComPtr<IDispatch> object;
+    HRESULT hr = CLSIDFromProgID(progId, &clsid);
+    if (SUCCEEDED(hr)) hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, object.PutVoid());
+    if (FAILED(hr)) Raise(kCannotCreateObject, kRuntimeSource, u"ActiveX component can't create object");
+    return object;
+}
+
+bool IsOpenObject(IDispatch* object) { return (FromAutomation(*Get(object, L"State")).ToLong() & adStateOpen) != 0; }
+
+class AdoConnection final : public Connection, public platform::AutomationObject {
+public:
+    AdoConnection() : ado_(CreateAdoObject(L"ADODB.Connection")) {}
+    void SetConnectionString(const String& text) override {
+        std::vector<VariantValue> args;
+        args.push_back(Text(text));
+        Call(ado_.Get(), L"ConnectionString", DISPATCH_PROPERTYPUT, std::move(args));
+    }
+    String ConnectionString() const override { return FromAutomation(*Get(ado_.Get(), L"ConnectionString")).ToText(); }
+    void Open(const String& connectionString, const String& userId, const String& password, int32_t options) override {
+        std::vector<VariantValue> args;
+        args.push_back(Text(connectionString));
+        args.push_back(Text(userId));
+        args.push_back(Text(password));
+        args.push_back(Long(options));
+        Call(ado_.Get(), L"Open", DISPATCH_METHOD, std::move(args));
+    }
+    void Close() override {
+        if (IsOpen()) Call(ado_.Get(), L"Close", DISPATCH_METHOD);
+    }
+    bool IsOpen() const override { return IsOpenObject(ado_.Get()); }
+    IDispatch* NewDispatchReference() override { return ComPtr<IDispatch>(ado_).Detach(); }
+
+private:
+    ComPtr<IDispatch> ado_;
+};
+
+// In memory until a client or a query needs the ADO object; from then on everything is ADO's.
+class AdoRecordset final : public Recordset, public platform::AutomationObject {
+public:
+    void AppendField(const String& name, int32_t type, int32_t definedSize, int32_t attributes) override {
+        if (ado_) {
+            std::vector<VariantValue> args;
+            args.push_back(Text(name));
+            args.push_back(Long(type));
+            args.push_back(Long(definedSize));
+            args.push_back(Long(attributes));
+            Call(Fields().Get(), L"Append", DISPATCH_METHOD, std::move(args));
+            return;
+        }
+        if (open_) RaiseDataAccess(kObjectOpen, u"Operation is not allowed when the object is open.");
+        fields_.push_back({name, type, definedSize, attributes});
+    }
+    void Open() override {
+        if (ado_) {
+            Call(ado_.Get(), L"Open", DISPATCH_METHOD);
+            return;
+        }
+        if (open_) RaiseDataAccess(kObjectOpen, u"Operation is not allowed when the object is open.");
+        open_ = true;
+        position_ = 0;
+    }
+    void Open(const String& source, Connection& connection, int32_t cursorType, int32_t lockType,
+              int32_t options) override {
+        if (open_) RaiseDataAccess(kObjectOpen, u"Operation is not allowed when the object is open.");
+        auto* automation = dynamic_cast<platform::AutomationObject*>(&connection);
+        if (!automation) RaiseRuntime(kTypeMismatch);
+        Materialize();
+        VariantValue active;
+        V_DISPATCH(active.Get()) = automation->NewDispatchReference();
+        V_VT(active.Get()) = VT_DISPATCH;
+        std::vector<VariantValue> args;
+        args.push_back(Text(source));
+        args.push_back(std::move(active));
+        args.push_back(Long(cursorType));
+        args.push_back(Long(lockType));
+        args.push_back(Long(options));
+        Call(ado_.Get(), L"Open", DISPATCH_METHOD, std::move(args));
+    }
+    void AddNew(const std::vector<String>& fieldNames, const std::vector<Variant>& values) override {
+        if (fieldNames.size() != values.size()) RaiseRuntime(kInvalidProcedureCall);
+        if (ado_) {
+            AddNewToAdo(fieldNames, values);
+            return;
+        }
+        RequireOpen();
+        std::vector<Variant> row(fields_.size());
+        for (size_t i = 0; i < fieldNames.size(); ++i) row[FieldIndex(fieldNames[i])] = values[i];
+        rows_.push_back(std::move(row));
+        position_ = static_cast<int64_t>(rows_.size()) - 1;
+    }
+    void UpdateBatch(int32_t affectRecords) override {
+        if (ado_) {
+            std::vector<VariantValue> args;
+            args.push_back(Long(affectRecords));
+            Call(ado_.Get(), L"UpdateBatch", DISPATCH_METHOD, std::move(args));
+            return;
+        }
+        RequireOpen();
+    }
+    void MoveFirst() override {
+        if (ado_) {
+            Call(ado_.Get(), L"MoveFirst", DISPATCH_METHOD);
+            return;
+        }
+        RequireOpen();
+        if (rows_.empty()) RaiseNoCurrentRecord();
+        position_ = 0;
+    }
+    void MoveNext() override {
+        if (ado_) {
+            Call(ado_.Get(), L"MoveNext", DISPATCH_METHOD);
+            return;
+        }
+        if (EOF_()) RaiseNoCurrentRecord();
+        ++position_;
+    }
+    void Close() override {
+        if (ado_) {
+            Call(ado_.Get(), L"Close", DISPATCH_METHOD);
+            return;
+        }
+        RequireOpen();
+        rows_.clear();
+        open_ = false;
+    }
+    bool IsOpen() const override { return ado_ ? IsOpenObject(ado_.Get()) : open_; }
+    int32_t FieldCount() const override {
+        if (ado_) return FromAutomation(*Get(Fields().Get(), L"Count")).ToLong();
+        return static_cast<int32_t>(fields_.size());
+    }
+    String FieldName(int32_t index) const override {
+        if (ado_) return FromAutomation(*Get(AdoField(Long(index)).Get(), L"Name")).ToText();
+        return Field(index).name;
+    }
+    int32_t FieldType(int32_t index) const override {
+        if (ado_) return FromAutomation(*Get(AdoField(Long(index)).Get(), L"Type")).ToLong();
+        return Field(index).type;
+    }
+    int32_t FieldDefinedSize(int32_t index) const override {
+        if (ado_) return FromAutomation(*Get(AdoField(Long(index)).Get(), L"DefinedSize")).ToLong();
+        return Field(index).definedSize;
+    }
+    Variant Value(int32_t index) const override {
+        if (ado_) return FromAutomation(*Get(AdoField(Long(index)).Get(), L"Value"));
+        Field(index);
+        return CurrentRow()[static_cast<size_t>(index)];
+    }
+    Variant Value(const String& fieldName) const override {
+        if (ado_) return FromAutomation(*Get(AdoField(Text(fieldName)).Get(), L"Value"));
+        return CurrentRow()[FieldIndex(fieldName)];
+    }
+    int32_t RecordCount() const override {
+        if (ado_) return FromAutomation(*Get(ado_.Get(), L"RecordCount")).ToLong();
+        RequireOpen();
+        return static_cast<int32_t>(rows_.size());
+    }
+    bool EOF_() const override {
+        if (ado_) return FromAutomation(*Get(ado_.Get(), L"EOF")).ToBool();
+        RequireOpen();
+        return rows_.empty() || position_ >= static_cast<int64_t>(rows_.size());
+    }
+    bool BOF_() const override {
+        if (ado_) return FromAutomation(*Get(ado_.Get(), L"BOF")).ToBool();
+        RequireOpen();
+        return rows_.empty() || position_ < 0;
+    }
+
+    IDispatch* NewDispatchReference() override {
+        Materialize();
+        return ComPtr<IDispatch>(ado_).Detach();
+    }
+
+private:
+    struct FieldInfo {
+        String name;
+        int32_t type, definedSize, attributes;
+    };
+
+    [[noreturn]] static void RaiseNoCurrentRecord() {
+        RaiseDataAccess(kNoCurrentRecord,
+                        u"Either BOF or EOF is True, or the current record has been deleted. "
+                        u"Requested operation requires a current record.");
+    }
+    void RequireOpen() const {
+        if (!open_) RaiseDataAccess(kObjectClosed, u"Operation is not allowed when the object is closed.");
+    }
+    const FieldInfo& Field(int32_t index) const {
+        if (index < 0 || index >= static_cast<int32_t>(fields_.size()))
+            RaiseDataAccess(kItemNotFound,
+                            u"Item cannot be found in the collection corresponding to the requested name or ordinal.");
+        return fields_[static_cast<size_t>(index)];
+    }
+    size_t FieldIndex(const String& name) const {
+        const String wanted = UCase(name);
+        for (size_t i = 0; i < fields_.size(); ++i)
+            if (UCase(fields_[i].name) == wanted) return i;
+        RaiseDataAccess(kItemNotFound,
+                        u"Item cannot be found in the collection corresponding to the requested name or ordinal.");
+    }
+    const std::vector<Variant>& CurrentRow() const {
+        if (EOF_() || BOF_()) RaiseNoCurrentRecord();
+        return rows_[static_cast<size_t>(position_)];
+    }
+    ComPtr<IDispatch> Fields() const { return DispatchOf(Get(ado_.Get(), L"Fields")); }
+    ComPtr<IDispatch> AdoField(VariantValue key) const {
+        std::vector<VariantValue> args;
+        args.push_back(std::move(key));
+        return DispatchOf(Call(Fields().Get(), L"Item", DISPATCH_PROPERTYGET | DISPATCH_METHOD, std::move(args)));
+    }
+    void AddNewToAdo(const std::vector<String>& fieldNames, const std::vector<Variant>& values) {
+        SAFEARRAYBOUND bound{static_cast<ULONG>(values.size()), 0};
+        SafeArrayPtr names(SafeArrayCreate(VT_VARIANT, 1, &bound)), data(SafeArrayCreate(VT_VARIANT, 1, &bound));
+        if (!names.Get() || !data.Get()) throw std::bad_alloc();
+        {
+            SafeArrayData n(names.Get()), d(data.Get());
+            for (size_t i = 0; i < values.size(); ++i) {
+                Text(fieldNames[i]).DetachTo(&n.As<VARIANT>()[i]);
+                ToAutomation(values[i]).DetachTo(&d.As<VARIANT>()[i]);
+            }
+        }
+        std::vector<VariantValue> args(2);
+        V_ARRAY(args[0].Get()) = names.Detach();
+        V_VT(args[0].Get()) = VT_ARRAY | VT_VARIANT;
+        V_ARRAY(args[1].Get()) = data.Detach();
+        V_VT(args[1].Get()) = VT_ARRAY | VT_VARIANT;
+        Call(ado_.Get(), L"AddNew", DISPATCH_METHOD, std::move(args));
+    }
+    // Replays what was built in memory on a new ADO recordset.
+    void Materialize() {
+        if (ado_) return;
+        ado_ = CreateAdoObject(L"ADODB.Recordset");
+        const std::vector<FieldInfo> fields = std::move(fields_);
+        const std::vector<std::vector<Variant>> rows = std::move(rows_);
+        const bool wasOpen = open_;
+        const int64_t position = position_;
+        open_ = false;
+        for (const FieldInfo& f : fields) AppendField(f.name, f.type, f.definedSize, f.attributes);
+        if (!wasOpen) return;
+        Open();
+        std::vector<String> names;
+        for (const FieldInfo& f : fields) names.push_back(f.name);
+        for (const std::vector<Variant>& row : rows) AddNewToAdo(names, row);
+        if (rows.empty()) return;
+        UpdateBatch(adAffectAll);
+        MoveFirst();
+        for (int64_t i = 0; i < position; ++i) MoveNext();
+    }
+
+    ComPtr<IDispatch> ado_;
+    std::vector<FieldInfo> fields_;
+    std::vector<std::vector<Variant>> rows_;
+    int64_t position_ = 0;
+    bool open_ = false;
+};
+
+}  // namespace
+
+std::shared_ptr<Connection> CreateConnection() { return std::make_shared<AdoConnection>(); }
+std::shared_ptr<Recordset> CreateRecordset() { return std::make_shared<AdoRecordset>(); }
+
+}  // namespace varnholt

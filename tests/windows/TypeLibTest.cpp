@@ -1,0 +1,274 @@
+// The type library embedded in Varnholt.dll, read back: identifiers, version, flags, the
+// enumerations, the record, the aliases, and every member's DISPID, kind, vtable slot and
+// parameters in order. Usage: typelib_test <path of Varnholt.dll>
+#include <windows.h>
+#include <oleauto.h>
+
+#include <string>
+#include <vector>
+
+#include "Check.h"
+
+using varnholt::wintest::Text;
+
+namespace {
+
+const GUID kLibId = {0x3199BF63, 0x5084, 0x4AE6, {0x89, 0x40, 0x7B, 0xAE, 0x3C, 0x33, 0x07, 0x7E}};
+
+std::string Name(ITypeInfo* info, MEMBERID id) {
+    BSTR name = nullptr;
+    info->GetDocumentation(id, &name, nullptr, nullptr, nullptr);
+    std::string text = Text(reinterpret_cast<const wchar_t*>(name ? name : L""));
+    SysFreeString(name);
+    return text;
+}
+
+std::string GuidText(const GUID& g) {
+    wchar_t text[40] = {};
+    StringFromGUID2(g, text, 40);
+    return Text(text);
+}
+
+// One letter per type: s BSTR, l long, b VARIANT_BOOL, v VARIANT, e enum, A SAFEARRAY(BSTR),
+// W SAFEARRAY(VARIANT), O IDispatch*, R record; upper case for a pointer to s/l/b/v.
+std::string TypeCode(ITypeInfo* info, const TYPEDESC& t) {
+    switch (t.vt) {
+        case VT_BSTR: return "s";
+        case VT_I4: return "l";
+        case VT_BOOL: return "b";
+        case VT_VARIANT: return "v";
+        case VT_SAFEARRAY: return t.lptdesc->vt == VT_BSTR ? "A" : "W";
+        case VT_USERDEFINED: {
+            ITypeInfo* ref = nullptr;
+            info->GetRefTypeInfo(t.hreftype, &ref);
+            TYPEATTR* attr = nullptr;
+            ref->GetTypeAttr(&attr);
+            const std::string code = attr->typekind == TKIND_ENUM ? "e" : attr->typekind == TKIND_RECORD ? "R" : "O";
+            ref->ReleaseTypeAttr(attr);
+            ref->Release();
+            return code;
+        }
+        case VT_PTR: {
+            std::string inner = TypeCode(info, *t.lptdesc);
+            if (inner.size() == 1 && inner[0] >= 'a' && inner[0] <= 'z') inner[0] = static_cast<char>(inner[0] - 32);
+            return inner;
+        }
+        case VT_DISPATCH: return "O";
+        default: return "?" + std::to_string(t.vt);
+    }
+}
+
+std::string DefaultText(const VARIANT& v) {
+    if (V_VT(&v) == VT_BSTR) return "\"" + Text(V_BSTR(&v)) + "\"";
+    VARIANT text;
+    VariantInit(&text);
+    VariantChangeType(&text, const_cast<VARIANT*>(&v), 0, VT_BSTR);
+    std::string out = Text(V_BSTR(&text));
+    VariantClear(&text);
+    return out;
+}
+
+// "Name kind(id)[vararg]: params" with ">" before the result, "?" for optional, "=x" default.
+std::string Render(ITypeInfo* info, const FUNCDESC& f) {
+    const char* kind = f.invkind == INVOKE_PROPERTYGET ? "get" : f.invkind == INVOKE_PROPERTYPUT ? "let" : "fn";
+    char id[16];
+    std::snprintf(id, sizeof id, "%08lX", static_cast<unsigned long>(f.memid));
+    std::string text = Name(info, f.memid) + " " + kind + "(" + id + ")" + (f.cParamsOpt == -1 ? " vararg" : "") + ":";
+    for (SHORT i = 0; i < f.cParams; ++i) {
+        const ELEMDESC& e = f.lprgelemdescParam[i];
+        const USHORT flags = e.paramdesc.wParamFlags;
+        text += i ? "," : "";
+        if (flags & PARAMFLAG_FRETVAL) text += ">";
+        text += TypeCode(info, e.tdesc);
+        if (flags & PARAMFLAG_FOPT) text += "?";
+        if ((flags & PARAMFLAG_FHASDEFAULT) && e.paramdesc.pparamdescex)
+            text += "=" + DefaultText(e.paramdesc.pparamdescex->varDefaultValue);
+    }
+    return text;
+}
+
+const char* const kServerMembers[] = {
+    "Server get(40030000):>S", "Server let(40030000):s", "User get(40030001):>S", "User let(40030001):s",
+    "Password get(40030002):>S", "Password let(40030002):s", "lConn get(40030003):>L", "lConn let(40030003):l",
+    "Connected get(40030004):>B", "Connected let(40030004):b", "Started get(40030005):>B", "Started let(40030005):b",
+    "Connect fn(60030002):", "DisConnect fn(60030003):", "GetDBName fn(60030004):l,l?=1,s?=\"\",>V",
+    "GetDBNamesCount fn(60030005):>L", "GetDBNames fn(60030006):b?=0,>V", "CreateDBName fn(60030007):s,s,s",
+    "DropDBName fn(60030008):s", "ModifyDataBase fn(60030009):s,v?=\"\",v?=\"\",v?=\"\"",
+    "GetEngineMajorVersion fn(6003000A):>L", "GetEngineVersion fn(6003000B):>S", "GetEngineOS fn(6003000C):>S",
+    "EngineVersionMajor get(68030001):>L",
+};
+
+const char* const kHelperMembers[] = {
+    "gstrSystemName get(40030000):>S", "gstrSystemName let(40030000):s", "Literals let(68030000):A",
+    "Literals get(68030000):>A", "ComputerName fn(60030001):>S", "PSQLConnectionString fn(60030002):S,S,S,S,>S",
+    "CreatePSQLConnection fn(60030003):S,S,S,S,B,>O", "GetDBName fn(60030004):S,S,S?,S?,>S",
+    "DBNameExists fn(60030005):S,S,S?,S?,>B", "CreatePSQLDBName fn(60030006):s,s,s,s,s,s,s,b,>S",
+    "DifferentDates fn(60030007):A,S,S,>B", "GetLabel fn(6003000A) vararg:S,W,>S", "PathToUNC fn(6003000B):s,>S",
+    "DoesFileExist fn(6003000F):s,b?=0,>B", "GetServerName fn(60030010):s,>S", "RemoveDir fn(60030011):S,>S",
+    "Login fn(60030012):e,s?=\"\",s?=\"\",s?=\"\",s?=\"\",>R", "MakeDBName fn(60030013):S,S,>S",
+    "FolderName fn(60030014):S,>S", "LegitimiseDBName fn(60030015):s,>S", "ThrowPSQLError fn(60030016):L,S",
+    "GetCreateDB fn(6003001C):S,S,S,S,A,>S", "GetPSQLConnStr fn(6003001D):S,S,S,A,>S",
+    "ModifyDataBase fn(6003001E):s,s,s,s,s,s,s,A,>S", "DBWasCreated get(6803001F):>B", "userName get(68030021):>S",
+    "UserPassword get(68030020):>S", "CreateDBEntry fn(60030027):S,S,S,A,S,S,>S",
+};
+
+ITypeInfo* Find(ITypeLib* library, const GUID& guid) {
+    ITypeInfo* info = nullptr;
+    library->GetTypeInfoOfGuid(guid, &info);
+    return info;
+}
+
+// The vtable half of a dual interface: members in order, each in the slot after the last.
+template <size_t N>
+void CheckInterface(ITypeLib* library, const GUID& iid, const char* const (&expected)[N]) {
+    ITypeInfo* dispatchHalf = Find(library, iid);
+    CHECK(dispatchHalf != nullptr);
+    if (!dispatchHalf) return;
+    TYPEATTR* attr = nullptr;
+    dispatchHalf->GetTypeAttr(&attr);
+    const WORD wanted = TYPEFLAG_FHIDDEN | TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE;
+    CHECK_EQ(attr->typekind, TKIND_DISPATCH);
+    CHECK_EQ(attr->wTypeFlags & wanted, wanted);
+    dispatchHalf->ReleaseTypeAttr(attr);
+    HREFTYPE href = 0;
+    ITypeInfo* info = nullptr;
+    dispatchHalf->GetRefTypeOfImplType(static_cast<UINT>(-1), &href);
+    dispatchHalf->GetRefTypeInfo(href, &info);
+    dispatchHalf->Release();
+    CHECK(info != nullptr);
+    if (!info) return;
+    info->GetTypeAttr(&attr);
+    CHECK_EQ(attr->typekind, TKIND_INTERFACE);
+    CHECK_EQ(attr->wTypeFlags & (wanted | TYPEFLAG_FOLEAUTOMATION), wanted | TYPEFLAG_FOLEAUTOMATION);
+    CHECK_EQ(static_cast<size_t>(attr->cFuncs), N);
+    const size_t count = std::min<size_t>(attr->cFuncs, N);
+    info->ReleaseTypeAttr(attr);
+    for (size_t i = 0; i < count; ++i) {
+        FUNCDESC* f = nullptr;
+        info->GetFuncDesc(static_cast<UINT>(i), &f);
+        CHECK_EQ(Render(info, *f), std::string(expected[i]));
+        CHECK_EQ(static_cast<size_t>(f->oVft), (7 + i) * sizeof(void*));
+        info->ReleaseFuncDesc(f);
+    }
+    info->Release();
+}
+
+void CheckEnumeration(ITypeLib* library, const wchar_t* name, const std::vector<std::pair<std::string, int>>& values) {
+    ITypeInfo* info = nullptr;
+    MEMBERID id = 0;
+    USHORT found = 1;
+    library->FindName(const_cast<LPOLESTR>(name), 0, &info, &id, &found);
+    CHECK(found == 1 && info);
+    if (!info) return;
+    TYPEATTR* attr = nullptr;
+    info->GetTypeAttr(&attr);
+    CHECK_EQ(attr->typekind, TKIND_ENUM);
+    CHECK_EQ(static_cast<size_t>(attr->cVars), values.size());
+    for (UINT i = 0; i < attr->cVars && i < values.size(); ++i) {
+        VARDESC* v = nullptr;
+        info->GetVarDesc(i, &v);
+        CHECK_EQ(Name(info, v->memid), values[i].first);
+        CHECK_EQ(static_cast<int>(V_I4(v->lpvarValue)), values[i].second);
+        info->ReleaseVarDesc(v);
+    }
+    info->ReleaseTypeAttr(attr);
+    info->Release();
+}
+
+}  // namespace
+
+int main() {
+    int argc = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (argc < 2) return 2;
+    CoInitialize(nullptr);
+    ITypeLib* library = nullptr;
+    CHECK_EQ(LoadTypeLibEx(argv[1], REGKIND_NONE, &library), S_OK);
+    if (!library) return varnholt::wintest::Summary();
+
+    TLIBATTR* lib = nullptr;
+    library->GetLibAttr(&lib);
+    CHECK_EQ(GuidText(lib->guid), GuidText(kLibId));
+    CHECK_EQ(lib->wMajorVerNum, 26);
+    CHECK_EQ(lib->wMinorVerNum, 5);
+    library->ReleaseTLibAttr(lib);
+    BSTR libName = nullptr;
+    library->GetDocumentation(-1, &libName, nullptr, nullptr, nullptr);
+    CHECK_EQ(Text(libName), std::string("Varnholt"));
+    SysFreeString(libName);
+
+    CheckInterface(library, {0x06712FE3, 0x0330, 0x4691, {0xAB, 0xD9, 0x8C, 0x33, 0x9D, 0xE2, 0xC2, 0xA0}},
+                   kServerMembers);
+    CheckInterface(library, {0xED238D87, 0x813E, 0x440E, {0x8A, 0xCD, 0xA3, 0xF0, 0x81, 0x59, 0xDC, 0xCC}},
+                   kHelperMembers);
+
+    struct Class {
+        GUID clsid;
+        const char* name;
+        WORD flags;
+    };
+    const Class classes[] = {
+        {{0x778ADA99, 0xD2E8, 0x4AEE, {0xA9, 0xB7, 0xF3, 0x6B, 0x7D, 0xD0, 0x99, 0xAB}}, "CPVSServer",
+         TYPEFLAG_FCANCREATE | TYPEFLAG_FAPPOBJECT},
+        {{0x1B6DC75A, 0x04CA, 0x48B0, {0x8A, 0x39, 0x15, 0x01, 0xD8, 0x37, 0x10, 0xB9}}, "ConnectionHelper",
+         TYPEFLAG_FCANCREATE},
+    };
+    for (const Class& c : classes) {
+        ITypeInfo* info = Find(library, c.clsid);
+        CHECK(info != nullptr);
+        if (!info) continue;
+        TYPEATTR* attr = nullptr;
+        info->GetTypeAttr(&attr);
+        CHECK_EQ(attr->typekind, TKIND_COCLASS);
+        CHECK_EQ(attr->wTypeFlags & (TYPEFLAG_FCANCREATE | TYPEFLAG_FAPPOBJECT), c.flags);
+        CHECK_EQ(Name(info, MEMBERID_NIL), std::string(c.name));
+        info->ReleaseTypeAttr(attr);
+        info->Release();
+    }
+
+    // The five earlier identifiers are aliases of _ConnectionHelper, in order.
+    const char* const aliasIds[] = {"{463EAE37-6566-49AF-87C6-ABF4286AE06F}", "{5E7D8E47-B1C4-4527-AAC4-C29DF5B3F1EA}",
+                                    "{DA77D9A5-B1A6-4B65-8862-A41FBEA278D5}", "{482686E6-B68F-4306-9F4E-72FB1A056829}",
+                                    "{F835AC82-3C3D-4340-84E9-506E95671102}"};
+    for (int i = 0; i < 5; ++i) {
+        const std::wstring name = L"ConnectionHelper___v" + std::to_wstring(i);
+        ITypeInfo* info = nullptr;
+        MEMBERID id = 0;
+        USHORT found = 1;
+        library->FindName(const_cast<LPOLESTR>(name.c_str()), 0, &info, &id, &found);
+        CHECK(info != nullptr);
+        if (!info) continue;
+        TYPEATTR* attr = nullptr;
+        info->GetTypeAttr(&attr);
+        CHECK_EQ(attr->typekind, TKIND_ALIAS);
+        CHECK_EQ(GuidText(attr->guid), std::string(aliasIds[i]));
+        CHECK_EQ(TypeCode(info, attr->tdescAlias), std::string("O"));
+        info->ReleaseTypeAttr(attr);
+        info->Release();
+    }
+
+    CheckEnumeration(library, L"eDBNameAttribute", {{"eDBNA_Name", 1}, {"eDBNA_DDF", 2}, {"eDBNA_DAT", 3}});
+    CheckEnumeration(library, L"eLoginModes", {{"eUserPswd", 1}, {"ePasswordOnly", 2}, {"eUserLocked", 3}});
+
+    ITypeInfo* record = Find(library, {0x679350B6, 0x74C7, 0x4798, {0x87, 0x68, 0x16, 0xDA, 0xA0, 0x13, 0x40, 0xBA}});
+    CHECK(record != nullptr);
+    if (record) {
+        TYPEATTR* attr = nullptr;
+        record->GetTypeAttr(&attr);
+        CHECK_EQ(attr->typekind, TKIND_RECORD);
+        const char* const fields[] = {"User s", "Pswd s", "Cancelled b"};
+        CHECK_EQ(attr->cVars, 3);
+        for (UINT i = 0; i < attr->cVars && i < 3; ++i) {
+            VARDESC* v = nullptr;
+            record->GetVarDesc(i, &v);
+            CHECK_EQ(Name(record, v->memid) + " " + TypeCode(record, v->elemdescVar.tdesc), std::string(fields[i]));
+            record->ReleaseVarDesc(v);
+        }
+        record->ReleaseTypeAttr(attr);
+        record->Release();
+    }
+    library->Release();
+    CoUninitialize();
+    LocalFree(argv);
+    return varnholt::wintest::Summary();
+}

@@ -1,0 +1,165 @@
+#!/usr/bin/env bash
+# The Windows component under Wine: builds Varnholt.dll and the test programs with the
+# mingw-x64 and mingw-x86 presets, then, per architecture, in a private Wine prefix under
+# build/: registers the DLL and checks the registry, reads its type library back, runs the
+# marshalling test, the early-bound C++ client and the VBScript suite, unregisters it and checks
+# that the keys are gone. Prints one "N passed, M failed" line; exits non-zero on any failure.
+#
+# VARNHOLT_WINE_ARCHS selects architectures (default "x64 x86"); x86 runs need wine32.
+# VARNHOLT_WINE_DIALOG=1 adds the login-dialog run under Xvfb (needs xvfb and xdotool).
+set -uo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+here=$root/tests/windows
+work=$root/build/wine-tests
+archs=${VARNHOLT_WINE_ARCHS:-"x64 x86"}
+passed=0
+failed=0
+
+pass() { passed=$((passed + 1)); }
+fail() { failed=$((failed + 1)); echo "FAILED: $*"; }
+windows_path() { echo "Z:${1//\//\\}"; }
+
+for tool in widl x86_64-w64-mingw32-g++-posix wine; do
+    command -v "$tool" >/dev/null || { echo "missing $tool (packages: mingw-w64 wine wine64 libwine-dev)"; exit 2; }
+done
+
+# Build both presets; a build failure is a failure of the whole run.
+for arch in $archs; do
+    mkdir -p "$(dirname "$work")"
+    if ! cmake --preset "mingw-$arch" >"$work-configure-$arch.log" 2>&1 ||
+       ! cmake --build --preset "mingw-$arch" -j2 --target windows_tests >"$work-build-$arch.log" 2>&1; then
+        echo "build mingw-$arch failed:"; tail -30 "$work-build-$arch.log" 2>/dev/null || cat "$work-configure-$arch.log"
+        echo "0 passed, 1 failed"; exit 1
+    fi
+    if grep -q 'warning:' "$work-build-$arch.log"; then fail "mingw-$arch build has warnings"; else pass; fi
+done
+
+mkdir -p "$work"
+export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEARCH=win64
+trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    wineboot -i >"$work/wineboot.log" 2>&1 || { echo "wineboot failed"; cat "$work/wineboot.log"; exit 1; }
+    wineserver -w
+fi
+
+# Runs a test program that prints its own "N passed, M failed" line.
+count_program() {
+    local name=$1 log=$2
+    local line
+    line=$(grep -E '^[0-9]+ passed, [0-9]+ failed' "$log" | tail -1)
+    if [ -z "$line" ]; then fail "$name printed no result"; tail -20 "$log"; return; fi
+    local p f
+    p=${line%% passed*}; f=${line#*, }; f=${f%% failed*}
+    passed=$((passed + p)); failed=$((failed + f))
+    [ "$f" = 0 ] || { echo "$name:"; grep -E '^FAILED' "$log"; }
+}
+
+for arch in $archs; do
+    if [ "$arch" = x64 ]; then loader=/usr/lib/wine/wine64; view=win64; else loader=/usr/lib/wine/wine; view=win32; fi
+    if [ ! -x "$loader" ]; then echo "skipping $arch tests: $loader missing (install wine32)"; continue; fi
+    bin=$root/build/mingw-$arch
+    dll=$bin/src/component/Varnholt.dll
+    dllw=$(windows_path "$dll")
+    run=$work/$arch
+    rm -rf "$run"; mkdir -p "$run"/engine/local "$run"/data "$run"/empty "$run"/dict "$run"/install "$run"/older "$run"/newer
+    printf 'version=9.5.0\nplatform=W\n' >"$run/engine/engine.conf"
+    printf 'FIRST\tC:\\dict1\tC:\\data1\t2\nSECOND\tC:\\dict2\tC:\\data2\t2\n' >"$run/engine/local/dbnames"
+    echo data >"$run/data/CO.DAT"
+    for f in File.ddf Field.ddf Index.ddf Attrib.ddf; do echo dictionary >"$run/install/$f"; done
+    echo old >"$run/older/File.ddf"; sleep 1.1; echo new >"$run/newer/File.ddf"
+    export VARNHOLT_ENGINE_HOME; VARNHOLT_ENGINE_HOME=$(windows_path "$run/engine")
+    export WINEPATH; WINEPATH=$(windows_path "$bin/tests/windows/standin")
+
+    # Registration and the keys it writes.
+    if $loader regsvr32 /s "$dllw" >"$run/regsvr32.log" 2>&1; then pass; else fail "$arch regsvr32"; fi
+    reg_value() {
+        if [ -n "$2" ]; then set -- "$1" /v "$2"; else set -- "$1" /ve; fi
+        $loader reg query "$@" 2>/dev/null | tr -d '\r' | grep -E 'REG_SZ' | sed -E 's/.*REG_SZ +//'
+    }
+    expect_value() {
+        local got; got=$(reg_value "$1" "${2:-}")
+        if [ "$got" = "$3" ]; then pass; else fail "$arch registry $1 ${2:-(default)}: got [$got] expected [$3]"; fi
+    }
+    cps='{778ADA99-D2E8-4AEE-A9B7-F36B7DD099AB}'; chp='{1B6DC75A-04CA-48B0-8A39-1501D83710B9}'
+    lib='{3199BF63-5084-4AE6-8940-7BAE3C33077E}'; marshaler='{00020424-0000-0000-C000-000000000046}'
+    interfaces='{06712FE3-0330-4691-ABD9-8C339DE2C2A0} {ED238D87-813E-440E-8ACD-A3F08159DCCC}
+        {463EAE37-6566-49AF-87C6-ABF4286AE06F} {5E7D8E47-B1C4-4527-AAC4-C29DF5B3F1EA}
+        {DA77D9A5-B1A6-4B65-8862-A41FBEA278D5} {482686E6-B68F-4306-9F4E-72FB1A056829}
+        {F835AC82-3C3D-4340-84E9-506E95671102}'
+    registered_keys="HKCR\\CLSID\\$cps HKCR\\CLSID\\$chp HKCR\\Varnholt.CPVSServer HKCR\\Varnholt.CPVSServer.1
+        HKCR\\Varnholt.ConnectionHelper HKCR\\Varnholt.ConnectionHelper.1 HKCR\\TypeLib\\$lib"
+    for clsid in $cps $chp; do
+        expect_value "HKCR\\CLSID\\$clsid\\InprocServer32" "" "$dllw"
+        expect_value "HKCR\\CLSID\\$clsid\\InprocServer32" ThreadingModel Apartment
+        expect_value "HKCR\\CLSID\\$clsid\\TypeLib" "" "$lib"
+    done
+    for progid in Varnholt.CPVSServer Varnholt.ConnectionHelper; do
+        clsid=$cps; [ $progid = Varnholt.ConnectionHelper ] && clsid=$chp
+        expect_value "HKCR\\$progid\\CLSID" "" "$clsid"
+        expect_value "HKCR\\$progid\\CurVer" "" "$progid.1"
+        expect_value "HKCR\\$progid.1\\CLSID" "" "$clsid"
+        expect_value "HKCR\\CLSID\\$clsid\\ProgID" "" "$progid.1"
+        expect_value "HKCR\\CLSID\\$clsid\\VersionIndependentProgID" "" "$progid"
+    done
+    expect_value "HKCR\\TypeLib\\$lib\\1a.5\\0\\$view" "" "$dllw"
+    for iid in $interfaces; do
+        expect_value "HKCR\\Interface\\$iid\\ProxyStubClsid32" "" "$marshaler"
+        expect_value "HKCR\\Interface\\$iid\\TypeLib" "" "$lib"
+    done
+
+    $loader "$bin/tests/windows/typelib_test.exe" "$dllw" >"$run/typelib_test.log" 2>&1
+    count_program "$arch typelib_test" "$run/typelib_test.log"
+    $loader "$bin/tests/windows/marshal_test.exe" >"$run/marshal_test.log" 2>&1
+    count_program "$arch marshal_test" "$run/marshal_test.log"
+    $loader "$bin/tests/windows/client_test.exe" "$dllw" >"$run/client_test.log" 2>&1
+    count_program "$arch client_test" "$run/client_test.log"
+    $loader cscript //nologo "$(windows_path "$here/suite.vbs")" "$(windows_path "$run")" >"$run/suite.log" 2>&1
+    count_program "$arch suite.vbs" "$run/suite.log"
+
+    # The login dialog under a virtual display, answered with the keyboard: Enter accepts the
+    # prefilled values (a record comes back); a cleared password is refused with Literals(34).
+    # Opt-in (VARNHOLT_WINE_DIALOG=1): the first answer's window is not yet found reliably.
+    if [ "${VARNHOLT_WINE_DIALOG:-0}" = 1 ] && command -v Xvfb >/dev/null && command -v xdotool >/dev/null; then
+        Xvfb :71 -screen 0 1024x768x24 >"$run/xvfb.log" 2>&1 &
+        xvfb=$!
+        for _ in $(seq 1 50); do DISPLAY=:71 xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
+        for answer in ok cleared; do
+            DISPLAY=:71 $loader cscript //nologo "$(windows_path "$here/login.vbs")" $answer >"$run/login-$answer.log" 2>&1 &
+            script=$!
+            window=
+            for _ in $(seq 1 180); do
+                window=$(DISPLAY=:71 xdotool search --name '^Login SRV1$' 2>/dev/null | head -1)
+                [ -n "$window" ] && break
+                sleep 0.5
+            done
+            if [ -z "$window" ]; then fail "$arch login dialog ($answer) did not appear"; kill $script 2>/dev/null; continue; fi
+            pass
+            sleep 0.5
+            if [ $answer = cleared ]; then
+                DISPLAY=:71 xdotool key --window "$window" Tab ctrl+a BackSpace 2>/dev/null
+            fi
+            DISPLAY=:71 xdotool key --window "$window" Return 2>/dev/null
+            wait $script
+        done
+        kill $xvfb 2>/dev/null; wait $xvfb 2>/dev/null
+        expect_line() { if tr -d '\r' <"$1" | grep -qxF "$2"; then pass; else fail "$arch $(basename "$1"): $(cat "$1")"; fi; }
+        expect_line "$run/login-ok.log" "ok: 0|||36"
+        expect_line "$run/login-cleared.log" "cleared: -2147221503|Kestrin.Varnholt.ConnectionHelper.Login|L34|0"
+    else
+        echo "skipping the $arch login dialog test (VARNHOLT_WINE_DIALOG=1 with Xvfb and xdotool runs it)"
+    fi
+
+    # Unregistration removes every key registration wrote.
+    if $loader regsvr32 /s /u "$dllw" >>"$run/regsvr32.log" 2>&1; then pass; else fail "$arch regsvr32 /u"; fi
+    for key in $registered_keys; do
+        if $loader reg query "$key" >/dev/null 2>&1; then fail "$arch $key left after unregistering"; else pass; fi
+    done
+    for iid in $interfaces; do
+        if $loader reg query "HKCR\\Interface\\$iid" >/dev/null 2>&1; then fail "$arch Interface $iid left"; else pass; fi
+    done
+    wineserver -w
+done
+
+echo "$passed passed, $failed failed"
+[ "$failed" = 0 ]
