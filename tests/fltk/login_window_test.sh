@@ -22,7 +22,10 @@ trap cleanup EXIT
 fail() {
     echo "FAIL [$CASE]: $*"
     for f in out err; do [ -s "$WORK/$f" ] && { echo "--- program std$f:"; cat "$WORK/$f"; }; done
-    [ -n "$APP_PID" ] && ! kill -0 "$APP_PID" 2>/dev/null && { wait "$APP_PID"; echo "--- the program ended with status $?"; }
+    if [ -n "$APP_PID" ] && ! kill -0 "$APP_PID" 2>/dev/null; then
+        wait "$APP_PID"
+        echo "--- the program ended with status $?"
+    fi
     [ -s "$WORK/xvfb.log" ] && { echo "--- Xvfb:"; cat "$WORK/xvfb.log"; }
     exit 1
 }
@@ -272,7 +275,8 @@ empty_password_raises)
     open_window "Login SRV11"
     xdotool key Tab BackSpace Return
     finish
-    expect_output "Error number=-2147221503 source=[Kestrin.Varnholt.ConnectionHelper.Login] description=[User name and password are required.]"
+    source="Kestrin.Varnholt.ConnectionHelper.Login"
+    expect_output "Error number=-2147221503 source=[$source] description=[User name and password are required.]"
     ;;
 window_gone_after_login)
     # After Login returns the window is gone at once, though the host makes no further call;

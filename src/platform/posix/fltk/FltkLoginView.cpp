@@ -454,12 +454,12 @@ void LoginWindow::SetWindowManagerHints() {
     const Atom motifHints = XInternAtom(display, "_MOTIF_WM_HINTS", False);
     enum : long { kFunctions = 1, kDecorations = 2, kMove = 4, kClose = 32, kBorder = 2, kTitle = 8, kMenu = 16 };
     long hints[5] = {kFunctions | kDecorations, kMove | kClose, kBorder | kTitle | kMenu, 0, 0};
-    XChangeProperty(display, xid, motifHints, motifHints, 32, PropModeReplace, reinterpret_cast<unsigned char*>(hints),
-                    5);
+    XChangeProperty(display, xid, motifHints, motifHints, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(hints), 5);
     const Atom windowType = XInternAtom(display, "_NET_WM_WINDOW_TYPE", False);
     long dialogType = static_cast<long>(XInternAtom(display, "_NET_WM_WINDOW_TYPE_DIALOG", False));
-    XChangeProperty(display, xid, windowType, XA_ATOM, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&dialogType),
-                    1);
+    XChangeProperty(display, xid, windowType, XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(&dialogType), 1);
 }
 
 void LoginWindow::OnButton(Fl_Widget* widget, void* window) {
