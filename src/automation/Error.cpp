@@ -15,7 +15,17 @@ String RuntimeErrorText(int32_t number) {
         case kOverflow: return u"Overflow";
         case kSubscriptOutOfRange: return u"Subscript out of range";
         case kTypeMismatch: return u"Type mismatch";
+        case kOutOfMemory: return u"Out of memory";
+        case kBadFileName: return u"Bad file name or number";
         case kFileNotFound: return u"File not found";
+        case kDeviceIo: return u"Device I/O error";
+        case kFileAlreadyExists: return u"File already exists";
+        case kDiskFull: return u"Disk full";
+        case kTooManyFiles: return u"Too many files";
+        case kPermissionDenied: return u"Permission denied";
+        case kDiskNotReady: return u"Disk not ready";
+        case kPathFileAccess: return u"Path/File access error";
+        case kPathNotFound: return u"Path not found";
         case kInvalidUseOfNull: return u"Invalid use of Null";
         case kDllEntryPointNotFound: return u"Specified DLL function not found";
         default: return u"";

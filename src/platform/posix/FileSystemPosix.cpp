@@ -19,33 +19,6 @@
 namespace varnholt::platform {
 namespace {
 
-enum FileErrorNumber : int32_t {
-    kOutOfMemory = 7,
-    kBadFileName = 52,
-    kDeviceIo = 57,
-    kFileAlreadyExists = 58,
-    kDiskFull = 61,
-    kTooManyFiles = 67,
-    kPermissionDenied = 70,
-    kPathFileAccess = 75,
-    kPathNotFound = 76,
-};
-
-String TextOf(int32_t number) {
-    switch (number) {
-        case kOutOfMemory: return u"Out of memory";
-        case kBadFileName: return u"Bad file name or number";
-        case kDeviceIo: return u"Device I/O error";
-        case kFileAlreadyExists: return u"File already exists";
-        case kDiskFull: return u"Disk full";
-        case kTooManyFiles: return u"Too many files";
-        case kPermissionDenied: return u"Permission denied";
-        case kPathFileAccess: return u"Path/File access error";
-        case kPathNotFound: return u"Path not found";
-        default: return RuntimeErrorText(number);
-    }
-}
-
 int32_t NumberOf(int err) {
     switch (err) {
         case ENOENT: return kFileNotFound;
@@ -72,11 +45,11 @@ std::string Reason(int err) {
     return ReasonText(strerror_r(err, buffer, sizeof buffer), buffer);
 }
 
-[[noreturn]] void RaiseSearchError(int err) { Raise(NumberOf(err), kRuntimeSource, TextOf(NumberOf(err))); }
+[[noreturn]] void RaiseSearchError(int err) { Raise(NumberOf(err), kRuntimeSource, RuntimeErrorText(NumberOf(err))); }
 
 // "Path not found: cannot create C:\Dict\File.ddf (No such file or directory)".
 [[noreturn]] void RaiseFileError(int32_t number, const String& action, const String& path, const std::string& reason) {
-    Raise(number, kRuntimeSource, TextOf(number) + u": " + action + u" " + path + u" (" + FromUtf8(reason) + u")");
+    Raise(number, kRuntimeSource, RuntimeErrorText(number) + u": " + action + u" " + path + u" (" + FromUtf8(reason) + u")");
 }
 
 [[noreturn]] void RaiseErrno(int err, const String& action, const String& path) {
@@ -247,7 +220,7 @@ bool FindFirstNormalFile(const std::string& ansiPattern) {
     if (nameStart == 0 && pattern.size() >= 2 && pattern[1] == ':') nameStart = 2;
     const std::string folder = pattern.substr(0, nameStart);
     const std::string name = nameStart == pattern.size() ? std::string("*") : pattern.substr(nameStart);
-    if (HasWildcard(folder)) Raise(kBadFileName, kRuntimeSource, TextOf(kBadFileName));
+    if (HasWildcard(folder)) Raise(kBadFileName, kRuntimeSource, RuntimeErrorText(kBadFileName));
 
     const std::string localFolder = folder.empty() ? "." : DriveTable::Load().ToLocalPath(folder);
     if (localFolder.empty()) return false;

@@ -9,35 +9,6 @@
 namespace varnholt::platform {
 namespace {
 
-enum FileErrorNumber : int32_t {
-    kOutOfMemory = 7,
-    kBadFileName = 52,
-    kDeviceIo = 57,
-    kFileAlreadyExists = 58,
-    kDiskFull = 61,
-    kTooManyFiles = 67,
-    kPermissionDenied = 70,
-    kDiskNotReady = 71,
-    kPathFileAccess = 75,
-    kPathNotFound = 76,
-};
-
-String TextOf(int32_t number) {
-    switch (number) {
-        case kOutOfMemory: return u"Out of memory";
-        case kBadFileName: return u"Bad file name or number";
-        case kDeviceIo: return u"Device I/O error";
-        case kFileAlreadyExists: return u"File already exists";
-        case kDiskFull: return u"Disk full";
-        case kTooManyFiles: return u"Too many files";
-        case kPermissionDenied: return u"Permission denied";
-        case kDiskNotReady: return u"Disk not ready";
-        case kPathFileAccess: return u"Path/File access error";
-        case kPathNotFound: return u"Path not found";
-        default: return RuntimeErrorText(number);
-    }
-}
-
 int32_t NumberOf(DWORD error) {
     switch (error) {
         case ERROR_FILE_NOT_FOUND: return kFileNotFound;
@@ -84,7 +55,7 @@ String Reason(DWORD error) {
 // "Path not found: cannot create C:\Dict\File.ddf (The system cannot find the path specified)".
 [[noreturn]] void RaiseFileError(DWORD error, const String& action, const String& path) {
     const int32_t number = NumberOf(error);
-    Raise(number, kRuntimeSource, TextOf(number) + u": " + action + u" " + path + u" (" + Reason(error) + u")");
+    Raise(number, kRuntimeSource, RuntimeErrorText(number) + u": " + action + u" " + path + u" (" + Reason(error) + u")");
 }
 
 struct FindCloser {
@@ -137,14 +108,14 @@ bool FindFirstNormalFile(const std::string& ansiPattern) {
             case ERROR_INVALID_DRIVE:
             case ERROR_BAD_NETPATH:
             case ERROR_BAD_NET_NAME: return false;
-            default: Raise(NumberOf(error), kRuntimeSource, TextOf(NumberOf(error)));
+            default: Raise(NumberOf(error), kRuntimeSource, RuntimeErrorText(NumberOf(error)));
         }
     }
     do {
         if (!(data.dwFileAttributes & kNotNormal)) return true;
     } while (FindNextFileA(search.get(), &data));
     const DWORD error = GetLastError();
-    if (error != ERROR_NO_MORE_FILES) Raise(NumberOf(error), kRuntimeSource, TextOf(NumberOf(error)));
+    if (error != ERROR_NO_MORE_FILES) Raise(NumberOf(error), kRuntimeSource, RuntimeErrorText(NumberOf(error)));
     return false;
 }
 
@@ -157,7 +128,7 @@ void CopyFile(const std::string& ansiSource, const std::string& ansiTarget) {
     const std::string folder = ansiTarget.substr(0, leaf);
     const std::string name = ansiTarget.substr(leaf);
     if (name.empty() || name == "." || name == "..") Raise(kBadFileName, kRuntimeSource,
-                                                           TextOf(kBadFileName) + u": cannot create " + targetName +
+                                                           RuntimeErrorText(kBadFileName) + u": cannot create " + targetName +
                                                                u" (not a file name)");
     if (GetFileAttributesA(ansiSource.c_str()) == INVALID_FILE_ATTRIBUTES) RaiseFileError(GetLastError(), u"cannot open", sourceName);
     // The data reach a temporary name first, so a failed copy never leaves a partial target,
@@ -179,7 +150,7 @@ int64_t CreationTime(const std::string& ansiPath) {
     const uint64_t ticks = (uint64_t(data.ftCreationTime.dwHighDateTime) << 32) | data.ftCreationTime.dwLowDateTime;
     if (ticks == 0)
         Raise(kPathFileAccess, kRuntimeSource,
-              TextOf(kPathFileAccess) + u": " + action + u" " + name + u" (its file system keeps no creation time)");
+              RuntimeErrorText(kPathFileAccess) + u": " + action + u" " + name + u" (its file system keeps no creation time)");
     // FILETIME counts 100 ns from 1601-01-01.
     constexpr int64_t kTicksFrom1601To1970 = 116444736000000000LL;
     return (static_cast<int64_t>(ticks) - kTicksFrom1601To1970) * 100;
