@@ -20,15 +20,23 @@ namespace {
 #ifndef VARNHOLT_DEFAULT_ODBCSYSINI
 #define VARNHOLT_DEFAULT_ODBCSYSINI ""
 #endif
+#ifndef VARNHOLT_INSTALLED_ODBCSYSINI
+#define VARNHOLT_INSTALLED_ODBCSYSINI ""
+#endif
 
-// The stand-in engine's driver is registered in an odbcinst.ini of its own. The driver manager
-// reads ODBCSYSINI once, at the first ODBC call, so it is settled before any command runs; a
-// value the user set wins.
+// The stand-in engine's driver is registered in an odbcinst.ini of its own: an installed tool's
+// lies in its private library folder (relative to the program, like its runpath), a built tool's
+// in the build tree, else one may lie beside the program. The driver manager reads ODBCSYSINI
+// once, at the first ODBC call, so it is settled before any command runs; a value the user set
+// wins.
 void SelectOdbcConfiguration() {
     if (std::getenv("ODBCSYSINI")) return;
     std::error_code error;
     const fs::path beside = fs::read_symlink("/proc/self/exe", error).parent_path();
-    for (const fs::path& folder : {fs::path(VARNHOLT_DEFAULT_ODBCSYSINI), beside}) {
+    const fs::path installed = beside.empty() || fs::path(VARNHOLT_INSTALLED_ODBCSYSINI).empty()
+                                   ? fs::path()
+                                   : (beside / VARNHOLT_INSTALLED_ODBCSYSINI).lexically_normal();
+    for (const fs::path& folder : {installed, fs::path(VARNHOLT_DEFAULT_ODBCSYSINI), beside}) {
         if (!folder.empty() && fs::is_regular_file(folder / "odbcinst.ini", error)) {
             setenv("ODBCSYSINI", folder.c_str(), 1);
             return;

@@ -1,11 +1,14 @@
-// The login dialog on Windows: a modal dialog built from an in-memory template, laid out from
-// the model's twip positions, forwarding what the person does to the frmLogin model.
+// The login dialog on Windows: a modal dialog built from an in-memory template, laid out in
+// pixels from the model's twip positions, forwarding what the person does to the frmLogin model.
+// The banner's panel, picture and line are painted by the dialog itself; the labels, boxes and
+// buttons are child windows.
 #include <windows.h>
 
 #include <algorithm>
 #include <exception>
 #include <vector>
 
+#include "login/LoginPicture.h"
 #include "login/frmLogin.h"
 #include "platform/LoginDialog.h"
 
@@ -14,6 +17,8 @@ namespace {
 
 constexpr WORD kButtonClass = 0x0080, kEditClass = 0x0081, kStaticClass = 0x0082;
 constexpr int kFirstControlId = 1000;
+constexpr DWORD kDialogStyle =
+    DS_MODALFRAME | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 
 class Template {
 public:
@@ -37,74 +42,107 @@ private:
     std::vector<WORD> data_;
 };
 
-struct DialogUnits {
-    int baseX = 6, baseY = 13;  // dialog base units of the dialog font, in pixels
-    int dpi = 96;
-    // Twips to dialog units: twips -> pixels -> units.
-    short X(int32_t twips) const { return static_cast<short>(MulDiv(MulDiv(twips, dpi, 1440), 4, baseX)); }
-    short Y(int32_t twips) const { return static_cast<short>(MulDiv(MulDiv(twips, dpi, 1440), 8, baseY)); }
-};
-
-DialogUnits MeasureDialogFont() {
-    DialogUnits units;
-    HDC screen = GetDC(nullptr);
-    if (!screen) return units;
-    units.dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    HFONT font = CreateFontW(-MulDiv(8, units.dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, L"MS Shell Dlg");
-    HGDIOBJ previous = SelectObject(screen, font);
-    static const wchar_t kAlphabet[] = L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
-    SIZE size{};
-    TEXTMETRICW metrics{};
-    if (GetTextExtentPoint32W(screen, kAlphabet, 52, &size) && GetTextMetricsW(screen, &metrics)) {
-        units.baseX = std::max(1, static_cast<int>((size.cx / 26 + 1) / 2));
-        units.baseY = std::max(1, static_cast<int>(metrics.tmHeight));
-    }
-    SelectObject(screen, previous);
-    DeleteObject(font);
-    ReleaseDC(nullptr, screen);
-    return units;
+bool IsWindowed(const Control& c) {
+    return c.Kind == ControlKind::Label || c.Kind == ControlKind::TextBox || c.Kind == ControlKind::Button;
 }
 
+COLORREF ToColorRef(uint32_t colour) {
+    // The design's system colours carry their index in the low byte.
+    if (colour & 0x80000000u) return GetSysColor(static_cast<int>(colour & 0xFF));
+    return static_cast<COLORREF>(colour & 0x00FFFFFF);
+}
+
+// The banner picture as a top-down 24-bit device-independent bitmap.
+struct DibPicture {
+    BITMAPINFO info{};
+    std::vector<uint8_t> bits;
+
+    explicit DibPicture(const RgbImage& image) {
+        if (image.Empty()) return;
+        const size_t stride = (static_cast<size_t>(image.Width) * 3 + 3) & ~size_t{3};
+        bits.assign(stride * static_cast<size_t>(image.Height), 0);
+        for (size_t y = 0; y < static_cast<size_t>(image.Height); ++y)
+            for (size_t x = 0; x < static_cast<size_t>(image.Width); ++x) {
+                const uint8_t* rgb = &image.Pixels[(y * static_cast<size_t>(image.Width) + x) * 3];
+                uint8_t* bgr = &bits[y * stride + x * 3];
+                bgr[0] = rgb[2];
+                bgr[1] = rgb[1];
+                bgr[2] = rgb[0];
+            }
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = image.Width;
+        info.bmiHeader.biHeight = -image.Height;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 24;
+        info.bmiHeader.biCompression = BI_RGB;
+    }
+};
+
+struct GdiObject {
+    HGDIOBJ handle = nullptr;
+    GdiObject() = default;
+    GdiObject(const GdiObject&) = delete;
+    GdiObject& operator=(const GdiObject&) = delete;
+    ~GdiObject() {
+        if (handle) DeleteObject(handle);
+    }
+    void Reset(HGDIOBJ h) {
+        if (handle) DeleteObject(handle);
+        handle = h;
+    }
+};
+
 struct ViewState {
-    frmLogin* dialog;
-    std::vector<Control*> controls;  // by control id - kFirstControlId
-    HBRUSH white = nullptr;
-    HFONT bold = nullptr;
+    frmLogin* dialog = nullptr;
+    std::vector<Control*> items;  // the child windows, by control id - kFirstControlId
+    int dpi = 96;
+    GdiObject bold;
+    GdiObject bannerBrush;  // the background of the labels that lie on the panel
+    DibPicture picture{LoginPicture()};
     std::exception_ptr failure;
     bool syncing = false;
 
-    ~ViewState() {
-        if (white) DeleteObject(white);
-        if (bold) DeleteObject(bold);
-    }
+    int Pixels(int32_t twips) const { return MulDiv(twips, dpi, 1440); }
     int IdOf(const Control* c) const {
         if (c == &dialog->cmdOK()) return IDOK;
         if (c == &dialog->cmdCancel()) return IDCANCEL;
-        const auto at = std::find(controls.begin(), controls.end(), c);
-        return at == controls.end() ? 0 : kFirstControlId + static_cast<int>(at - controls.begin());
+        const auto at = std::find(items.begin(), items.end(), c);
+        return at == items.end() ? 0 : kFirstControlId + static_cast<int>(at - items.begin());
     }
     Control* ControlOf(int id) const {
         if (id == IDOK) return &dialog->cmdOK();
         if (id == IDCANCEL) return &dialog->cmdCancel();
         const int index = id - kFirstControlId;
-        return index >= 0 && index < static_cast<int>(controls.size()) ? controls[static_cast<size_t>(index)] : nullptr;
+        return index >= 0 && index < static_cast<int>(items.size()) ? items[static_cast<size_t>(index)] : nullptr;
     }
 };
 
 const wchar_t* Wide(const String& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
 
-// The model's texts, title and selection onto the window.
+POINT AbsoluteTopLeft(const Control& c) {
+    POINT at{c.Left, c.Top};
+    for (const Control* box = c.Container; box; box = box->Container) {
+        at.x += box->Left;
+        at.y += box->Top;
+    }
+    return at;
+}
+
+// Only texts that differ are written, so a caret or selection the person made stays put.
+void SetTextIfChanged(HWND window, const String& text) {
+    const int length = GetWindowTextLengthW(window);
+    std::vector<wchar_t> current(static_cast<size_t>(length) + 1);
+    GetWindowTextW(window, current.data(), length + 1);
+    if (String(reinterpret_cast<const char16_t*>(current.data())) != text) SetWindowTextW(window, Wide(text));
+}
+
+// The model's texts and title onto the window.
 void Refresh(HWND window, ViewState& state) {
     state.syncing = true;
-    SetWindowTextW(window, Wide(state.dialog->Caption()));
-    for (Control* c : state.controls) {
-        HWND item = GetDlgItem(window, state.IdOf(c));
-        if (!item) continue;
-        const String& text = c->Kind == ControlKind::TextBox ? c->Text : c->Caption;
-        if (c->Kind == ControlKind::TextBox || c->Kind == ControlKind::Label || c->Kind == ControlKind::Button)
-            SetWindowTextW(item, Wide(text));
-    }
+    SetTextIfChanged(window, state.dialog->Caption());
+    for (Control* c : state.items)
+        if (HWND item = GetDlgItem(window, state.IdOf(c)))
+            SetTextIfChanged(item, c->Kind == ControlKind::TextBox ? c->Text : c->Caption);
     state.syncing = false;
 }
 
@@ -113,24 +151,94 @@ void ApplySelection(HWND window, ViewState& state, Control& box) {
                         static_cast<LPARAM>(box.SelStart + box.SelLength));
 }
 
-bool InBanner(const ViewState& state, const Control* c) {
-    return c == &state.dialog->Frame1() || c->Container == &state.dialog->Frame1();
+// Exact pixel positions for every child and the client area; the template's dialog units
+// would round each of them differently.
+void Layout(HWND window, ViewState& state) {
+    for (Control* c : state.items) {
+        const POINT at = AbsoluteTopLeft(*c);
+        SetWindowPos(GetDlgItem(window, state.IdOf(c)), nullptr, state.Pixels(at.x), state.Pixels(at.y),
+                     state.Pixels(c->Width), state.Pixels(c->Height), SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    RECT frame{0, 0, state.Pixels(state.dialog->ClientWidth()), state.Pixels(state.dialog->ClientHeight())};
+    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongW(window, GWL_EXSTYLE)));
+    const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+    RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    SetWindowPos(window, nullptr, work.left + (work.right - work.left - width) / 2,
+                 work.top + (work.bottom - work.top - height) / 2, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The panel, the picture and the line, each clipped to its container as the design nests them.
+void PaintBanner(HWND window, ViewState& state) {
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    if (!dc) return;
+    for (const Control* c : state.dialog->Controls()) {
+        if (IsWindowed(*c) || !c->Visible) continue;
+        const POINT at = AbsoluteTopLeft(*c);
+        const int left = state.Pixels(at.x), top = state.Pixels(at.y);
+        const int saved = SaveDC(dc);
+        for (const Control* box = c->Container; box; box = box->Container) {
+            const POINT boxAt = AbsoluteTopLeft(*box);
+            IntersectClipRect(dc, state.Pixels(boxAt.x), state.Pixels(boxAt.y), state.Pixels(boxAt.x + box->Width),
+                              state.Pixels(boxAt.y + box->Height));
+        }
+        switch (c->Kind) {
+            case ControlKind::Panel: {
+                const RECT area{left, top, left + state.Pixels(c->Width), top + state.Pixels(c->Height)};
+                GdiObject brush;
+                brush.Reset(CreateSolidBrush(ToColorRef(c->BackColor)));
+                FillRect(dc, &area, static_cast<HBRUSH>(brush.handle));
+                break;
+            }
+            case ControlKind::Picture:
+                if (!state.picture.bits.empty()) {
+                    IntersectClipRect(dc, left, top, left + state.Pixels(c->Width), top + state.Pixels(c->Height));
+                    const auto& header = state.picture.info.bmiHeader;
+                    const DWORD height = static_cast<DWORD>(-header.biHeight);
+                    SetDIBitsToDevice(dc, left, top, static_cast<DWORD>(header.biWidth), height, 0, 0, 0, height,
+                                      state.picture.bits.data(), &state.picture.info, DIB_RGB_COLORS);
+                }
+                break;
+            case ControlKind::Line: {
+                GdiObject pen;
+                pen.Reset(CreatePen(PS_SOLID, 1, ToColorRef(c->LineColor)));
+                SelectObject(dc, pen.handle);
+                MoveToEx(dc, left, top, nullptr);
+                LineTo(dc, state.Pixels(at.x + c->Width), state.Pixels(at.y + c->Height));
+                RestoreDC(dc, saved);  // deselects the pen before it is deleted
+                continue;
+            }
+            default: break;
+        }
+        RestoreDC(dc, saved);
+    }
+    EndPaint(window, &paint);
 }
 
 INT_PTR HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, ViewState& state) {
     frmLogin& dialog = *state.dialog;
     switch (message) {
         case WM_INITDIALOG: {
-            state.white = CreateSolidBrush(RGB(255, 255, 255));
+            if (HDC screen = GetDC(window)) {
+                state.dpi = GetDeviceCaps(screen, LOGPIXELSY);
+                ReleaseDC(window, screen);
+            }
+            state.bannerBrush.Reset(CreateSolidBrush(ToColorRef(dialog.Frame1().BackColor)));
             LOGFONTW font{};
             if (HFONT normal = reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0));
                 normal && GetObjectW(normal, sizeof font, &font)) {
                 font.lfWeight = FW_BOLD;
-                state.bold = CreateFontIndirectW(&font);
+                state.bold.Reset(CreateFontIndirectW(&font));
             }
-            for (Control* c : state.controls)
-                if (c->Bold && state.bold)
-                    SendDlgItemMessageW(window, state.IdOf(c), WM_SETFONT, reinterpret_cast<WPARAM>(state.bold), FALSE);
+            for (Control* c : state.items) {
+                if (c->Bold && state.bold.handle)
+                    SendDlgItemMessageW(window, state.IdOf(c), WM_SETFONT, reinterpret_cast<WPARAM>(state.bold.handle),
+                                        FALSE);
+                if (c->Masked) SendDlgItemMessageW(window, state.IdOf(c), EM_SETPASSWORDCHAR, L'*', 0);
+            }
+            Layout(window, state);
             Refresh(window, state);
             if (Control* focus = dialog.ActiveControl()) {
                 SetFocus(GetDlgItem(window, state.IdOf(focus)));
@@ -144,11 +252,12 @@ INT_PTR HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, V
                 Refresh(window, state);
             }
             return FALSE;
+        case WM_PAINT: PaintBanner(window, state); return TRUE;
         case WM_CTLCOLORSTATIC: {
             const Control* c = state.ControlOf(GetDlgCtrlID(reinterpret_cast<HWND>(lParam)));
-            if (c && InBanner(state, c)) {
-                SetBkColor(reinterpret_cast<HDC>(wParam), RGB(255, 255, 255));
-                return reinterpret_cast<INT_PTR>(state.white);
+            if (c && c->Container == &dialog.Frame1() && state.bannerBrush.handle) {
+                SetBkColor(reinterpret_cast<HDC>(wParam), ToColorRef(dialog.Frame1().BackColor));
+                return reinterpret_cast<INT_PTR>(state.bannerBrush.handle);
             }
             return FALSE;
         }
@@ -156,13 +265,14 @@ INT_PTR HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, V
             const int id = LOWORD(wParam);
             Control* c = state.ControlOf(id);
             if (HIWORD(wParam) == EN_CHANGE && c && !state.syncing) {
-                wchar_t buffer[1024] = {};
-                const int n = GetDlgItemTextW(window, id, buffer, 1024);
-                c->Text.assign(reinterpret_cast<const char16_t*>(buffer), static_cast<size_t>(n));
+                const int length = GetWindowTextLengthW(reinterpret_cast<HWND>(lParam));
+                std::vector<wchar_t> buffer(static_cast<size_t>(length) + 1);
+                const int n = GetWindowTextW(reinterpret_cast<HWND>(lParam), buffer.data(), length + 1);
+                c->Text.assign(reinterpret_cast<const char16_t*>(buffer.data()), static_cast<size_t>(std::max(n, 0)));
             } else if (HIWORD(wParam) == EN_SETFOCUS && c) {
                 dialog.SetFocus(*c);
                 ApplySelection(window, state, *c);
-            } else if (id == IDOK && (HIWORD(wParam) == BN_CLICKED)) {
+            } else if (id == IDOK && HIWORD(wParam) == BN_CLICKED) {
                 // Enter on the Cancel button cancels; anywhere else it is OK.
                 if (GetFocus() == GetDlgItem(window, IDCANCEL))
                     dialog.cmdCancel_Click();
@@ -196,8 +306,8 @@ INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     }
 }
 
-void AddItem(Template& t, const DialogUnits& units, const Control& c, int id, WORD windowClass, DWORD style,
-             const String& text, int32_t left, int32_t top) {
+// Positions and sizes are set in pixels when the dialog starts (Layout).
+void AddItem(Template& t, const Control& c, int id, WORD windowClass, DWORD style, const String& text) {
     t.AlignDword();
     DWORD fullStyle = WS_CHILD | style;
     if (c.Visible) fullStyle |= WS_VISIBLE;
@@ -205,10 +315,7 @@ void AddItem(Template& t, const DialogUnits& units, const Control& c, int id, WO
     if (c.CanTakeFocus()) fullStyle |= WS_TABSTOP;
     t.Dword(fullStyle);
     t.Dword(c.Kind == ControlKind::TextBox ? WS_EX_CLIENTEDGE : 0);
-    t.Word(static_cast<WORD>(units.X(left)));
-    t.Word(static_cast<WORD>(units.Y(top)));
-    t.Word(static_cast<WORD>(std::max<short>(1, units.X(c.Width))));
-    t.Word(static_cast<WORD>(std::max<short>(1, units.Y(c.Height))));
+    for (int i = 0; i < 4; ++i) t.Word(0);
     t.Word(static_cast<WORD>(id));
     t.Word(0xFFFF);
     t.Word(windowClass);
@@ -216,59 +323,47 @@ void AddItem(Template& t, const DialogUnits& units, const Control& c, int id, WO
     t.Word(0);
 }
 
-Template BuildTemplate(ViewState& state, const DialogUnits& units) {
+Template BuildTemplate(ViewState& state) {
     frmLogin& dialog = *state.dialog;
     // Controls the person works with first, in tab order: that is the dialog's tab order.
-    std::vector<Control*> ordered = dialog.Controls();
+    std::vector<Control*> ordered;
+    for (Control* c : dialog.Controls())
+        if (IsWindowed(*c)) ordered.push_back(c);
     std::stable_sort(ordered.begin(), ordered.end(), [](const Control* a, const Control* b) {
         if (a->TabStop != b->TabStop) return a->TabStop;
         return a->TabStop && a->TabIndex < b->TabIndex;
     });
-    state.controls = ordered;
+    state.items = ordered;
 
     Template t;
-    t.Dword(DS_MODALFRAME | DS_SETFONT | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU);
+    t.Dword(kDialogStyle);
     t.Dword(0);
     const size_t countAt = t.Size();
-    t.Word(0);
-    t.Word(0);
-    t.Word(0);
-    t.Word(static_cast<WORD>(units.X(dialog.ClientWidth())));
-    t.Word(static_cast<WORD>(units.Y(dialog.ClientHeight())));
+    for (int i = 0; i < 5; ++i) t.Word(0);  // item count, position and size: set later
     t.Word(0);  // no menu
     t.Word(0);  // the standard dialog class
     t.Text(dialog.Caption());
     t.Word(8);
     t.Text(u"MS Shell Dlg");
 
-    WORD count = 0;
     for (Control* c : ordered) {
-        int32_t left = c->Left, top = c->Top;
-        for (const Control* box = c->Container; box; box = box->Container) {
-            left += box->Left;
-            top += box->Top;
-        }
         const int id = state.IdOf(c);
         switch (c->Kind) {
-            case ControlKind::Panel: AddItem(t, units, *c, id, kStaticClass, SS_WHITERECT, u"", left, top); break;
-            case ControlKind::Picture: AddItem(t, units, *c, id, kStaticClass, SS_WHITERECT, u"", left, top); break;
-            case ControlKind::Line: AddItem(t, units, *c, id, kStaticClass, SS_ETCHEDHORZ, u"", left, top); break;
-            case ControlKind::Label: AddItem(t, units, *c, id, kStaticClass, SS_LEFT, c->Caption, left, top); break;
+            case ControlKind::Label: AddItem(t, *c, id, kStaticClass, SS_LEFT, c->Caption); break;
             case ControlKind::TextBox: {
                 DWORD style = ES_LEFT | ES_AUTOHSCROLL;
                 if (c->Masked) style |= ES_PASSWORD;
                 if (c->Locked) style |= ES_READONLY;
-                AddItem(t, units, *c, id, kEditClass, style, c->Text, left, top);
+                AddItem(t, *c, id, kEditClass, style, c->Text);
                 break;
             }
             case ControlKind::Button:
-                AddItem(t, units, *c, id, kButtonClass, c->Default ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, c->Caption,
-                        left, top);
+                AddItem(t, *c, id, kButtonClass, c->Default ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, c->Caption);
                 break;
+            default: break;
         }
-        ++count;
     }
-    t.At(countAt) = count;
+    t.At(countAt) = static_cast<WORD>(ordered.size());
     return t;
 }
 
@@ -277,7 +372,7 @@ public:
     void ShowModal(frmLogin& dialog) override {
         ViewState state;
         state.dialog = &dialog;
-        Template t = BuildTemplate(state, MeasureDialogFont());
+        Template t = BuildTemplate(state);
         HINSTANCE instance = nullptr;
         GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                            reinterpret_cast<LPCWSTR>(&DialogProc), &instance);

@@ -17,7 +17,7 @@
 #include <string_view>
 
 #include "login/frmLogin.h"
-#include "platform/posix/fltk/LoginPicture.h"
+#include "login/LoginPicture.h"
 #include "varnholt/String.h"
 
 // Last: the X11 headers define macros such as None and Status.

@@ -1,0 +1,260 @@
+// A late-bound client that shows the login dialog through IDispatch, as a script would, and
+// prints what the dialog showed and what Login returned. login_dialog.sh answers the dialog from
+// outside with the keyboard and the mouse and compares the printed lines.
+// Usage: login_client <mode> [caption [default user [default password [server]]]]
+//
+// Printed lines, fields separated by '|', the first ones as soon as the dialog is shown:
+//   title|<window title>
+//   client|<width>|<height>|<left>|<top>       client area size and its offset in the window
+//   control|<class>|<text>|<left>|<top>|<width>|<height>|<flags>   one per child window, flags
+//       from: visible, disabled, readonly, masked=<character>
+//   shown
+// and when Login has returned:
+//   result|<Cancelled>|<User>|<Pswd>  or  error|<number>|<source>|<description>
+#include <windows.h>
+#include <oleauto.h>
+
+#include <atomic>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string Narrow(const wchar_t* text, size_t length) {
+    std::string out;
+    for (size_t i = 0; i < length; ++i) out += text[i] < 0x80 ? static_cast<char>(text[i]) : '?';
+    return out;
+}
+std::string Narrow(BSTR b) { return b ? Narrow(b, SysStringLen(b)) : ""; }
+
+// Flushed at once: the script reads these lines while the dialog is up.
+void Print(const std::string& line) {
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+}
+
+std::string WindowText(HWND window) {
+    const int length = GetWindowTextLengthW(window);
+    std::vector<wchar_t> text(static_cast<size_t>(length) + 1);
+    const int n = GetWindowTextW(window, text.data(), length + 1);
+    return Narrow(text.data(), static_cast<size_t>(n > 0 ? n : 0));
+}
+
+// What the dialog looks like once it is shown, read and printed from another thread while
+// Login waits.
+class DialogProbe {
+public:
+    explicit DialogProbe(DWORD dialogThread) : dialogThread_(dialogThread) {
+        thread_ = CreateThread(nullptr, 0, &DialogProbe::Run, this, 0, nullptr);
+    }
+    ~DialogProbe() { Finish(); }
+    DialogProbe(const DialogProbe&) = delete;
+    DialogProbe& operator=(const DialogProbe&) = delete;
+
+    // Stops looking: the dialog is gone.
+    void Finish() {
+        if (thread_) {
+            stop_ = true;
+            WaitForSingleObject(thread_, INFINITE);
+            CloseHandle(thread_);
+            thread_ = nullptr;
+        }
+    }
+
+private:
+    static DWORD WINAPI Run(void* self) {
+        static_cast<DialogProbe*>(self)->Watch();
+        return 0;
+    }
+
+    static BOOL CALLBACK FindDialog(HWND window, LPARAM found) {
+        wchar_t cls[16] = {};
+        GetClassNameW(window, cls, 16);
+        if (lstrcmpW(cls, L"#32770") == 0 && IsWindowVisible(window)) {
+            *reinterpret_cast<HWND*>(found) = window;
+            return FALSE;
+        }
+        return TRUE;
+    }
+
+    static BOOL CALLBACK AddControl(HWND child, LPARAM self) {
+        auto* probe = reinterpret_cast<DialogProbe*>(self);
+        wchar_t cls[32] = {};
+        GetClassNameW(child, cls, 32);
+        RECT r{};
+        GetWindowRect(child, &r);
+        MapWindowPoints(nullptr, probe->dialog_, reinterpret_cast<POINT*>(&r), 2);
+        const LONG style = GetWindowLongW(child, GWL_STYLE);
+        std::string flags;
+        auto add = [&flags](const std::string& flag) { flags += (flags.empty() ? "" : ",") + flag; };
+        if (style & WS_VISIBLE) add("visible");
+        if (style & WS_DISABLED) add("disabled");
+        const bool edit = lstrcmpiW(cls, L"Edit") == 0;
+        if (edit && (style & ES_READONLY)) add("readonly");
+        if (edit && (style & ES_PASSWORD)) {
+            const auto mask = static_cast<wchar_t>(SendMessageW(child, EM_GETPASSWORDCHAR, 0, 0));
+            add("masked=" + Narrow(&mask, 1));
+        }
+        Print("control|" + Narrow(cls, static_cast<size_t>(lstrlenW(cls))) + "|" +
+                                WindowText(child) + "|" + std::to_string(r.left) + "|" + std::to_string(r.top) + "|" +
+                                std::to_string(r.right - r.left) + "|" + std::to_string(r.bottom - r.top) + "|" +
+                                flags);
+        return TRUE;
+    }
+
+    void Watch() {
+        while (!stop_) {
+            HWND found = nullptr;
+            EnumThreadWindows(dialogThread_, &DialogProbe::FindDialog, reinterpret_cast<LPARAM>(&found));
+            if (found) {
+                dialog_ = found;
+                RECT window{}, client{};
+                GetWindowRect(found, &window);
+                GetClientRect(found, &client);
+                POINT origin{0, 0};
+                ClientToScreen(found, &origin);
+                Print("title|" + WindowText(found));
+                Print("client|" + std::to_string(client.right) + "|" + std::to_string(client.bottom) + "|" +
+                                 std::to_string(origin.x - window.left) + "|" + std::to_string(origin.y - window.top));
+                EnumChildWindows(found, &DialogProbe::AddControl, reinterpret_cast<LPARAM>(this));
+                Print("shown");
+                return;
+            }
+            Sleep(20);
+        }
+    }
+
+    DWORD dialogThread_;
+    HANDLE thread_ = nullptr;
+    std::atomic<bool> stop_{false};
+    HWND dialog_ = nullptr;
+};
+
+VARIANT Text(const wchar_t* text) {
+    VARIANT v;
+    VariantInit(&v);
+    V_VT(&v) = VT_BSTR;
+    V_BSTR(&v) = SysAllocString(text);
+    return v;
+}
+
+// The texts a client would give, with realistic lengths so that the screenshots show real fits.
+VARIANT Literals() {
+    const wchar_t* dialogTexts[] = {L"Login",
+                                    L"Specify the login information,",
+                                    L"Enter the login name and password with which to connect to the database server.",
+                                    L"Password",
+                                    L"Server",
+                                    L"User Name",
+                                    L"no server",
+                                    L"OK",
+                                    L"Cancel"};
+    SAFEARRAYBOUND bound{34, 1};
+    SAFEARRAY* array = SafeArrayCreate(VT_BSTR, 1, &bound);
+    for (LONG i = 1; i <= 34; ++i) {
+        std::wstring text = i <= 9 ? dialogTexts[i - 1] : L"L" + std::to_wstring(i);
+        if (i == 34) text = L"User name and password are required.";
+        BSTR b = SysAllocString(text.c_str());
+        SafeArrayPutElement(array, &i, b);
+        SysFreeString(b);
+    }
+    VARIANT v;
+    VariantInit(&v);
+    V_VT(&v) = VT_ARRAY | VT_BSTR;
+    V_ARRAY(&v) = array;
+    return v;
+}
+
+DISPID IdOf(IDispatch* object, const wchar_t* name) {
+    DISPID id = DISPID_UNKNOWN;
+    LPOLESTR n = const_cast<LPOLESTR>(name);
+    object->GetIDsOfNames(IID_NULL, &n, 1, LOCALE_USER_DEFAULT, &id);
+    return id;
+}
+
+std::string Field(IRecordInfo* info, void* record, const wchar_t* name) {
+    VARIANT v;
+    VariantInit(&v);
+    std::string text = "(missing)";
+    if (SUCCEEDED(info->GetField(record, name, &v))) {
+        if (V_VT(&v) == VT_BSTR) text = Narrow(V_BSTR(&v));
+        if (V_VT(&v) == VT_BOOL) text = V_BOOL(&v) ? "True" : "False";
+    }
+    VariantClear(&v);
+    return text;
+}
+
+std::string CallLogin(IDispatch* helper, int argc, wchar_t** argv) {
+    VARIANT literals = Literals();
+    DISPID put = DISPID_PROPERTYPUT;
+    DISPPARAMS putParams{&literals, &put, 1, 1};
+    HRESULT hr = helper->Invoke(IdOf(helper, L"Literals"), IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT,
+                                &putParams, nullptr, nullptr, nullptr);
+    VariantClear(&literals);
+    if (FAILED(hr)) return "setup|Literals failed " + std::to_string(hr);
+
+    // Arguments in reverse order, as Invoke takes them.
+    std::vector<VARIANT> args;
+    for (int i = argc - 1; i >= 2; --i) args.push_back(Text(argv[i]));
+    VARIANT mode;
+    VariantInit(&mode);
+    V_VT(&mode) = VT_I4;
+    V_I4(&mode) = _wtoi(argv[1]);
+    args.push_back(mode);
+    DISPPARAMS params{args.data(), nullptr, static_cast<UINT>(args.size()), 0};
+    VARIANT result;
+    VariantInit(&result);
+    EXCEPINFO excep{};
+    UINT argError = 0;
+    hr = helper->Invoke(IdOf(helper, L"Login"), IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result,
+                        &excep, &argError);
+    for (VARIANT& arg : args) VariantClear(&arg);
+
+    std::string line;
+    if (hr == DISP_E_EXCEPTION) {
+        line = "error|" + std::to_string(static_cast<long>(excep.scode)) + "|" + Narrow(excep.bstrSource) + "|" +
+               Narrow(excep.bstrDescription);
+        SysFreeString(excep.bstrSource);
+        SysFreeString(excep.bstrDescription);
+        SysFreeString(excep.bstrHelpFile);
+    } else if (FAILED(hr)) {
+        line = "error|" + std::to_string(static_cast<long>(hr)) + "||(no exception)";
+    } else if (V_VT(&result) != VT_RECORD || !V_RECORDINFO(&result)) {
+        line = "error|0||(result of type " + std::to_string(V_VT(&result)) + ")";
+    } else {
+        IRecordInfo* info = V_RECORDINFO(&result);
+        void* record = V_RECORD(&result);
+        line = "result|" + Field(info, record, L"Cancelled") + "|" + Field(info, record, L"User") + "|" +
+               Field(info, record, L"Pswd");
+    }
+    VariantClear(&result);
+    return line;
+}
+
+}  // namespace
+
+int main() {
+    int argc = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (!argv || argc < 2) {
+        std::printf("usage: login_client <mode> [caption [user [password [server]]]]\n");
+        return 2;
+    }
+    CoInitialize(nullptr);
+    IDispatch* helper = nullptr;
+    CLSID clsid{};
+    std::string outcome = "setup|Varnholt.ConnectionHelper is not registered";
+    if (SUCCEEDED(CLSIDFromProgID(L"Varnholt.ConnectionHelper", &clsid)) &&
+        SUCCEEDED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                                   reinterpret_cast<void**>(&helper)))) {
+        DialogProbe probe(GetCurrentThreadId());
+        outcome = CallLogin(helper, argc, argv);
+        probe.Finish();
+        helper->Release();
+    }
+    Print(outcome);
+    CoUninitialize();
+    LocalFree(argv);
+    return 0;
+}
