@@ -10,10 +10,17 @@
 
 namespace varnholt::bench {
 
+// The fastest repetition, registered on each benchmark with ->ComputeStatistics("min", Minimum).
+// On a shared machine other work only ever adds time, so the fastest of several repetitions is
+// the steadiest figure of a cost; ratios use it when the run has repetitions.
+double Minimum(const std::vector<double>& values);
+
 // Names pairs as (measured, baseline) benchmark names, printed with their ratio after the run.
 void RegisterRatio(const std::string& measured, const std::string& baseline, double goal);
 
-// Runs every registered benchmark, then prints the ratio table. Returns the process status.
+// Runs the selected benchmarks, then prints the ratio table (CPU time, and the wall clock for
+// reference; the fastest repetition when there are several). Returns 1 when a benchmark failed,
+// or a goal was missed and VARNHOLT_BENCH_STRICT=1; else 0.
 int RunWithRatios(int argc, char** argv);
 
 }  // namespace varnholt::bench

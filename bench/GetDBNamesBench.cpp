@@ -86,9 +86,9 @@ void BM_RawEntryPoints(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * kNames);
 }
 
-BENCHMARK(BM_GetDBNames_Array)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_GetDBNames_Recordset)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_RawEntryPoints)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GetDBNames_Array)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", varnholt::bench::Minimum);
+BENCHMARK(BM_GetDBNames_Recordset)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", varnholt::bench::Minimum);
+BENCHMARK(BM_RawEntryPoints)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", varnholt::bench::Minimum);
 
 const bool registered = [] {
     varnholt::bench::RegisterRatio("BM_GetDBNames_Array", "BM_RawEntryPoints", 1.10);

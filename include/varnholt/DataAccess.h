@@ -43,6 +43,11 @@ public:
     virtual void Open(const String& source, Connection& connection, int32_t cursorType, int32_t lockType,
                       int32_t options) = 0;
     virtual void AddNew(const std::vector<String>& fieldNames, const std::vector<Variant>& values) = 0;
+    // The same, handing the values over: a recordset that keeps them itself takes them without
+    // copying. values is left with unspecified contents.
+    virtual void AddNew(const std::vector<String>& fieldNames, std::vector<Variant>&& values) {
+        AddNew(fieldNames, static_cast<const std::vector<Variant>&>(values));
+    }
     virtual void UpdateBatch(int32_t affectRecords) = 0;
     virtual void MoveFirst() = 0;
     virtual void MoveNext() = 0;

@@ -1,7 +1,6 @@
 #include "engine/CPVSWrapper.h"
 
-#include <algorithm>
-
+#include "engine/AnsiBuffer.h"
 #include "platform/DynamicLibrary.h"
 
 namespace varnholt {
@@ -28,22 +27,6 @@ CPVSWrapper::Library& LibraryOf() {
     static CPVSWrapper::Library library(File);
     return library;
 }
-
-// An output string as the library's buffer: the caller's text in the ANSI code page, at least
-// bufSize + 1 bytes so that no size can let the library write past it.
-class OutputBuffer {
-public:
-    OutputBuffer(const String& text, int32_t bufSize) : bytes_(ToAnsi(text)), length_(bytes_.size()) {
-        bytes_.resize(std::max<size_t>(bytes_.size(), static_cast<size_t>(std::max(bufSize, 0))) + 1, '\0');
-    }
-    char* Data() { return bytes_.data(); }
-    // Back to UTF-16 over the caller's whole length, past the first NUL.
-    String Text() const { return FromAnsi(std::string_view(bytes_.data(), length_)); }
-
-private:
-    std::string bytes_;
-    size_t length_;
-};
 
 }  // namespace
 
@@ -76,27 +59,29 @@ int16_t CPVSWrapper::IPvCreateDatabase(int32_t hConnection, const String& DBName
 
 int32_t CPVSWrapper::IPvGetDbName(int32_t hConnection, int32_t sequence, int32_t& pBufSize, String& DBName) {
     auto fn = library_.getDbName.As<PvGetDbNameFn>();
-    OutputBuffer buffer(DBName, pBufSize);
+    AnsiBuffer buffer(DBName, pBufSize);
     const int32_t status = fn(hConnection, sequence, &pBufSize, buffer.Data());
-    DBName = buffer.Text();
+    buffer.CopyTo(DBName, pBufSize);
     return status;
 }
 
 int16_t CPVSWrapper::IPvGetDbDataPath(int32_t hConnection, const String& DBName, int32_t& pBufSize,
                                       String& dataPath) {
     auto fn = library_.getDbDataPath.As<PvGetDbPathFn>();
-    OutputBuffer buffer(dataPath, pBufSize);
-    const int32_t status = fn(hConnection, ToAnsi(DBName).c_str(), &pBufSize, buffer.Data());
-    dataPath = buffer.Text();
+    AnsiBuffer buffer(dataPath, pBufSize);
+    const AnsiBuffer name(DBName);
+    const int32_t status = fn(hConnection, name.CStr(), &pBufSize, buffer.Data());
+    buffer.CopyTo(dataPath, pBufSize);
     return Narrow(status);
 }
 
 int16_t CPVSWrapper::IPvGetDbDictionaryPath(int32_t hConnection, const String& DBName, int32_t& pBufSize,
                                             String& dictPath) {
     auto fn = library_.getDbDictionaryPath.As<PvGetDbPathFn>();
-    OutputBuffer buffer(dictPath, pBufSize);
-    const int32_t status = fn(hConnection, ToAnsi(DBName).c_str(), &pBufSize, buffer.Data());
-    dictPath = buffer.Text();
+    AnsiBuffer buffer(dictPath, pBufSize);
+    const AnsiBuffer name(DBName);
+    const int32_t status = fn(hConnection, name.CStr(), &pBufSize, buffer.Data());
+    buffer.CopyTo(dictPath, pBufSize);
     return Narrow(status);
 }
 

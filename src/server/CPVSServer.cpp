@@ -1,7 +1,9 @@
 #include "varnholt/CPVSServer.h"
 
 #include <algorithm>
+#include <cstring>
 
+#include "engine/AnsiBuffer.h"
 #include "engine/CPVSWrapper.h"
 #include "engine/EntryPoints.h"
 #include "engine/StatusText.h"
@@ -23,6 +25,14 @@ std::shared_ptr<IPVSWrapper> MakeWrapper(int32_t generation) {
     if (generation >= 9) return std::make_shared<CPVS9Wrapper>();
     if (generation == 8) return std::make_shared<CPVS8Wrapper>();
     return std::make_shared<CPVS7Wrapper>();
+}
+
+// Text reaches the engine NUL-terminated: a NUL inside would hand it a shorter text, another
+// server, user or database name than the one asked for. Such an argument is refused.
+void RefuseNul(std::initializer_list<const String*> texts, const char16_t* procName) {
+    for (const String* text : texts)
+        if (text->find(u'\0') != String::npos)
+            Raise(kInvalidProcedureCall, kSourcePrefix + String(procName), RuntimeErrorText(kInvalidProcedureCall));
 }
 
 }  // namespace
@@ -71,10 +81,12 @@ void CPVSServer::Connect() {
     Started = true;
 
     int32_t status = 0;
-    if (Server.empty())
+    if (Server.empty()) {
         lConn = kLocalHandle;
-    else
+    } else {
+        RefuseNul({&Server, &User, &Password}, u"Connect");
         status = GetWrapper()->IPvConnectServer(Server, User, Password, lConn);
+    }
     if (status != 0) RaiseStatusError(status, u"Connect");
     Connected = true;
 }
@@ -108,31 +120,55 @@ int32_t CPVSServer::GetDBNamesCount() {
     return count;
 }
 
-Variant CPVSServer::GetDBName(int32_t Index, int32_t Attrib, const String& DBName) {
+namespace {
+
+// One attribute of one name into text: the engine's answer in a fixed 255-character buffer
+// (longer texts cut, shorter ones padded), kept up to size - 1 and never past the first NUL.
+// buffer is the caller's, so that an enumeration reuses its storage. Returns the engine's
+// status; text is set only on success.
+int32_t ReadDBName(IPVSWrapper& wrapper, int32_t hConnection, int32_t Index, int32_t Attrib, const String& DBName,
+                   String& buffer, String& text) {
+    static const String kBlank(kNameBufferLength, u' ');
+    buffer = kBlank;
     int32_t size = kNameBufferLength;
-    String text(kNameBufferLength, u' ');
     int32_t status = 0;
     switch (Attrib) {
-        case eDBNA_Name: status = GetWrapper()->IPvGetDbName(lConn, Index, size, text); break;
-        case eDBNA_DDF: status = GetWrapper()->IPvGetDbDictionaryPath(lConn, DBName, size, text); break;
-        case eDBNA_DAT: status = GetWrapper()->IPvGetDbDataPath(lConn, DBName, size, text); break;
-        default: return Variant(String());  // no engine call for an unknown attribute
+        case eDBNA_Name: status = wrapper.IPvGetDbName(hConnection, Index, size, buffer); break;
+        case eDBNA_DDF: status = wrapper.IPvGetDbDictionaryPath(hConnection, DBName, size, buffer); break;
+        default: status = wrapper.IPvGetDbDataPath(hConnection, DBName, size, buffer); break;
     }
+    if (status != 0) return status;
+    buffer.resize(kNameBufferLength, u' ');
+    if (size < 1) {
+        text.clear();
+        return 0;
+    }
+    const size_t keep = std::min<size_t>(static_cast<size_t>(size) - 1, buffer.size());
+    text = String(buffer.data(), engine::FirstNul(buffer.data(), keep));
+    return 0;
+}
+
+}  // namespace
+
+Variant CPVSServer::GetDBName(int32_t Index, int32_t Attrib, const String& DBName) {
+    if (Attrib != eDBNA_Name && Attrib != eDBNA_DDF && Attrib != eDBNA_DAT)
+        return Variant(String());  // no engine call for an unknown attribute
+    const std::shared_ptr<IPVSWrapper> wrapper = GetWrapper();
+    if (Attrib != eDBNA_Name) RefuseNul({&DBName}, u"GetDBName");
+    String buffer, text;
+    const int32_t status = ReadDBName(*wrapper, lConn, Index, Attrib, DBName, buffer, text);
     if (status != 0) RaiseStatusError(status, u"GetDBName");
-    // The fixed 255-character buffer: longer texts are cut, shorter ones padded.
-    text.resize(kNameBufferLength, u' ');
-    if (size < 1) return Variant(String());
-    const size_t keep = std::min<size_t>(static_cast<size_t>(size) - 1, text.size());
-    // Never let a terminator or the buffer's fill into a name.
-    const size_t nul = text.find(u'\0');
-    return Variant(text.substr(0, std::min(keep, nul)));
+    return Variant(std::move(text));
 }
 
 Variant CPVSServer::GetDBNames(bool ReturnArray) {
     const int32_t count = GetDBNamesCount();
     SafeArray<Variant> names;
-    if (count > 0) names = SafeArray<Variant>({Bound{1, 3}, Bound{1, count}});
+    if (ReturnArray && count > 0) names = SafeArray<Variant>({Bound{1, 3}, Bound{1, count}});
 
+    // The recordset is made and opened in both forms, so that a data-access library that
+    // fails there fails either way. Only the form returned is filled: the other would be
+    // discarded unseen, and for a long list it doubled the memory and time taken.
     auto recordset = CreateRecordset();
     recordset->AppendField(u"id", adInteger, 0, adFldUnspecified);
     recordset->AppendField(u"name", adVarChar, 1000, adFldUnspecified);
@@ -140,23 +176,41 @@ Variant CPVSServer::GetDBNames(bool ReturnArray) {
     recordset->AppendField(u"DAT", adVarChar, 1000, adFldUnspecified);
     recordset->Open();
 
+    // Each step is GetDBName's, with its error source; the names read here hold no NUL.
+    const std::shared_ptr<IPVSWrapper> wrapper = GetWrapper();
     static const std::vector<String> kRowFields = {u"id", u"name", u"DAT", u"DDF"};
+    std::vector<Variant> row;
+    String buffer, name, dataPath, dictPath;
     for (int32_t n = 1; n <= count; ++n) {
-        names.At(1, n) = GetDBName(n, eDBNA_Name, u"");
-        const String name = names.At(1, n).ToText();
-        names.At(2, n) = GetDBName(n, eDBNA_DAT, name);
-        names.At(3, n) = GetDBName(n, eDBNA_DDF, name);
-        recordset->AddNew(kRowFields, {Variant(n), names.At(1, n), names.At(2, n), names.At(3, n)});
+        int32_t status = ReadDBName(*wrapper, lConn, n, eDBNA_Name, u"", buffer, name);
+        if (status == 0) status = ReadDBName(*wrapper, lConn, n, eDBNA_DAT, name, buffer, dataPath);
+        if (status == 0) status = ReadDBName(*wrapper, lConn, n, eDBNA_DDF, name, buffer, dictPath);
+        if (status != 0) RaiseStatusError(status, u"GetDBName");
+        if (ReturnArray) {
+            // Elements (1, n), (2, n) and (3, n) lie side by side: the leftmost subscript runs fastest.
+            Variant* element = names.Elements().data() + 3 * static_cast<size_t>(n - 1);
+            element[0] = Variant(std::move(name));
+            element[1] = Variant(std::move(dataPath));
+            element[2] = Variant(std::move(dictPath));
+        } else {
+            row.resize(kRowFields.size());
+            row[0] = Variant(n);
+            row[1] = Variant(std::move(name));
+            row[2] = Variant(std::move(dataPath));
+            row[3] = Variant(std::move(dictPath));
+            recordset->AddNew(kRowFields, std::move(row));
+        }
     }
+    if (ReturnArray) return count > 0 ? Variant(std::move(names)) : Variant();
+
     recordset->UpdateBatch(adAffectAll);
     if (count > 0) recordset->MoveFirst();
-
-    if (ReturnArray) return count > 0 ? Variant(std::move(names)) : Variant();
     return Variant(std::static_pointer_cast<Object>(recordset));
 }
 
 void CPVSServer::CreateDBName(const String& Name, const String& DDFs, const String& DATs) {
     try {
+        RefuseNul({&Name, &DDFs, &DATs}, u"CreateDBName");
         const int16_t status = GetWrapper()->IPvCreateDatabase(lConn, Name, DDFs, DATs, kCreateFlags);
         if (status != 0) RaiseStatusError(status, u"CreateDBName");
     } catch (const Error& e) {
@@ -165,12 +219,14 @@ void CPVSServer::CreateDBName(const String& Name, const String& DDFs, const Stri
 }
 
 void CPVSServer::DropDBName(const String& Name) {
+    RefuseNul({&Name}, u"DropDBName");
     const int16_t status = GetWrapper()->IPvDropDatabase(lConn, Name, 0);
     if (status != 0) RaiseStatusError(status, u"DropDBName");
 }
 
 void CPVSServer::ModifyDataBase(const String& Name, const Variant& NewName, const Variant& DDF, const Variant& DAT) {
     const String newName = NewName.ToText(), dict = DDF.ToText(), data = DAT.ToText();
+    RefuseNul({&Name, &newName, &dict, &data}, u"ModifyDatabase");
     const int16_t status = GetWrapper()->IPvModifyDatabase(lConn, Name, newName, dict, data, kModifyFlags);
     if (status != 0) RaiseStatusError(status, u"ModifyDatabase");
 }

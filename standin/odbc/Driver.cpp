@@ -11,10 +11,10 @@
 #include <cstring>
 #include <memory>
 #include <optional>
-#include <regex>
 #include <string>
 #include <vector>
 
+#include "odbc/DriverText.h"
 #include "platform/drivetable/DriveTable.h"
 #include "store/EngineHome.h"
 #include "store/Faults.h"
@@ -119,47 +119,6 @@ bool CopyText(const std::string& text, SQLCHAR* buffer, SQLLEN capacity, SQLSMAL
     return copied < text.size();
 }
 
-// Connection-string attributes: "key=value;" with keys compared without case and trimmed, and
-// values in braces taken literally ("}}" for a brace).
-std::optional<std::string> Attribute(std::string_view text, std::string_view wanted) {
-    std::optional<std::string> found;
-    while (!text.empty()) {
-        const size_t equals = text.find('=');
-        const size_t semicolon = text.find(';');
-        if (equals == std::string_view::npos || semicolon < equals) {
-            if (semicolon == std::string_view::npos) break;
-            text.remove_prefix(semicolon + 1);
-            continue;
-        }
-        const std::string_view key = TrimBlanks(text.substr(0, equals));
-        text.remove_prefix(equals + 1);
-        std::string value;
-        const size_t blanks = text.find_first_not_of(" \t");
-        if (blanks != std::string_view::npos && text[blanks] == '{') {
-            size_t i = blanks + 1;
-            for (; i < text.size(); ++i) {
-                if (text[i] != '}') {
-                    value += text[i];
-                } else if (i + 1 < text.size() && text[i + 1] == '}') {
-                    value += '}';
-                    ++i;
-                } else {
-                    break;
-                }
-            }
-            text.remove_prefix(std::min(text.size(), i + 1));
-            const size_t next = text.find(';');
-            text.remove_prefix(next == std::string_view::npos ? text.size() : next + 1);
-        } else {
-            const size_t end = text.find(';');
-            value = std::string(TrimBlanks(text.substr(0, end)));
-            text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-        }
-        if (!found && SameText(key, wanted)) found = std::move(value);
-    }
-    return found;
-}
-
 // Stored paths may be in Windows form; the drive table says where they are here.
 std::string LocalPath(const std::string& enginePath) {
     return varnholt::platform::DriveTable::Load().ToLocalPath(enginePath);
@@ -240,16 +199,9 @@ SQLRETURN Execute(Statement& statement, const std::string& sql) {
         statement.hasResult = true;
         return Finish(statement, SQL_SUCCESS);
     }
-    static const std::regex kSelectTop(R"(^\s*select\s+top\s+[0-9]+\s+\*\s+from\s+(\S+?)\s*;?\s*$)",
-                                       std::regex::icase | std::regex::ECMAScript);
-    std::smatch match;
-    if (!std::regex_match(sql, match, kSelectTop))
-        return Fail(statement, "42000", 0, std::string(kPrefix) + "Syntax error in the statement: " + sql);
-    std::string table = match[1].str();
-    const bool quoted = table.size() >= 2 && ((table.front() == '"' && table.back() == '"') ||
-                                              (table.front() == '[' && table.back() == ']'));
-    if (quoted) table = table.substr(1, table.size() - 2);
-    if (!FolderHasFile(statement.connection->dataFolder, table + ".DAT"))
+    const std::optional<std::string> table = SelectTopTable(sql);
+    if (!table) return Fail(statement, "42000", 0, std::string(kPrefix) + "Syntax error in the statement: " + sql);
+    if (!FolderHasFile(statement.connection->dataFolder, *table + ".DAT"))
         return Fail(statement, "42S02", 0, "No such table or object.");
     statement.hasResult = true;
     return Finish(statement, SQL_SUCCESS);

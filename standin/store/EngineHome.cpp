@@ -79,10 +79,14 @@ std::optional<std::string> FindServerFolder(const std::string& home, std::string
 }
 
 EngineVersionInfo ReadEngineConf(const std::string& home) {
-    EngineVersionInfo info;
     std::string content;
     FileIdentity identity;
-    if (ReadFileContent(home + "/engine.conf", content, identity) != ReadOutcome::kRead) return info;
+    if (ReadFileContent(home + "/engine.conf", content, identity) != ReadOutcome::kRead) return {};
+    return ParseEngineConf(content);
+}
+
+EngineVersionInfo ParseEngineConf(std::string_view content) {
+    EngineVersionInfo info;
     for (std::string_view line : SplitLines(content)) {
         if (IsSkippedLine(line)) continue;
         const size_t equals = line.find('=');
@@ -116,12 +120,16 @@ CredentialCheck CheckCredentials(const std::string& serverFolder, const char* us
     if (outcome == ReadOutcome::kMissing) return CredentialCheck::kAccepted;
     if (!user || !*user || !password || !*password) return CredentialCheck::kMissing;
     if (outcome == ReadOutcome::kFailed) return CredentialCheck::kRejected;
+    return UsersAccept(content, user, password) ? CredentialCheck::kAccepted : CredentialCheck::kRejected;
+}
+
+bool UsersAccept(std::string_view content, std::string_view user, std::string_view password) {
     for (std::string_view line : SplitLines(content)) {
         if (IsSkippedLine(line)) continue;
         const std::vector<std::string_view> fields = SplitFields(line);
-        if (fields.size() >= 2 && SameText(fields[0], user) && fields[1] == password) return CredentialCheck::kAccepted;
+        if (fields.size() >= 2 && SameText(fields[0], user) && fields[1] == password) return true;
     }
-    return CredentialCheck::kRejected;
+    return false;
 }
 
 }  // namespace varnholt::standin

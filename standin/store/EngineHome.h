@@ -38,6 +38,9 @@ struct EngineVersionInfo {
 
 // engine.conf; missing file or keys keep the defaults.
 EngineVersionInfo ReadEngineConf(const std::string& home);
+// The same from the file's content: "version=MAJOR[.MINOR[.BUILD]]", "platform=C"; a version
+// that does not parse is ignored, and a later line overrides an earlier one.
+EngineVersionInfo ParseEngineConf(std::string_view content);
 
 enum class CredentialCheck { kAccepted, kMissing, kRejected };
 
@@ -45,5 +48,7 @@ enum class CredentialCheck { kAccepted, kMissing, kRejected };
 // that file every caller is accepted. User names compare without regard to case, passwords
 // exactly.
 CredentialCheck CheckCredentials(const std::string& serverFolder, const char* user, const char* password);
+// Whether a users file's content (USER PASSWORD lines) holds this user with this password.
+bool UsersAccept(std::string_view content, std::string_view user, std::string_view password);
 
 }  // namespace varnholt::standin

@@ -8,15 +8,7 @@
 #include "store/Text.h"
 
 namespace varnholt::standin {
-namespace {
 
-struct Fault {
-    std::string function;  // folded
-    int32_t status = 0;
-    std::optional<int32_t> remaining;  // none: every call
-};
-
-// FUNCTION STATUS [COUNT]; anything else, or a count below 1, is no fault.
 std::optional<Fault> ParseFault(std::string_view line) {
     if (IsSkippedLine(line)) return std::nullopt;
     const std::vector<std::string_view> fields = SplitFields(line);
@@ -32,6 +24,8 @@ std::optional<Fault> ParseFault(std::string_view line) {
     }
     return fault;
 }
+
+namespace {
 
 struct ParsedFaults {
     FileIdentity identity;

@@ -8,6 +8,16 @@
 
 namespace varnholt::standin {
 
+struct Fault {
+    std::string function;  // folded
+    int32_t status = 0;
+    std::optional<int32_t> remaining;  // none: every call
+};
+
+// One line of the faults file: FUNCTION STATUS [COUNT]; anything else, or a count below 1, is
+// no fault.
+std::optional<Fault> ParseFault(std::string_view line);
+
 // The status the current call of function must return instead of running, if a fault is set
 // for it; consumes one use of a counted fault. Costs one stat when nothing changed.
 std::optional<int32_t> TakeFault(const std::string& home, std::string_view function);

@@ -9,7 +9,6 @@
 #include "store/Text.h"
 
 namespace varnholt::standin {
-namespace {
 
 std::optional<DatabaseName> ParseRecord(std::string_view line) {
     if (IsSkippedLine(line)) return std::nullopt;
@@ -26,6 +25,8 @@ std::optional<DatabaseName> ParseRecord(std::string_view line) {
 std::string FormatRecord(const DatabaseName& entry) {
     return entry.name + '\t' + entry.dictionaryPath + '\t' + entry.dataPath + '\t' + std::to_string(entry.flags);
 }
+
+namespace {
 
 // A name must survive the file format: one field, not mistaken for a comment or a blank line.
 bool IsStorableName(std::string_view name) {

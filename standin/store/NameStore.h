@@ -4,6 +4,7 @@
 // replace the file atomically, so a process killed mid-write loses no committed name.
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -18,7 +19,13 @@ struct DatabaseName {
     std::string dictionaryPath;
     std::string dataPath;
     int32_t flags = 0;
+    bool operator==(const DatabaseName&) const = default;
 };
+
+// One line of a dbnames file: NAME DICTPATH DATAPATH FLAGS, the later fields optional and a
+// flags field that is no number read as 0. None for a blank or comment line, or an empty name.
+std::optional<DatabaseName> ParseRecord(std::string_view line);
+std::string FormatRecord(const DatabaseName& entry);
 
 // Flags value of a modification that leaves the stored flags as they are.
 inline constexpr int32_t kKeepFlags = INT32_MIN;

@@ -1,4 +1,6 @@
 // Placeholder filling: "[%n]" takes the n-th trailing argument, one argument after another.
+#include <random>
+
 #include "TestSupport.h"
 #include "varnholt/ConnectionHelper.h"
 
@@ -75,6 +77,47 @@ TEST(GetLabelTest, LargePromptsStayLinear) {
     }
     ConnectionHelper helper;
     EXPECT_TRUE(helper.GetLabel(prompt, args) == expected);
+}
+
+
+// The prompt is worked on in pieces: placeholders cut by a piece's end, and those a value forms
+// with the text around it, must come out as one pass over the whole text gives them.
+TEST(GetLabelTest, PiecesGiveWhatOnePassOverTheWholeTextGives) {
+    auto wholeTextSteps = [](String text, const std::vector<String>& values) {
+        for (size_t i = 0; i < values.size(); ++i) {
+            const String placeholder = u"[%" + Decimal(static_cast<long long>(i) + 1) + u"]";
+            String next;
+            size_t from = 0;
+            for (size_t found; (found = text.find(placeholder, from)) != String::npos;
+                 from = found + placeholder.size())
+                next.append(text, from, found - from).append(values[i]);
+            text = next.append(text, from, String::npos);
+        }
+        return text;
+    };
+    std::mt19937 random(20240611);
+    const char16_t alphabet[] = u"[%]1210x";
+    auto randomText = [&](size_t length) {
+        String text(length, u' ');
+        for (char16_t& c : text) c = alphabet[random() % 8];
+        return text;
+    };
+    ConnectionHelper helper;
+    for (int round = 0; round < 40; ++round) {
+        const String prompt = randomText(random() % 40000);
+        std::vector<String> values;
+        std::vector<Variant> args;
+        for (size_t n = 1 + random() % 12; values.size() < n;) {
+            values.push_back(randomText(random() % 6));
+            args.emplace_back(values.back());
+        }
+        ASSERT_TRUE(helper.GetLabel(prompt, args) == wholeTextSteps(prompt, values)) << "round " << round;
+    }
+    // Each placeholder straddling every position around the pieces' ends.
+    for (size_t offset = 8180; offset < 8200; ++offset) {
+        const String prompt = String(offset, u'x') + u"[%1][%2]" + String(offset, u'y') + u"[%1]";
+        EXPECT_TRUE(helper.GetLabel(prompt, {u"[%", u"1]2]"}) == wholeTextSteps(prompt, {u"[%", u"1]2]"})) << offset;
+    }
 }
 
 }  // namespace

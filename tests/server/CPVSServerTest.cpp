@@ -239,6 +239,7 @@ TEST_F(CPVSServerTest, GetDBNameRaisesTheEngineStatus) {
     EXPECT_RAISES(server.GetDBName(1, eDBNA_DAT, u"Acme"), 7003, source,
                   "Allocated buffer is too small for the string.");
     EXPECT_RAISES(server.GetDBNames(true), 7003, source, "Allocated buffer is too small for the string.");
+    EXPECT_RAISES(server.GetDBNames(false), 7003, source, "Allocated buffer is too small for the string.");
     home.SetFaults("PvGetDbNamesData\t7009\n");
     EXPECT_RAISES(server.GetDBNamesCount(), 7009, std::string(kSource) + "GetDBNamesCount",
                   "Data related to database names not available.");

@@ -196,6 +196,27 @@ TEST_F(OdbcDriverTest, StatementFailures) {
     SQLDisconnect(dbc.Get());
 }
 
+// A table name of 200000 characters once overflowed the stack of the statement matcher.
+TEST_F(OdbcDriverTest, StatementsOfAnyLengthAreAnswered) {
+    AddDatabase("FS01", "ACCOUNTS", {"Company.DAT"});
+    Handle dbc(SQL_HANDLE_DBC, env_.Get());
+    ASSERT_EQ(Connect(dbc, "Driver={Pervasive ODBC Client Interface};ServerName=FS01;dbq=@ACCOUNTS").result,
+              SQL_SUCCESS);
+    const std::string table(200000, 'T');
+    for (const std::string& sql : {"Select Top 1 * From " + table, "Select Top 1 * From Company" + table + " ;",
+                                   "Select Top 1 * From Company ;" + std::string(200000, ' ')}) {
+        Handle stmt(SQL_HANDLE_STMT, dbc.Get());
+        const Diagnostic d = Execute(stmt, sql);
+        if (sql.back() == ' ') {
+            EXPECT_EQ(d.result, SQL_SUCCESS) << d.message;
+        } else {
+            EXPECT_EQ(d.result, SQL_ERROR);
+            EXPECT_EQ(d.state, "42S02");
+        }
+    }
+    SQLDisconnect(dbc.Get());
+}
+
 TEST_F(OdbcDriverTest, WindowsPathsMapThroughTheDriveTable) {
     const fs::path share = files_.Path() / "share";
     fs::create_directories(share / "Dict");

@@ -9,8 +9,12 @@
 #include <random>
 #include <set>
 #include <thread>
+#include <tuple>
 
 #include "TestSupport.h"
+#include "odbc/DriverText.h"
+#include "store/EngineHome.h"
+#include "store/Faults.h"
 #include "store/NameStore.h"
 #include "store/Status.h"
 #include "store/Text.h"
@@ -122,6 +126,57 @@ TEST(StoreText, CodePageAndCaseRules) {
     EXPECT_EQ(standin::ParseInt32("2147483648"), std::nullopt);
     EXPECT_EQ(standin::ParseInt32("+-1"), std::nullopt);
     EXPECT_EQ(standin::ParseInt32("12x"), std::nullopt);
+}
+
+TEST(DriverText, SelectTopTable) {
+    const std::pair<std::string, std::optional<std::string>> cases[] = {
+        {"Select Top 1 * From Company", "Company"},
+        {"  sElEcT\ttop\n10\r*\fFROM\vCompany ; \n", "Company"},
+        {"Select Top 1 * From [Company]", "Company"},
+        {"Select Top 1 * From \"Company\";", "Company"},
+        {"Select Top 1 * From Company;", "Company"},
+        {"Select Top 1 * From Company;;", "Company;"},
+        {"Select Top 1 * From ;", ";"},
+        {"Select Top 1 * From Company; ;", "Company;"},
+        {"Select Top 1 * From Company Extra", std::nullopt},
+        {"Select Top * From Company", std::nullopt},
+        {"Select Top 1 * From", std::nullopt},
+        {"SelectTop 1 * From Company", std::nullopt},
+        {"Select Top 1 *From Company", std::nullopt},
+        {"", std::nullopt},
+        // Long statements cost no stack: one frame per character once crashed the driver.
+        {"Select Top 1 * From " + std::string(300000, 'x'), std::string(300000, 'x')},
+        {"Select Top 1 * From x" + std::string(300000, ' ') + "y", std::nullopt},
+    };
+    for (const auto& [sql, table] : cases) EXPECT_EQ(standin::SelectTopTable(sql), table) << sql.substr(0, 60);
+}
+
+TEST(DriverText, ConnectionStringAttributes) {
+    const std::string text = " ServerName = FS01 ;dbq={@A;}}B} junk;DBQ=@second;Empty=;x";
+    EXPECT_EQ(standin::Attribute(text, "servername"), "FS01");
+    EXPECT_EQ(standin::Attribute(text, "dbq"), "@A;}B");
+    EXPECT_EQ(standin::Attribute(text, "empty"), "");
+    EXPECT_EQ(standin::Attribute(text, "x"), std::nullopt);
+    EXPECT_EQ(standin::Attribute("dbq={unterminated", "dbq"), "unterminated");
+    EXPECT_EQ(standin::Attribute(std::string(100000, ';') + "dbq=@A", "dbq"), "@A");
+}
+
+TEST(StoreRecords, ParsersOfTheEngineFiles) {
+    EXPECT_EQ(standin::ParseRecord("  \tx"), (standin::DatabaseName{"  ", "x", "", 0}));
+    EXPECT_EQ(standin::ParseRecord("A\tD\tP\tnot a number\textra"), (standin::DatabaseName{"A", "D", "P", 0}));
+    EXPECT_EQ(standin::ParseRecord("\tD"), std::nullopt);
+    EXPECT_EQ(standin::ParseRecord("#A\tD"), std::nullopt);
+    const auto fault = standin::ParseFault(" PvStart \t+7004\t2");
+    ASSERT_TRUE(fault);
+    EXPECT_EQ(fault->function, "pvstart");
+    EXPECT_EQ(fault->status, 7004);
+    EXPECT_EQ(fault->remaining, 2);
+    EXPECT_EQ(standin::ParseFault("PvStart\t1\t0"), std::nullopt);
+    EXPECT_EQ(standin::ParseFault("PvStart\t1\t \t"), std::nullopt);
+    const standin::EngineVersionInfo info = standin::ParseEngineConf("version=10.\nplatform=W\nversion=1.2.3.4\n");
+    EXPECT_EQ(std::tie(info.major, info.minor, info.build, info.platform), std::make_tuple(10, 0, 0, 'W'));
+    EXPECT_TRUE(standin::UsersAccept("#x\ty\nADMIN\tsecret\textra\n", "admin", "secret"));
+    EXPECT_FALSE(standin::UsersAccept("admin\tsecret\n", "admin", "Secret"));
 }
 
 }  // namespace

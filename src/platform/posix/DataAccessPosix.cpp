@@ -4,7 +4,9 @@
 #include <sqlext.h>
 
 #include <algorithm>
+#include <memory>
 #include <mutex>
+#include <type_traits>
 
 #include "varnholt/DataAccess.h"
 #include "varnholt/Error.h"
@@ -91,6 +93,10 @@ public:
         OdbcHandle dbc(SQL_HANDLE_DBC, Environment());
         if (!dbc) RaiseDataAccess(kProviderError, u"The ODBC driver manager could not allocate a connection.");
         std::string text = ToUtf8(connectionString_);
+        // The driver reads up to the first NUL: the rest would be silently dropped, and with it
+        // perhaps the database name, leaving a connection to something else.
+        if (text.find('\0') != std::string::npos)
+            RaiseDataAccess(kProviderError, u"The connection string holds a NUL character.");
         const SQLRETURN rc = SQLDriverConnect(dbc.Get(), nullptr, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS,
                                               nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
         if (!SQL_SUCCEEDED(rc)) RaiseDiagnostic(dbc);
@@ -109,6 +115,8 @@ public:
         OdbcHandle stmt(SQL_HANDLE_STMT, dbc_.Get());
         if (!stmt) RaiseDiagnostic(dbc_);
         std::string text = ToUtf8(sql);
+        if (text.find('\0') != std::string::npos)
+            RaiseDataAccess(kProviderError, u"The statement holds a NUL character.");
         if (!SQL_SUCCEEDED(SQLExecDirect(stmt.Get(), reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS)))
             RaiseDiagnostic(stmt);
         return stmt;
@@ -123,7 +131,7 @@ class MemoryRecordset final : public Recordset {
 public:
     void AppendField(const String& name, int32_t type, int32_t definedSize, int32_t attributes) override {
         if (open_) RaiseDataAccess(kObjectOpen, u"Operation is not allowed when the object is open.");
-        fields_.push_back({name, type, definedSize, attributes});
+        fields_.push_back({name, UCase(name), type, definedSize, attributes});
     }
     void Open() override {
         if (open_) RaiseDataAccess(kObjectOpen, u"Operation is not allowed when the object is open.");
@@ -139,17 +147,15 @@ public:
         position_ = 0;
     }
     void AddNew(const std::vector<String>& fieldNames, const std::vector<Variant>& values) override {
-        RequireOpen();
-        if (fieldNames.size() != values.size()) RaiseRuntime(kInvalidProcedureCall);
-        std::vector<Variant> row(fields_.size());
-        for (size_t i = 0; i < fieldNames.size(); ++i) row[FieldIndex(fieldNames[i])] = values[i];
-        rows_.push_back(std::move(row));
-        position_ = static_cast<int64_t>(rows_.size()) - 1;
+        Add(fieldNames, values);
+    }
+    void AddNew(const std::vector<String>& fieldNames, std::vector<Variant>&& values) override {
+        Add(fieldNames, values);
     }
     void UpdateBatch(int32_t) override { RequireOpen(); }
     void MoveFirst() override {
         RequireOpen();
-        if (rows_.empty())
+        if (rowCount_ == 0)
             RaiseDataAccess(kNoCurrentRecord,
                             u"Either BOF or EOF is True, or the current record has been deleted. "
                             u"Requested operation requires a current record.");
@@ -166,7 +172,10 @@ public:
     void Close() override {
         RequireOpen();
         statement_.Reset();
-        rows_.clear();
+        chunks_.clear();
+        rowCount_ = 0;
+        lastNames_.clear();  // fields may be appended before the next Open
+        lastIndices_.clear();
         open_ = false;
     }
     bool IsOpen() const override { return open_; }
@@ -181,20 +190,21 @@ public:
     Variant Value(const String& fieldName) const override { return CurrentRow()[FieldIndex(fieldName)]; }
     int32_t RecordCount() const override {
         RequireOpen();
-        return static_cast<int32_t>(rows_.size());
+        return static_cast<int32_t>(rowCount_);
     }
     bool EOF_() const override {
         RequireOpen();
-        return rows_.empty() || position_ >= static_cast<int64_t>(rows_.size());
+        return rowCount_ == 0 || position_ >= static_cast<int64_t>(rowCount_);
     }
     bool BOF_() const override {
         RequireOpen();
-        return rows_.empty() || position_ < 0;
+        return rowCount_ == 0 || position_ < 0;
     }
 
 private:
     struct FieldInfo {
         String name;
+        String upperName;  // lookups ignore case; kept so that a lookup converts only its own name
         int32_t type, definedSize, attributes;
     };
     void RequireOpen() const {
@@ -206,23 +216,78 @@ private:
                             u"Item cannot be found in the collection corresponding to the requested name or ordinal.");
         return fields_[static_cast<size_t>(index)];
     }
+    template <class Values>  // const (copied) or not (taken over)
+    void Add(const std::vector<String>& fieldNames, Values& values) {
+        RequireOpen();
+        if (fieldNames.size() != values.size()) RaiseRuntime(kInvalidProcedureCall);
+        // Rows are added by the same names one after another: those are looked up once.
+        if (fieldNames != lastNames_) {
+            std::vector<size_t> indices;
+            indices.reserve(fieldNames.size());
+            for (const String& name : fieldNames) indices.push_back(FieldIndex(name));
+            lastNames_ = fieldNames;
+            lastIndices_ = std::move(indices);
+        }
+        const size_t width = fields_.size(), perChunk = RowsPerChunk();
+        if (chunks_.empty() || slot_ == perChunk) {
+            chunks_.push_back(std::make_unique<Variant[]>(perChunk * width));
+            slot_ = 0;
+        }
+        Variant* row = chunks_.back().get() + slot_ * width;
+        try {
+            for (size_t i = 0; i < fieldNames.size(); ++i) {
+                Variant& cell = row[lastIndices_[i]];
+                if constexpr (std::is_const_v<Values>)
+                    cell = values[i];
+                else
+                    cell = std::move(values[i]);
+            }
+        } catch (...) {
+            for (size_t i = 0; i < width; ++i) row[i] = Variant();  // no partial row stays behind
+            throw;
+        }
+        ++slot_;
+        ++rowCount_;
+        position_ = static_cast<int64_t>(rowCount_) - 1;
+    }
+    // Rows lie in chunks of about kChunkCells values, so that adding one allocates nothing most
+    // of the time and never moves the rows before it.
+    static constexpr size_t kChunkCells = 2048;
+    size_t RowsPerChunk() const { return std::max<size_t>(1, kChunkCells / std::max<size_t>(1, fields_.size())); }
+    // UCase(name) == upper, without building UCase(name): every row added looks up each field.
+    static bool SameName(StringView upper, StringView name) {
+        if (upper.size() != name.size()) return false;
+        for (size_t i = 0; i < name.size(); ++i) {
+            char16_t c = name[i];
+            if (c >= u'a' && c <= u'z')
+                c = static_cast<char16_t>(c - 32);
+            else if (c >= 0x80)
+                c = UCase(name.substr(i, 1))[0];
+            if (c != upper[i]) return false;
+        }
+        return true;
+    }
     size_t FieldIndex(const String& name) const {
-        const String wanted = UCase(name);
         for (size_t i = 0; i < fields_.size(); ++i)
-            if (UCase(fields_[i].name) == wanted) return i;
+            if (SameName(fields_[i].upperName, name)) return i;
         RaiseDataAccess(kItemNotFound,
                         u"Item cannot be found in the collection corresponding to the requested name or ordinal.");
     }
-    const std::vector<Variant>& CurrentRow() const {
+    const Variant* CurrentRow() const {
         if (EOF_() || BOF_())
             RaiseDataAccess(kNoCurrentRecord,
                             u"Either BOF or EOF is True, or the current record has been deleted. "
                             u"Requested operation requires a current record.");
-        return rows_[static_cast<size_t>(position_)];
+        const size_t row = static_cast<size_t>(position_), perChunk = RowsPerChunk();
+        return chunks_[row / perChunk].get() + (row % perChunk) * fields_.size();
     }
 
     std::vector<FieldInfo> fields_;
-    std::vector<std::vector<Variant>> rows_;
+    std::vector<std::unique_ptr<Variant[]>> chunks_;  // rowCount_ rows of fields_.size() values
+    size_t rowCount_ = 0;
+    size_t slot_ = 0;  // rows used in the last chunk
+    std::vector<String> lastNames_;  // the field names of the last row added, and their fields
+    std::vector<size_t> lastIndices_;
     int64_t position_ = 0;
     bool open_ = false;
     OdbcHandle statement_;

@@ -95,9 +95,30 @@ bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 bool HasWildcard(std::string_view text) { return text.find_first_of("*?") != std::string_view::npos; }
 
+// A directory entry's name as UCase(FromUtf8(name)) would give it, read in place: an ASCII
+// name, as nearly all are, so that a search through a large folder converts nothing.
+class AsciiUpperName {
+public:
+    AsciiUpperName(const char* name, size_t length) : name_(name), length_(length) {}
+    size_t size() const { return length_; }
+    char16_t operator[](size_t i) const {
+        const char c = name_[i];
+        return static_cast<char16_t>(c >= 'a' && c <= 'z' ? c - 32 : c);
+    }
+    bool HasDot() const { return std::memchr(name_, '.', length_) != nullptr; }
+
+private:
+    const char* name_;
+    size_t length_;
+};
+
+bool HasDot(StringView name) { return name.find(u'.') != StringView::npos; }
+bool HasDot(const AsciiUpperName& name) { return name.HasDot(); }
+
 // '*' any run, '?' one character; both texts already in one case. Backtracks to the last star
 // only, so no pattern costs more than name length times pattern length.
-bool WildcardMatch(StringView name, StringView pattern) {
+template <class Name>
+bool WildcardMatch(const Name& name, StringView pattern) {
     size_t n = 0, p = 0, star = StringView::npos, starName = 0;
     while (n < name.size()) {
         if (p < pattern.size() && (pattern[p] == u'?' || pattern[p] == name[n])) {
@@ -119,11 +140,19 @@ bool WildcardMatch(StringView name, StringView pattern) {
 
 // Windows' reading of a pattern: "name.*" also matches a name without any extension, so "*.*"
 // means every file.
-bool NameMatches(StringView upperName, StringView upperPattern) {
+template <class Name>
+bool NameMatches(const Name& upperName, StringView upperPattern) {
     if (WildcardMatch(upperName, upperPattern)) return true;
     return upperPattern.size() >= 2 && upperPattern.substr(upperPattern.size() - 2) == u".*" &&
-           upperName.find(u'.') == StringView::npos &&
-           WildcardMatch(upperName, upperPattern.substr(0, upperPattern.size() - 2));
+           !HasDot(upperName) && WildcardMatch(upperName, upperPattern.substr(0, upperPattern.size() - 2));
+}
+
+bool EntryMatches(const char* name, StringView upperPattern) {
+    size_t length = 0;
+    unsigned char bits = 0;
+    for (; name[length] != '\0'; ++length) bits |= static_cast<unsigned char>(name[length]);
+    if (bits < 0x80) return NameMatches(AsciiUpperName(name, length), upperPattern);
+    return NameMatches(StringView(UCase(FromUtf8(name))), upperPattern);
 }
 
 bool IsHidden(const char* name) { return name[0] == '.'; }
@@ -242,7 +271,7 @@ bool FindFirstNormalFile(const std::string& ansiPattern) {
             if (errno != 0) RaiseSearchError(errno);
             return false;
         }
-        if (IsHidden(entry->d_name) || !NameMatches(UCase(FromUtf8(entry->d_name)), upperName)) continue;
+        if (IsHidden(entry->d_name) || !EntryMatches(entry->d_name, upperName)) continue;
         if (IsRegularEntry(dirfd(dir.get()), *entry)) return true;
     }
 }

@@ -1,0 +1,54 @@
+#pragma once
+// What every fuzz target shares: a property check that stops the run with a readable reason,
+// raised-error checks, and turning fuzz bytes into UTF-16 text.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "varnholt/Error.h"
+#include "varnholt/String.h"
+
+namespace varnholt::fuzz {
+
+[[noreturn]] inline void Fail(const char* what, const char* file, int line, const std::string& detail) {
+    std::fprintf(stderr, "\nproperty failed: %s\n  at %s:%d\n  %s\n", what, file, line, detail.c_str());
+    std::abort();
+}
+
+#define FUZZ_CHECK(condition, detail) \
+    ((condition) ? void() : ::varnholt::fuzz::Fail(#condition, __FILE__, __LINE__, (detail)))
+
+// The first 200 characters of text as UTF-8, for failure messages.
+inline std::string Shown(StringView text) {
+    return ToUtf8(text.substr(0, 200)) + (text.size() > 200 ? "..." : "") + " (" + std::to_string(text.size()) +
+           " chars)";
+}
+
+// The error expected from a call.
+struct ExpectedError {
+    int32_t number;
+    String source;
+    String description;
+};
+
+inline bool Same(const Error& e, const ExpectedError& expected) {
+    return e.Number() == expected.number && e.Source() == expected.source && e.Description() == expected.description;
+}
+
+inline std::string Describe(const ExpectedError& expected) {
+    return "error " + std::to_string(expected.number) + " (" + ToUtf8(expected.source) +
+           "): " + ToUtf8(expected.description);
+}
+
+inline ExpectedError Runtime(int32_t number) { return {number, kRuntimeSource, RuntimeErrorText(number)}; }
+
+// Pairs of bytes as UTF-16 code units, little-endian; any unit, lone surrogates and NUL included.
+inline String Utf16Units(const uint8_t* data, size_t size) {
+    String text;
+    text.reserve(size / 2);
+    for (size_t i = 0; i + 1 < size; i += 2) text += static_cast<char16_t>(data[i] | (data[i + 1] << 8));
+    return text;
+}
+
+}  // namespace varnholt::fuzz

@@ -1,0 +1,206 @@
+// The stand-in engine's file parsers on any content: dbnames records, faults lines,
+// engine.conf, users, and the numbers inside them. Each parse is checked against a model or a
+// round trip through what the engine itself writes.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <optional>
+
+#include "FuzzCheck.h"
+#include "store/EngineHome.h"
+#include "store/Faults.h"
+#include "store/NameStore.h"
+#include "store/Text.h"
+
+using namespace varnholt::fuzz;
+using namespace varnholt::standin;
+
+namespace {
+
+// Lines of a file read independently of the engine's reader: "\n" ends a line, one "\r"
+// before it is dropped, and a last line without "\n" counts.
+std::vector<std::string> ModelLines(const std::string& content) {
+    std::vector<std::string> lines;
+    std::string line;
+    for (char c : content) {
+        if (c != '\n') {
+            line += c;
+            continue;
+        }
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+        line.clear();
+    }
+    if (!line.empty()) {
+        if (line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+bool ModelSkipped(const std::string& line) {
+    return line.find_first_not_of(" \t") == std::string::npos || line[0] == '#';
+}
+
+std::vector<std::string> ModelFields(const std::string& line) {
+    std::vector<std::string> fields(1);
+    for (char c : line) {
+        if (c == '\t')
+            fields.emplace_back();
+        else
+            fields.back() += c;
+    }
+    return fields;
+}
+
+std::string ModelTrim(const std::string& text) {
+    const size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// Optional sign, decimal digits, within 32 bits; blanks around allowed.
+std::optional<int32_t> ModelInt32(const std::string& field) {
+    std::string text = ModelTrim(field);
+    bool negative = false;
+    if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
+        negative = text[0] == '-';
+        text.erase(0, 1);
+    }
+    if (text.empty()) return std::nullopt;
+    long long value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        value = value * 10 + (c - '0');
+        if (value > 2147483648LL) return std::nullopt;
+    }
+    if (negative) value = -value;
+    if (value > INT32_MAX) return std::nullopt;
+    return static_cast<int32_t>(value);
+}
+
+void CheckNames(const std::string& content) {
+    const std::vector<std::string> lines = ModelLines(content);
+    const std::vector<std::string_view> read = SplitLines(content);
+    FUZZ_CHECK(read.size() == lines.size(), "SplitLines found " + std::to_string(read.size()) + " lines");
+    for (size_t i = 0; i < lines.size(); ++i) {
+        FUZZ_CHECK(read[i] == lines[i], "line " + std::to_string(i) + " read differently");
+        const std::optional<DatabaseName> record = ParseRecord(lines[i]);
+        const std::vector<std::string> fields = ModelFields(lines[i]);
+        if (ModelSkipped(lines[i]) || fields[0].empty()) {
+            FUZZ_CHECK(!record, "a record from a skipped line: " + lines[i]);
+            continue;
+        }
+        FUZZ_CHECK(record.has_value(), "no record from: " + lines[i]);
+        FUZZ_CHECK(record->name == fields[0], "name " + record->name);
+        FUZZ_CHECK(record->dictionaryPath == (fields.size() > 1 ? fields[1] : ""), "dictionary path");
+        FUZZ_CHECK(record->dataPath == (fields.size() > 2 ? fields[2] : ""), "data path");
+        FUZZ_CHECK(record->flags == (fields.size() > 3 ? ModelInt32(fields[3]).value_or(0) : 0), "flags");
+        // What the engine writes for a record reads back as that record.
+        const std::optional<DatabaseName> again = ParseRecord(FormatRecord(*record));
+        FUZZ_CHECK(again && *again == *record, "record does not survive a write: " + lines[i]);
+    }
+}
+
+void CheckFaults(const std::string& content) {
+    for (const std::string& line : ModelLines(content)) {
+        const std::optional<Fault> fault = ParseFault(line);
+        const std::vector<std::string> fields = ModelFields(line);
+        bool valid = !ModelSkipped(line) && (fields.size() == 2 || fields.size() == 3) &&
+                     !ModelTrim(fields[0]).empty() && ModelInt32(fields[1]);
+        const bool counted = valid && fields.size() == 3 && !ModelTrim(fields[2]).empty();
+        if (counted) valid = ModelInt32(fields[2]).value_or(0) >= 1;
+        FUZZ_CHECK(fault.has_value() == valid, "fault line " + line + (valid ? " refused" : " accepted"));
+        if (!fault) continue;
+        FUZZ_CHECK(fault->function == FoldCase(ModelTrim(fields[0])), "function " + fault->function);
+        FUZZ_CHECK(fault->status == *ModelInt32(fields[1]), "status");
+        FUZZ_CHECK(fault->remaining.has_value() == counted, "count");
+        if (!counted || *fault->remaining == 1) continue;
+        // The line the engine writes back after one use keeps the fault, one use fewer.
+        const std::string rewritten = fields[0] + '\t' + fields[1] + '\t' + std::to_string(*fault->remaining - 1);
+        const std::optional<Fault> next = ParseFault(rewritten);
+        FUZZ_CHECK(next && next->function == fault->function && next->status == fault->status &&
+                       next->remaining == *fault->remaining - 1,
+                   "a used fault does not read back: " + rewritten);
+    }
+}
+
+void CheckEngineConf(const std::string& content) {
+    EngineVersionInfo expected;
+    for (const std::string& line : ModelLines(content)) {
+        if (ModelSkipped(line)) continue;
+        const size_t equals = line.find('=');
+        if (equals == std::string::npos) continue;
+        const std::string key = ModelTrim(line.substr(0, equals));
+        const std::string value = ModelTrim(line.substr(equals + 1));
+        if (key == "platform" && !value.empty()) expected.platform = value[0];
+        if (key != "version" || value.empty()) continue;
+        std::vector<std::string> parts = {""};
+        for (char c : value) {
+            if (c == '.')
+                parts.emplace_back();
+            else
+                parts.back() += c;
+        }
+        // One "." may end the version: "9." is 9.0.0.
+        if (parts.size() > 1 && parts.back().empty()) parts.pop_back();
+        if (parts.size() > 3) continue;
+        int32_t numbers[3] = {0, 0, 0};
+        bool valid = true;
+        for (size_t i = 0; i < parts.size() && valid; ++i) {
+            const std::optional<int32_t> n = ModelInt32(parts[i]);
+            valid = n.has_value();
+            numbers[i] = n.value_or(0);
+        }
+        if (valid) expected.major = numbers[0], expected.minor = numbers[1], expected.build = numbers[2];
+    }
+    const EngineVersionInfo got = ParseEngineConf(content);
+    FUZZ_CHECK(got.major == expected.major && got.minor == expected.minor && got.build == expected.build,
+               "version " + std::to_string(got.major) + "." + std::to_string(got.minor) + "." +
+                   std::to_string(got.build) + ", model " + std::to_string(expected.major) + "." +
+                   std::to_string(expected.minor) + "." + std::to_string(expected.build));
+    FUZZ_CHECK(got.platform == expected.platform, "platform");
+}
+
+void CheckUsers(const std::string& content, const std::string& user, const std::string& password) {
+    bool expected = false;
+    for (const std::string& line : ModelLines(content)) {
+        if (ModelSkipped(line)) continue;
+        const std::vector<std::string> fields = ModelFields(line);
+        if (fields.size() >= 2 && FoldCase(fields[0]) == FoldCase(user) && fields[1] == password) expected = true;
+    }
+    FUZZ_CHECK(UsersAccept(content, user, password) == expected, "users file judged " + user + " differently");
+    // Every user listed on a line of its own is accepted with its password, in any case.
+    for (const std::string& line : ModelLines(content)) {
+        const std::vector<std::string> fields = ModelFields(line);
+        if (ModelSkipped(line) || fields.size() < 2) continue;
+        FUZZ_CHECK(UsersAccept(content, fields[0], fields[1]), "listed user " + fields[0] + " refused");
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    FuzzedDataProvider input(data, size);
+    switch (input.ConsumeIntegralInRange(0, 4)) {
+        case 0:
+            CheckNames(input.ConsumeRemainingBytesAsString());
+            break;
+        case 1:
+            CheckFaults(input.ConsumeRemainingBytesAsString());
+            break;
+        case 2:
+            CheckEngineConf(input.ConsumeRemainingBytesAsString());
+            break;
+        case 3: {
+            const std::string user = input.ConsumeRandomLengthString(16);
+            const std::string password = input.ConsumeRandomLengthString(16);
+            CheckUsers(input.ConsumeRemainingBytesAsString(), user, password);
+            break;
+        }
+        default: {
+            const std::string text = input.ConsumeRemainingBytesAsString();
+            FUZZ_CHECK(ParseInt32(text) == ModelInt32(text), "ParseInt32 of \"" + text + "\"");
+        }
+    }
+    return 0;
+}

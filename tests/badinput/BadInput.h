@@ -1,0 +1,45 @@
+#pragma once
+// Bad-input tables: each row names an input, calls one member with it and states what the
+// member must do, return a value (shown as text) or raise an exact error.
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "varnholt/Variant.h"
+
+namespace varnholt::test {
+
+struct Outcome {
+    bool raises = false;
+    std::string value;  // what the call returned, as the row shows it
+    int32_t number = 0;
+    std::string source, description;
+};
+
+inline Outcome Returns(std::string value) { return {false, std::move(value), 0, {}, {}}; }
+inline Outcome Raises(int32_t number, std::string source, std::string description) {
+    return {true, {}, number, std::move(source), std::move(description)};
+}
+inline Outcome RaisesRuntime(int32_t number) { return Raises(number, "Varnholt", U8(RuntimeErrorText(number))); }
+
+struct Row {
+    std::string input;
+    std::function<std::string()> call;
+    Outcome expected;
+};
+
+// Runs every row, reporting each mismatch under the row's input.
+void CheckRows(const std::vector<Row>& rows);
+
+// Texts for the rows.
+String Repeat(const std::string& utf8, size_t times);
+inline String Huge(char16_t c = u'x') { return String(100000, c); }  // past any buffer and 16-bit limit
+inline String WithNul(const std::string& before, const std::string& after) { return S(before) + u'\0' + S(after); }
+inline std::string Bool(bool value) { return value ? "True" : "False"; }
+
+// Arrays of the shapes a client can hand over.
+SafeArray<String> Texts(int32_t lower, int32_t upper, const std::string& prefix = "L");
+SafeArray<String> TwoDimensional();
+
+}  // namespace varnholt::test

@@ -1,0 +1,383 @@
+// CPVSServer against bad input: arguments and fields no client should send, and an engine
+// (the stand-in, steered by its faults and files) that answers oddly.
+#include <cmath>
+#include <fstream>
+
+#include "BadInput.h"
+#include "varnholt/CPVSServer.h"
+#include "varnholt/DataAccess.h"
+
+namespace varnholt::test {
+namespace {
+
+const std::string kSource = "Kestrin.Varnholt.CPVSServer.";
+const std::string kInvalidArgument = "Invalid procedure call or argument";
+
+class CPVSServerBadInput : public ::testing::Test {
+protected:
+    void SetUp() override {
+        home.SetUsers("FS01", {{"admin", "secret"}});
+        home.AddName("", "ACCOUNTS", "C:\\Dict", "C:\\Data");
+    }
+    // A dbnames file of the local engine written as is.
+    void WriteLocalNames(const std::string& content) const {
+        std::ofstream(home.Path() / "local" / "dbnames", std::ios::trunc) << content;
+    }
+    // A session of the local engine, connected.
+    static std::unique_ptr<CPVSServer> Local() {
+        auto server = std::make_unique<CPVSServer>();
+        server->Connect();
+        return server;
+    }
+    static std::string State(const CPVSServer& s) {
+        return "Started=" + Bool(s.Started) + " Connected=" + Bool(s.Connected);
+    }
+    std::vector<std::string> LocalNames() const {
+        std::vector<std::string> names;
+        for (const auto& record : home.Names("")) names.push_back(record.at(0));
+        return names;
+    }
+    EngineHome home;
+};
+
+// Connects to server with user and password and shows the session's state.
+std::string ConnectTo(const String& server, const String& user, const String& password) {
+    CPVSServer s;
+    s.Server = server;
+    s.User = user;
+    s.Password = password;
+    s.Connect();
+    return "Started=" + Bool(s.Started) + " Connected=" + Bool(s.Connected);
+}
+
+TEST_F(CPVSServerBadInput, Connect) {
+    const std::string refused = kSource + "Connect";
+    CheckRows({
+        {"unknown server", [] { return ConnectTo(u"NOSUCH", u"", u""); },
+         Raises(7004, refused, "A general failure occurred.")},
+        {"server name of 100000 characters", [] { return ConnectTo(Huge(), u"admin", u"secret"); },
+         Raises(7004, refused, "A general failure occurred.")},
+        {"server name with a NUL inside (FS01<NUL>X)",
+         [] { return ConnectTo(WithNul("FS01", "X"), u"admin", u"secret"); }, Raises(5, refused, kInvalidArgument)},
+        {"user with a NUL inside", [] { return ConnectTo(u"FS01", WithNul("admin", "X"), u"secret"); },
+         Raises(5, refused, kInvalidArgument)},
+        {"password with a NUL inside", [] { return ConnectTo(u"FS01", u"admin", WithNul("secret", "")); },
+         Raises(5, refused, kInvalidArgument)},
+        {"empty user and password where the server has users", [] { return ConnectTo(u"FS01", u"", u""); },
+         Raises(7002, refused, "Call with NULL pointer")},
+        {"password of 100000 characters", [] { return ConnectTo(u"FS01", u"admin", Huge()); },
+         Raises(7029, refused, "Invalid User Details")},
+        {"user outside Windows-1252 (\u03A9admin)", [] { return ConnectTo(u"FS01", S("\u03A9admin"), u"secret"); },
+         Raises(7029, refused, "Invalid User Details")},
+        {"user in another case", [] { return ConnectTo(u"fs01", u"ADMIN", u"secret"); },
+         Returns("Started=True Connected=True")},
+        {"local engine: user and password are not looked at", [] { return ConnectTo(u"", WithNul("a", "b"), Huge()); },
+         Returns("Started=True Connected=True")},
+    });
+}
+
+TEST_F(CPVSServerBadInput, ConnectWithAnOddEngine) {
+    const std::string source = kSource + "Connect";
+    struct Case {
+        std::string faults;
+        Outcome expected;
+        std::string state;
+    };
+    const std::vector<Case> cases = {
+        {"PvStart\t7004\n", Raises(7004, source, "A general failure occurred."), "Started=False Connected=False"},
+        {"PvConnectServer\t-1\n",
+         Raises(-1, source, "An error occurred in the Pervasive.SQL layer. The error was [-1]"),
+         "Started=True Connected=False"},
+        // The library's status is 16 bits wide: 65536 reads as 0, success without a handle.
+        {"PvConnectServer\t65536\n", Returns("lConn=0"), "Started=True Connected=True"},
+        {"PvConnectServer\t7029\t1\n", Raises(7029, source, "Invalid User Details"), "Started=True Connected=False"},
+    };
+    for (const Case& c : cases) {
+        home.SetFaults(c.faults);
+        CPVSServer s;
+        s.Server = u"FS01";
+        s.User = u"admin";
+        s.Password = u"secret";
+        CheckRows({{c.faults,
+                    [&] {
+                        s.Connect();
+                        return "lConn=" + std::to_string(s.lConn);
+                    },
+                    c.expected}});
+        EXPECT_EQ(State(s), c.state) << c.faults;
+    }
+}
+
+TEST_F(CPVSServerBadInput, DisConnect) {
+    const std::string source = kSource + "DisConnect";
+    CheckRows({
+        {"never connected: no engine call",
+         [] {
+             CPVSServer s;
+             s.DisConnect();
+             return State(s);
+         },
+         Returns("Started=False Connected=False")},
+        {"a handle the engine never gave (client-set fields)",
+         [] {
+             CPVSServer s;
+             s.lConn = 12345;
+             s.Connected = true;
+             s.DisConnect();
+             return State(s);
+         },
+         Raises(7001, source, "Invalid connection handle.")},
+        {"twice",
+         [] {
+             auto s = Local();
+             s->DisConnect();
+             s->DisConnect();
+             return State(*s);
+         },
+         Returns("Started=False Connected=False")},
+        {"PvStop fails",
+         [&] {
+             auto s = Local();
+             home.SetFaults("PvStop\t7004\n");
+             try {
+                 s->DisConnect();
+             } catch (const Error&) {
+                 home.SetFaults("");
+                 return State(*s);  // disconnected, still started
+             }
+             return std::string("no error");
+         },
+         Returns("Started=True Connected=False")},
+    });
+}
+
+TEST_F(CPVSServerBadInput, GetDBName) {
+    const std::string source = kSource + "GetDBName";
+    auto name = [](int32_t index, int32_t attrib, const String& dbName) {
+        return [=] { return U8(Local()->GetDBName(index, attrib, dbName).ToText()); };
+    };
+    CheckRows({
+        {"index 0", name(0, eDBNA_Name, u""), Raises(7008, source, "Sequence number is not valid.")},
+        {"index -1", name(-1, eDBNA_Name, u""), Raises(7008, source, "Sequence number is not valid.")},
+        {"index 2147483647", name(2147483647, eDBNA_Name, u""), Raises(7008, source, "Sequence number is not valid.")},
+        {"attribute 0, 4 and -1: no engine call",
+         [] {
+             auto s = Local();
+             return U8(s->GetDBName(1, 0).ToText() + s->GetDBName(1, 4).ToText() + s->GetDBName(1, -1).ToText());
+         },
+         Returns("")},
+        {"dictionary path of an unknown name", name(1, eDBNA_DDF, u"NOSUCH"),
+         Raises(7013, source, "Named database does not exist.")},
+        {"data path of an empty name", name(1, eDBNA_DAT, u""), Raises(7013, source, "Named database does not exist.")},
+        {"data path of a name of 100000 characters", name(1, eDBNA_DAT, Huge()),
+         Raises(7013, source, "Named database does not exist.")},
+        {"data path of ACCOUNTS<NUL>X (would read ACCOUNTS')", name(1, eDBNA_DAT, WithNul("ACCOUNTS", "X")),
+         Raises(5, source, kInvalidArgument)},
+        {"data path of the name in another case", name(1, eDBNA_DAT, u"accounts"), Returns("C:\\Data")},
+        {"session never connected (handle 0)",
+         [] {
+             CPVSServer s;
+             return U8(s.GetDBName(1).ToText());
+         },
+         Raises(7001, source, "Invalid connection handle.")},
+    });
+}
+
+TEST_F(CPVSServerBadInput, GetDBNameWithOddNames) {
+    const std::string source = kSource + "GetDBName";
+    const std::string longest(254, 'N');
+    WriteLocalNames(longest + "\td\tp\t2\n" + std::string(255, 'M') + "\td\tp\t2\n\u03A9mega\td\tp\t2\n");
+    home.SetFaults("");
+    auto name = [](int32_t index) { return [=] { return U8(Local()->GetDBName(index).ToText()); }; };
+    CheckRows({
+        {"a name of 254 characters: the buffer's limit", name(1), Returns(longest)},
+        {"a name of 255 characters", name(2), Raises(7003, source, "Allocated buffer is too small for the string.")},
+        {"a name outside Windows-1252 comes as the code page has it", name(3), Returns("?mega")},
+    });
+    // An engine that answers success without writing: the blank buffer, less its last place.
+    home.SetFaults("PvGetDbName\t0\n");
+    CheckRows({{"PvGetDbName succeeds without writing", name(1), Returns(std::string(254, ' '))}});
+}
+
+TEST_F(CPVSServerBadInput, GetDBNamesCount) {
+    const std::string source = kSource + "GetDBNamesCount";
+    auto count = [] { return std::to_string(Local()->GetDBNamesCount()); };
+    CheckRows({
+        {"session never connected (handle 0)",
+         [] {
+             CPVSServer s;
+             return std::to_string(s.GetDBNamesCount());
+         },
+         Raises(7001, source, "Invalid connection handle.")},
+        {"no names file",
+         [&] {
+             std::filesystem::remove(home.Path() / "local" / "dbnames");
+             return count();
+         },
+         Returns("0")},
+        {"a names file that cannot be read (a folder)",
+         [&] {
+             std::filesystem::create_directories(home.Path() / "local" / "dbnames");
+             return count();
+         },
+         Raises(7009, source, "Data related to database names not available.")},
+    });
+    std::filesystem::remove_all(home.Path() / "local" / "dbnames");
+    home.SetFaults("PvGetDbNamesData\t-7\n");
+    CheckRows({{"PvGetDbNamesData answers -7", count,
+                Raises(-7, source, "An error occurred in the Pervasive.SQL layer. The error was [-7]")}});
+}
+
+TEST_F(CPVSServerBadInput, GetDBNames) {
+    auto array = [] {
+        const Variant list = Local()->GetDBNames(true);
+        if (list.IsEmpty()) return std::string("Empty");
+        const auto& names = list.AsArray();
+        return "(" + std::to_string(names.LBound(1)) + " To " + std::to_string(names.UBound(1)) + ", " +
+               std::to_string(names.LBound(2)) + " To " + std::to_string(names.UBound(2)) + ")";
+    };
+    auto records = [] {
+        auto rs = std::dynamic_pointer_cast<Recordset>(Local()->GetDBNames(false).AsObject());
+        return std::to_string(rs->RecordCount()) + " records";
+    };
+    WriteLocalNames("# only a comment\n\n");
+    CheckRows({
+        {"no names, array form", array, Returns("Empty")},
+        {"no names, recordset form", records, Returns("0 records")},
+    });
+    WriteLocalNames("A\td\tp\t2\n" + std::string(300, 'B') + "\td\tp\t2\n");
+    CheckRows({{"one name longer than the buffer", array,
+                Raises(7003, kSource + "GetDBName", "Allocated buffer is too small for the string.")}});
+    WriteLocalNames("A\td\tp\t2\nB\td\tp\t2\n");
+    home.SetFaults("PvGetDbDataPath\t7008\t1\n");
+    CheckRows({{"the engine fails once in the middle", array,
+                Raises(7008, kSource + "GetDBName", "Sequence number is not valid.")}});
+    CheckRows({{"the same again once the fault is used up", array, Returns("(1 To 3, 1 To 2)")}});
+}
+
+TEST_F(CPVSServerBadInput, CreateDBName) {
+    const std::string source = kSource + "CreateDBName";
+    auto create = [](const String& name, const String& dict = u"C:\\D", const String& data = u"C:\\P") {
+        return [=] {
+            Local()->CreateDBName(name, dict, data);
+            return std::string("created");
+        };
+    };
+    CheckRows({
+        {"empty name", create(u""), Raises(7004, source, "A general failure occurred.")},
+        {"name with a tab", create(u"A\tB"), Raises(7004, source, "A general failure occurred.")},
+        {"name with a line end", create(u"A\nB"), Raises(7004, source, "A general failure occurred.")},
+        {"name that starts like a comment (#A)", create(u"#A"), Raises(7004, source, "A general failure occurred.")},
+        {"name of blanks", create(u"   "), Raises(7004, source, "A general failure occurred.")},
+        {"name with a NUL inside (NEW<NUL>X)", create(WithNul("NEW", "X")), Raises(5, source, kInvalidArgument)},
+        {"dictionary path with a NUL inside", create(u"NEW", WithNul("C:\\D", "")),
+         Raises(5, source, kInvalidArgument)},
+        {"data path with a NUL inside", create(u"NEW", u"C:\\D", WithNul("", "C:\\P")),
+         Raises(5, source, kInvalidArgument)},
+        {"data path with a tab", create(u"NEW", u"C:\\D", u"C:\\\tP"),
+         Raises(7004, source, "A general failure occurred.")},
+        {"existing name in another case", create(u"accounts"),
+         Raises(7012, source, "Named database already exists on the server.")},
+        {"name outside Windows-1252 (\u03A9ORDERS)", create(S("\u03A9ORDERS")), Returns("created")},
+    });
+    EXPECT_EQ(LocalNames(), (std::vector<std::string>{"ACCOUNTS", "?ORDERS"}));
+    home.SetFaults("PvCreateDatabase\t-1\n");
+    CheckRows({{"PvCreateDatabase answers -1", create(u"OTHER"),
+                Raises(-1, source, "An error occurred in the Pervasive.SQL layer. The error was [-1]")}});
+}
+
+TEST_F(CPVSServerBadInput, DropDBName) {
+    const std::string source = kSource + "DropDBName";
+    auto drop = [](const String& name) {
+        return [=] {
+            Local()->DropDBName(name);
+            return std::string("dropped");
+        };
+    };
+    CheckRows({
+        {"empty name", drop(u""), Raises(7013, source, "Named database does not exist.")},
+        {"name of 100000 characters", drop(Huge()), Raises(7013, source, "Named database does not exist.")},
+        {"ACCOUNTS<NUL>X (would drop ACCOUNTS)", drop(WithNul("ACCOUNTS", "X")), Raises(5, source, kInvalidArgument)},
+        {"ACCOUNTS followed by a blank", drop(u"ACCOUNTS "), Raises(7013, source, "Named database does not exist.")},
+    });
+    EXPECT_EQ(LocalNames(), std::vector<std::string>{"ACCOUNTS"});
+}
+
+TEST_F(CPVSServerBadInput, ModifyDataBase) {
+    const std::string source = kSource + "ModifyDatabase";
+    auto modify = [](const String& name, const Variant& newName, const Variant& ddf = Variant(u""),
+                     const Variant& dat = Variant(u"")) {
+        return [=] {
+            Local()->ModifyDataBase(name, newName, ddf, dat);
+            return std::string("modified");
+        };
+    };
+    const Variant array(SafeArray<Variant>::Vector(1, {Variant(u"X")}));
+    CheckRows({
+        {"new name Null", modify(u"ACCOUNTS", Variant::Null()), RaisesRuntime(kInvalidUseOfNull)},
+        {"dictionary path an array", modify(u"ACCOUNTS", Variant(u""), array), RaisesRuntime(kTypeMismatch)},
+        {"data path a NaN", modify(u"ACCOUNTS", Variant(u""), Variant(u""), Variant(std::nan(""))),
+         RaisesRuntime(kOverflow)},
+        {"unknown name", modify(u"NOSUCH", Variant(u"X")), Raises(7013, source, "Named database does not exist.")},
+        {"name with a NUL inside", modify(WithNul("ACCOUNTS", ""), Variant(u"X")), Raises(5, source, kInvalidArgument)},
+        {"new name with a NUL inside", modify(u"ACCOUNTS", Variant(WithNul("X", "Y"))),
+         Raises(5, source, kInvalidArgument)},
+        {"new name with a line end", modify(u"ACCOUNTS", Variant(u"X\r\nY")),
+         Raises(7004, source, "A general failure occurred.")},
+        {"new name a Double", modify(u"ACCOUNTS", Variant(1.5)), Returns("modified")},
+    });
+    EXPECT_EQ(LocalNames(), std::vector<std::string>{"1.5"});
+}
+
+TEST_F(CPVSServerBadInput, EngineVersion) {
+    auto version = [] {
+        CPVSServer s;
+        return U8(s.GetEngineVersion()) + " major " + std::to_string(s.GetEngineMajorVersion()) + " on " +
+               U8(s.GetEngineOS());
+    };
+    struct Case {
+        std::string conf;
+        std::string expected;
+    };
+    const std::vector<Case> cases = {
+        {"version=garbage\nplatform=\n", "9.5.0 major 9 on L"},
+        {"version=70000.-1.2147483647\nplatform=W\n", "70000.-1.2147483647 major 70000 on W"},
+        {"version=9.5.0.1\n", "9.5.0 major 9 on L"},
+        // Only the first byte of a platform counts; a UTF-8 letter leaves its lead byte.
+        {"platform=\u03A9\n", "9.5.0 major 9 on \u00CE"},
+    };
+    for (const Case& c : cases) {
+        std::ofstream(home.Path() / "engine.conf", std::ios::trunc) << c.conf;
+        CheckRows({{c.conf, version, Returns(c.expected)}});
+    }
+    home.SetFaults("PvGetMkdeVersion\t7004\n");
+    CheckRows({
+        {"GetEngineVersion, PvGetMkdeVersion fails",
+         [] {
+             CPVSServer s;
+             return U8(s.GetEngineVersion());
+         },
+         Raises(7004, kSource + "GetEngineVersion", "A general failure occurred.")},
+        {"GetEngineMajorVersion, PvGetMkdeVersion fails",
+         [] {
+             CPVSServer s;
+             return std::to_string(s.GetEngineMajorVersion());
+         },
+         Raises(7004, kSource + "GetEngineMajorVersion", "A general failure occurred.")},
+        {"GetEngineOS, PvGetMkdeVersion fails",
+         [] {
+             CPVSServer s;
+             return U8(s.GetEngineOS());
+         },
+         Raises(7004, kSource + "GetEngineOS", "A general failure occurred.")},
+        {"EngineVersionMajor does not ask the version library",
+         [] {
+             CPVSServer s;
+             return std::to_string(s.EngineVersionMajor());
+         },
+         Returns("9")},
+    });
+}
+
+}  // namespace
+}  // namespace varnholt::test

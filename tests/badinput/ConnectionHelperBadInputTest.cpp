@@ -1,0 +1,564 @@
+// ConnectionHelper against bad input: texts that are empty, huge, hold a NUL or characters
+// outside the code page, arrays of every odd shape, missing Literals, and an engine that answers
+// oddly. The fixture is a company network: the stand-in engine, the file server FS01 behind
+// drive S:, a master folder with the dictionary files, and a login view that answers on cue.
+#include <unistd.h>
+
+#include <cmath>
+#include <fstream>
+
+#include "BadInput.h"
+#include "ConnectionFixture.h"
+
+namespace varnholt::test {
+namespace {
+
+const std::string kSource = "Kestrin.Varnholt.ConnectionHelper.";
+constexpr int32_t kBase = kObjectErrorBase;
+const std::string kInvalidArgument = "Invalid procedure call or argument";
+const std::string kSubscript = "Subscript out of range";
+const std::string kProvider = "Varnholt.DataAccess";
+const std::string kNul(1, '\0');
+constexpr int32_t kProviderError = -2147467259;
+
+class ConnectionHelperBadInput : public ConnectionFixture {
+protected:
+    // n names on the local engine, NAME1..NAMEn with data paths C:\D1..C:\Dn.
+    void LocalNames(int32_t n) const {
+        std::filesystem::remove(home.Path() / "journal");  // thousands of calls: no journal
+        std::ofstream out(home.Path() / "local" / "dbnames", std::ios::trunc);
+        for (int32_t i = 1; i <= n; ++i) out << "NAME" << i << "\tC:\\Dict\tC:\\D" << i << "\t2\n";
+    }
+    std::string Text(const std::function<String()>& call) const { return U8(call()); }
+};
+
+TEST_F(ConnectionHelperBadInput, Literals) {
+    const std::string pathToUnc = kSource + "PathToUNC";
+    auto unknownDrive = [this](const SafeArray<String>& literals) {
+        return [this, literals] {
+            helper.SetLiterals(literals);
+            return U8(helper.PathToUNC(u"Q:\\x"));
+        };
+    };
+    SafeArray<String> odd = Texts(-5, 40, "T");
+    CheckRows({
+        {"(1 To 34): the text of subscript 24", unknownDrive(Texts(1, 34)), Raises(kBase + 1, pathToUnc, "L24 Q:")},
+        {"unallocated", unknownDrive(SafeArray<String>()), RaisesRuntime(kSubscriptOutOfRange)},
+        {"(0 To 10)", unknownDrive(Texts(0, 10)), RaisesRuntime(kSubscriptOutOfRange)},
+        {"(1 To 34, 1 To 2)", unknownDrive(TwoDimensional()), RaisesRuntime(kSubscriptOutOfRange)},
+        {"(25 To 40)", unknownDrive(Texts(25, 40)), RaisesRuntime(kSubscriptOutOfRange)},
+        {"(-5 To 40) comes back as it went in",
+         [&] {
+             helper.SetLiterals(odd);
+             const SafeArray<String> back = helper.GetLiterals();
+             return std::to_string(back.LBound()) + " To " + std::to_string(back.UBound()) + " " + Bool(back == odd);
+         },
+         Returns("-5 To 40 True")},
+        {"texts of 100000 characters",
+         [&] {
+             SafeArray<String> big = Texts(1, 34);
+             big.At(24) = Huge();
+             helper.SetLiterals(big);
+             try {
+                 helper.PathToUNC(u"Q:\\x");
+             } catch (const Error& e) {
+                 return std::to_string(e.Description().size());
+             }
+             return std::string("no error");
+         },
+         Returns("100003")},
+    });
+}
+
+TEST_F(ConnectionHelperBadInput, ComputerName) {
+    CheckRows({{"no input: the host name, through the code page", [&] { return U8(helper.ComputerName()); },
+                Returns(HostName())}});
+}
+
+TEST_F(ConnectionHelperBadInput, PSQLConnectionString) {
+    auto text = [&](const String& db, const String& server) {
+        return [=, this] { return U8(helper.PSQLConnectionString(db, server, Huge(), WithNul("p", "w"))); };
+    };
+    const std::string driver = "Driver={Pervasive ODBC Client Interface};ServerName=";
+    CheckRows({
+        {"empty server: this computer", text(u"@A", u""), Returns(driver + HostName() + ";dbq=@A")},
+        {"empty name", text(u"", u"FS01"), Returns(driver + "FS01;dbq=")},
+        {"name with ';' and '=' goes in as it is", text(u"A;ServerName=X", u"FS01"),
+         Returns(driver + "FS01;dbq=A;ServerName=X")},
+        {"name with a NUL inside is kept", text(WithNul("A", "B"), u"FS01"),
+         Returns(driver + "FS01;dbq=A" + std::string(1, '\0') + "B")},
+        {"server of 100000 characters",
+         [&] { return std::to_string(helper.PSQLConnectionString(u"A", Huge(), u"", u"").size()); },
+         Returns(std::to_string(driver.size() + 100000 + 6))},
+    });
+}
+
+TEST_F(ConnectionHelperBadInput, CreatePSQLConnection) {
+    const std::string source = kSource + "CreatePSQLConnection";
+    home.AddName("FS01", "ACME", share.Path().string(), share.Path().string());
+    auto open = [&](const String& db, const String& server, bool now = true) {
+        return [=, this] {
+            auto connection = helper.CreatePSQLConnection(db, server, u"", u"", now);
+            return "open=" + Bool(connection->IsOpen());
+        };
+    };
+    CheckRows({
+        {"not opened: any text is accepted", open(Huge(), WithNul("", "x"), false), Returns("open=False")},
+        {"unknown name", open(u"@NOSUCH", u"FS01"),
+         Raises(2301, source, "An error occurred in the Pervasive.SQL layer. The error was [2301]")},
+        {"unknown server", open(u"@ACME", u"NOSUCH"),
+         Raises(3012, source, "An error occurred in the Pervasive.SQL layer. The error was [3012]")},
+        // The driver would read up to the NUL: another connection string than the one built.
+        {"server name with a NUL inside", open(u"@ACME", WithNul("FS01", "x")),
+         Raises(kProviderError, source, "The connection string holds a NUL character.")},
+        {"name with a NUL inside (ACME<NUL>X would open ACME)", open(WithNul("@ACME", "X"), u"FS01"),
+         Raises(kProviderError, source, "The connection string holds a NUL character.")},
+        {"name without its dictionary", open(u"@ACME", u"FS01"),
+         Raises(12, source, "An error occurred in the Pervasive.SQL layer. The error was [12]")},
+    });
+    // The driver's message names the database; with a huge name its status lies past what the
+    // message buffer keeps, and the driver's own text passes on.
+    try {
+        helper.CreatePSQLConnection(u"@" + Huge(), u"FS01", u"", u"", true);
+        ADD_FAILURE() << "a huge unknown name opened";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.Number(), kProviderError);
+        EXPECT_EQ(U8(e.Source()), source);
+        EXPECT_EQ(e.Description().find(u"Btrieve"), String::npos);
+    }
+    home.SetFaults("SQLDriverConnect\t40000\n");
+    CheckRows({{"the engine's status past 32767: GetBtrieveErrorNumber overflows in the handler",
+                open(u"@ACME", u"FS01"), RaisesRuntime(kOverflow)}});
+    home.SetFaults("SQLDriverConnect\t0\n");
+    CheckRows({{"the driver succeeds without a name", open(u"", u""), Returns("open=True")}});
+}
+
+TEST_F(ConnectionHelperBadInput, GetDBName) {
+    const std::string source = kSource + "GetDBName";
+    home.AddName("", "ACCOUNTS", "C:\\Dict", "C:\\Data");
+    auto lookup = [&](const String& path, const String& server) {
+        return [=, this] { return U8(helper.GetDBName(path, server)); };
+    };
+    CheckRows({
+        {"empty data path", lookup(u"", u""), Returns("")},
+        {"data path of 100000 characters", lookup(Huge(), u""), Returns("")},
+        {"data path with a NUL after it", lookup(WithNul("C:\\Data", ""), u""), Returns("")},
+        {"data path in another case (compared exactly)", lookup(u"c:\\data", u""), Returns("")},
+        {"unknown server, prompt answered",
+         [&] {
+             view->answers.push_back({true, "u", "p"});
+             return U8(helper.GetDBName(u"C:\\Data", u"NOSUCH"));
+         },
+         Raises(7004, source, "A general failure occurred.")},
+        {"a server and no Literals for the prompt's caption",
+         [&] {
+             helper.SetLiterals(SafeArray<String>());
+             return U8(helper.GetDBName(u"C:\\Data", u"FS01"));
+         },
+         Raises(9, source, kSubscript)},
+    });
+    home.SetFaults("PvGetDbNamesData\t7009\n");
+    CheckRows({{"the engine cannot read its names", lookup(u"C:\\Data", u""),
+                Raises(7009, kSource + "GetDBName", "Data related to database names not available.")}});
+}
+
+TEST_F(ConnectionHelperBadInput, GetDBNameAtTheIntegerLimit) {
+    const std::string source = kSource + "GetDBName";
+    auto lookup = [&](const std::string& path) { return [=, this] { return U8(helper.GetDBName(S(path), u"")); }; };
+    // The walk over the names counts in 16 bits: the step past 32767 overflows, even after
+    // the last name, unless the name is found first.
+    LocalNames(32767);
+    CheckRows({
+        {"32767 names, found at 32767", lookup("C:\\D32767"), Returns("NAME32767")},
+        {"32767 names, not found", lookup("C:\\nowhere"), Raises(6, source, "Overflow")},
+    });
+    LocalNames(32766);
+    CheckRows({{"32766 names, not found", lookup("C:\\nowhere"), Returns("")}});
+}
+
+TEST_F(ConnectionHelperBadInput, DBNameExists) {
+    const std::string source = kSource + "DBNameExists";
+    home.AddName("", "ACCOUNTS", "C:\\Dict", "C:\\Data");
+    home.AddName("", "\u00C4RGER", "C:\\Dict", "C:\\Data2");
+    auto exists = [&](const String& name, const String& server = u"") {
+        return [=, this] { return Bool(helper.DBNameExists(name, server)); };
+    };
+    CheckRows({
+        {"empty name", exists(u""), Returns("False")},
+        {"name of 100000 characters", exists(Huge()), Returns("False")},
+        {"name with a NUL after it", exists(WithNul("ACCOUNTS", "")), Returns("False")},
+        {"name in another case", exists(u"accounts"), Returns("True")},
+        {"Windows-1252 letter in another case", exists(S("\u00E4rger")), Returns("True")},
+        {"name outside Windows-1252 is not mistaken for '?'", exists(S("\u03A9")), Returns("False")},
+        {"unknown server", exists(u"ACCOUNTS", u"NOSUCH"), Raises(7004, source, "A general failure occurred.")},
+    });
+    LocalNames(32768);
+    CheckRows({{"32768 names", exists(u"NAME32768"), Raises(6, source, "Overflow")}});
+}
+
+TEST_F(ConnectionHelperBadInput, CreatePSQLDBName) {
+    const std::string source = kSource + "CreatePSQLDBName";
+    home.AddServer("FS01");
+    const String company = CompanyOnShare("Co1");
+    auto create = [&](const String& name, const String& install, const String& ddf, const String& dat,
+                      bool force = false) {
+        return [=, this] {
+            helper.CreatePSQLDBName(name, u"FS01", install, ddf, dat, u"u", u"p", force);
+            return std::string("created");
+        };
+    };
+    CheckRows({
+        {"empty dictionary folder", create(u"A", masterPath, u"", company), Raises(2306, source, "L11")},
+        {"data folder without data files", create(u"A", masterPath, company, u"S:\\empty"),
+         Raises(2305, source, "L12 S:\\empty.")},
+        {"data folder of 300 characters", create(u"A", masterPath, company, Huge().substr(0, 300)),
+         Raises(kBase, kSource + "DoesFileExist", "L33")},
+        {"master folder without dictionary files", create(u"A", u"S:\\Co1", company, company),
+         Raises(kBase + 10004, kSource + "CopyFiles", "L15 S:\\Co1\\File.ddf L16")},
+        {"name with a NUL inside", create(WithNul("A", "B"), masterPath, company, company),
+         Raises(5, "Kestrin.Varnholt.CPVSServer.CreateDBName", kInvalidArgument)},
+        {"forced login cancelled",
+         [&] {
+             view->answers.push_back({false, "", ""});
+             return create(u"A", masterPath, company, company, true)();
+         },
+         Raises(-1, source, "USER_CANCELLED")},
+        {"forced login without Literals",
+         [&] {
+             helper.SetLiterals(Texts(1, 12));
+             return create(u"A", masterPath, company, company, true)();
+         },
+         RaisesRuntime(kSubscriptOutOfRange)},
+    });
+    EXPECT_TRUE(home.Names("FS01").empty());
+}
+
+TEST_F(ConnectionHelperBadInput, DifferentDates) {
+    const std::string source = "Varnholt.ConnectionHelper.DifferentDates";
+    const String folder = S(share.Path().string() + "/");
+    auto differ = [&](const SafeArray<String>& files, const String& source = u"") {
+        return [=, this] { return Bool(helper.DifferentDates(files, source.empty() ? folder : source, folder)); };
+    };
+    CheckRows({
+        {"unallocated", differ(SafeArray<String>()), Raises(9, source, kSubscript)},
+        {"two dimensions", differ(TwoDimensional()), Raises(9, source, kSubscript)},
+        {"no elements (1 To 0)", differ(SafeArray<String>({Bound{1, 0}})), Returns("False")},
+        {"bounds (-40000 To -39999)", differ(Texts(-40000, -39999)), Raises(6, source, "Overflow")},
+        {"bounds (32767 To 32767): the step past the last", differ(Texts(32767, 32767)), Raises(6, source, "Overflow")},
+        {"file names with a NUL inside", differ(Strings(1, {std::string("a\0b", 3)})), Returns("False")},
+        {"a path past 259 characters", differ(Texts(1, 1), Huge()), Raises(kBase, source, "L33")},
+    });
+}
+
+TEST_F(ConnectionHelperBadInput, GetLabel) {
+    struct Opaque : Object {};
+    const std::vector<Variant> twelve = {
+        int16_t(-1), int32_t(2147483647), 2.5,      true, Variant(), u"six", u"[%8]", u"eight", 1e300,
+        -0.0,        u"eleven",           u"twelve"};
+    auto label = [&](const String& prompt, const std::vector<Variant>& args) {
+        return [=, this] { return U8(helper.GetLabel(prompt, args)); };
+    };
+    CheckRows({
+        {"twelve arguments of mixed types",
+         label(u"[%1] [%2] [%3] [%4] [%5] [%6] [%7] [%9] [%10] [%11] [%12] [%13]", twelve),
+         Returns("-1 2147483647 2.5 True  six eight 1E+300 0 eleven twelve [%13]")},
+        {"Null", label(u"[%1]", {Variant::Null()}), RaisesRuntime(kInvalidUseOfNull)},
+        {"an array", label(u"[%1]", {Variant(SafeArray<Variant>())}), RaisesRuntime(kTypeMismatch)},
+        {"an object", label(u"[%1]", {Variant(std::static_pointer_cast<Object>(std::make_shared<Opaque>()))}),
+         RaisesRuntime(kTypeMismatch)},
+        {"infinity", label(u"[%1]", {Variant(HUGE_VAL)}), RaisesRuntime(kOverflow)},
+        {"prompt with a NUL inside", label(WithNul("[%1]", "[%1]"), {u"a"}), Returns(std::string("a\0a", 3))},
+        {"prompt of 100000 placeholders",
+         [&] { return std::to_string(helper.GetLabel(Repeat("[%1]", 100000), {u"ab"}).size()); }, Returns("200000")},
+    });
+}
+
+TEST_F(ConnectionHelperBadInput, PathToUNC) {
+    const std::string source = kSource + "PathToUNC";
+    drives.Write("drives", "C:\tfixed\t/\nS:\tremote\t" + share.Path().string() + "\t\\\\FS01\\apps\nT:\tremote\t/t\n" +
+                               "L:\tremote\t/l\t\\\\" + std::string(1200, 's') + "\\apps\nN:\tnoroot\n");
+    auto unc = [&](const String& path) { return [=, this] { return U8(helper.PathToUNC(path)); }; };
+    CheckRows({
+        {"empty", unc(u""), Returns("")},
+        {"blanks", unc(u"   "), Returns("")},
+        {"no drive", unc(u"\\\\srv\\x"), Returns("\\\\srv\\x")},
+        {"100000 characters on a fixed drive", [&] { return std::to_string(helper.PathToUNC(u"C:" + Huge()).size()); },
+         Returns("100002")},
+        {"NUL as the drive letter", unc(WithNul("", ":\\x")),
+         Raises(kBase + 1, source, "L24 " + std::string(1, '\0') + ":")},
+        {"drive letter outside Windows-1252", unc(S("\u03A9:\\x")), Raises(kBase + 1, source, "L24 \u03A9:")},
+        {"drive letter in Windows-1252 but not A-Z", unc(S("\u00C4:\\x")), Raises(kBase + 1, source, "L24 \u00C4:")},
+        {"a drive with no root", unc(u"N:\\x"), Raises(kBase + 1, source, "L24 N:")},
+        {"network drive whose share is unknown", unc(u"T:\\x"),
+         Raises(kBase + 1201, kSource + "GetUNCPathOfDriveLetter", "L26")},
+        {"network drive whose share passes 1000 characters", unc(u"L:\\x"),
+         Raises(kBase + 234, kSource + "GetUNCPathOfDriveLetter", "L28")},
+        {"network drive with a NUL in the rest", unc(WithNul("S:x", "y")),
+         Returns("\\\\FS01\\apps\\x" + std::string(1, '\0') + "y")},
+    });
+}
+
+TEST_F(ConnectionHelperBadInput, DoesFileExist) {
+    share.Write("Orders.dat", "rows");
+    const std::string folder = share.Path().string() + "/";
+    auto exists = [&](const String& name) { return [=, this] { return Bool(helper.DoesFileExist(name)); }; };
+    CheckRows({
+        {"empty", exists(u""), Returns("False")},
+        {"the file", exists(S(folder + "Orders.dat")), Returns("True")},
+        {"the file with a NUL and more after it", exists(S(folder + "Orders.dat") + u'\0' + u"x"), Returns("False")},
+        {"a wildcard in the last part", exists(S(folder + "*.DAT")), Returns("True")},
+        {"a name outside Windows-1252 (would search '?')", exists(S(folder + "Order\u03A9.dat")), Returns("False")},
+        {"259 characters", exists(String(259, u'a')), Returns("False")},
+        {"260 characters", exists(String(260, u'a')), Raises(kBase, kSource + "DoesFileExist", "L33")},
+        {"260 characters without Literals",
+         [&] {
+             helper.SetLiterals(SafeArray<String>());
+             return Bool(helper.DoesFileExist(String(260, u'a')));
+         },
+         RaisesRuntime(kSubscriptOutOfRange)},
+    });
+}
+
+TEST_F(ConnectionHelperBadInput, GetServerName) {
+    const std::string source = kSource + "GetServerName";
+    auto server = [&](const String& path) { return [=, this] { return U8(helper.GetServerName(path)); }; };
+    CheckRows({
+        {"empty", server(u""), Returns("")},
+        {"no colon", server(u"\\\\FS01\\apps"), Returns("")},
+        {"a path on the network drive", server(u"S:\\Co1"), Returns("FS01")},
+        {"a path on a fixed drive", server(u"C:\\Data"), Returns("")},
+        {"unknown drive", server(u"Q:\\x"), Raises(2300, source, "L24 Q:")},
+        {"a colon later on", server(u"\\x:y"), Raises(2300, source, kInvalidArgument)},
+        {"100000 characters on the network drive", server(u"S:" + Huge()), Returns("FS01")},
+        {"unknown drive without Literals",
+         [&] {
+             helper.SetLiterals(SafeArray<String>());
+             return U8(helper.GetServerName(u"Q:\\x"));
+         },
+         Raises(2300, source, kSubscript)},
+    });
+}
+
+TEST_F(ConnectionHelperBadInput, RemoveDir) {
+    auto remove = [&](const String& path) {
+        return [=, this] {
+            String server = path;
+            const String result = helper.RemoveDir(server);
+            return U8(result) + (server == result ? "" : " (argument differs)");
+        };
+    };
+    CheckRows({
+        {"empty", remove(u""), Returns("")},
+        {"a leading single backslash", remove(u"\\x"), Raises(kBase + 22000, kSource + "RemoveDir", kInvalidArgument)},
+        {"100000 backslashes", remove(Huge(u'\\')), Returns("")},
+        {"100000 times a\\", remove(Repeat("a\\", 100000)), Returns("a")},
+        {"UNC with blanks", remove(u"\\\\ srv \\share"), Returns("srv")},
+        {"NUL inside the server part", remove(WithNul("\\\\s", "v\\x")), Returns(std::string("s\0v", 3))},
+    });
+}
+
+TEST_F(ConnectionHelperBadInput, Login) {
+    const std::string source = kSource + "Login";
+    auto login = [&](int32_t mode, bool ok, const std::string& user, const std::string& password) {
+        return [=, this] {
+            view->answers.push_back({ok, user, password});
+            const udtLoginCreds c = helper.Login(mode, Huge(), WithNul("de", "fault"), u"", S("\u03A9"));
+            return U8(c.User) + "/" + U8(c.Pswd) + " cancelled=" + Bool(c.Cancelled);
+        };
+    };
+    CheckRows({
+        {"mode 0", login(0, true, "u", "p"), Returns("u/p cancelled=False")},
+        {"mode -1", login(-1, true, "u", "p"), Returns("u/p cancelled=False")},
+        {"mode 4", login(4, false, "", ""), Returns("/ cancelled=True")},
+        {"OK with an empty password", login(eUserPswd, true, "u", ""), Raises(kBase + 1, source, "L34")},
+        {"OK with an empty user", login(eUserPswd, true, "", "p"), Raises(kBase + 1, source, "L34")},
+        {"entries of 100000 characters",
+         [&] {
+             view->answers.push_back({true, std::string(100000, 'u'), std::string(100000, 'p')});
+             const udtLoginCreds c = helper.Login(eUserPswd);
+             return std::to_string(c.User.size() + c.Pswd.size());
+         },
+         Returns("200000")},
+        {"no Literals",
+         [&] {
+             helper.SetLiterals(SafeArray<String>());
+             return login(eUserPswd, true, "u", "p")();
+         },
+         RaisesRuntime(kSubscriptOutOfRange)},
+    });
+    view->answers.clear();
+}
+
+TEST_F(ConnectionHelperBadInput, MakeDBName) {
+    auto make = [&](const String& prefix, const String& path) {
+        return [=, this] { return U8(helper.MakeDBName(prefix, path)); };
+    };
+    CheckRows({
+        {"empty prefix and path", make(u"", u""), Returns("")},
+        {"prefix outside Windows-1252 is kept, in upper case", make(S(" \u03C9x "), u"C:\\a-b"), Returns("\u03A9XAB")},
+        {"folder with a NUL and characters outside Windows-1252", make(u"p", S("C:\\a\u20AC\u03A9") + u'\0' + u"1"),
+         Returns("PA1")},
+        {"path of 32767 characters", make(u"", String(32767, u'z')), Returns(std::string(32767, 'Z'))},
+        {"path of 32768 characters", make(u"", String(32768, u'z')), RaisesRuntime(kOverflow)},
+    });
+}
+
+TEST_F(ConnectionHelperBadInput, FolderName) {
+    auto folder = [&](const String& path) { return [=, this] { return U8(helper.FolderName(path)); }; };
+    CheckRows({
+        {"empty", folder(u""), Returns("")},
+        {"ends in a separator", folder(u"C:\\a\\"), Returns("")},
+        {"mixed separators", folder(u"C:\\a/b"), Returns("b")},
+        {"NUL inside", folder(WithNul("C:\\a", "b")), Returns(std::string("a\0b", 3))},
+        {"32767 characters", [&] { return std::to_string(helper.FolderName(String(32767, u'x')).size()); },
+         Returns("32767")},
+        {"32768 characters", folder(String(32768, u'x')), RaisesRuntime(kOverflow)},
+    });
+}
+
+TEST_F(ConnectionHelperBadInput, LegitimiseDBName) {
+    auto legit = [&](const String& name) { return [=, this] { return U8(helper.LegitimiseDBName(name)); }; };
+    CheckRows({
+        {"empty", legit(u""), Returns("")},
+        {"NUL, punctuation and Windows-1252 letters", legit(S("a\u00C4-1_b \u20AC") + u'\0' + u"z"), Returns("a1bz")},
+        {"lone surrogates and characters outside Windows-1252", legit(String(u"\xD800x\xDC00\u03A9y")), Returns("xy")},
+        {"100000 characters", [&] { return std::to_string(helper.LegitimiseDBName(Repeat("a-", 100000)).size()); },
+         Returns("100000")},
+    });
+}
+
+TEST_F(ConnectionHelperBadInput, ThrowPSQLError) {
+    auto raise = [&](int32_t number, const String& proc) {
+        return [=, this] {
+            helper.ThrowPSQLError(number, proc);
+            return std::string("returned");
+        };
+    };
+    CheckRows({
+        {"status 0 cannot be raised", raise(0, u"P"), RaisesRuntime(kInvalidProcedureCall)},
+        {"-2147483648", raise(INT32_MIN, u"P"),
+         Raises(INT32_MIN, kSource + "P", "An error occurred in the Pervasive.SQL layer. The error was [-2147483648]")},
+        {"empty procedure name", raise(7013, u""), Raises(7013, kSource, "Named database does not exist.")},
+        {"procedure name with a NUL", raise(7001, WithNul("P", "Q")),
+         Raises(7001, kSource + std::string("P\0Q", 3), "Invalid connection handle.")},
+    });
+}
+
+TEST_F(ConnectionHelperBadInput, GetCreateDB) {
+    home.SetUsers("FS01", {{"Beta", "Marlwood4839"}});
+    const String company = CompanyOnShare("Co1", "Orders.DAT");
+    auto create = [&](const String& table, const SafeArray<String>& lits) {
+        return [=, this] { return U8(helper.GetCreateDB(u"ACME", company, masterPath, table, lits)); };
+    };
+    const std::string connected = "Driver={Pervasive ODBC Client Interface};ServerName=FS01;dbq=@ACME";
+    CheckRows({
+        {"table in another case", create(u"orders", lits), Returns(connected)},
+        // 200000 characters once crashed the driver's statement matcher (one stack frame per
+        // character); now an unknown table like any other.
+        {"table name of 200000 characters", create(String(200000, u'T'), lits),
+         Raises(kProviderError, kProvider, "No such table or object.")},
+        {"table followed by a second statement", create(u"Orders; DROP TABLE Orders", lits),
+         Raises(
+             kProviderError, kProvider,
+             "[Varnholt][Stand-in ODBC] Syntax error in the statement: Select Top 1 * From Orders; DROP TABLE Orders")},
+        {"table with a NUL inside (Orders<NUL>X would prove Orders)", create(WithNul("Orders", "X"), lits),
+         Raises(kProviderError, kProvider, "The statement holds a NUL character.")},
+        {"empty table", create(u"", lits),
+         Raises(kProviderError, kProvider,
+                "[Varnholt][Stand-in ODBC] Syntax error in the statement: Select Top 1 * From ")},
+        {"Lits unallocated: not read when nothing goes wrong", create(u"Orders", SafeArray<String>()),
+         Returns(connected)},
+    });
+}
+
+TEST_F(ConnectionHelperBadInput, GetPSQLConnStr) {
+    home.SetUsers("FS01", {{"admin", "secret"}});
+    const String company = CompanyOnShare("Co1");
+    auto connStr = [&](const String& path, const SafeArray<String>& lits) {
+        return [=, this] { return U8(helper.GetPSQLConnStr(u"ACME", path, masterPath, lits)); };
+    };
+    CheckRows({
+        {"data folder on an unknown drive", connStr(u"Q:\\x", lits), Raises(2300, kSource + "GetServerName", "L24 Q:")},
+        {"defaults refused, prompt cancelled",
+         [&] {
+             view->answers.push_back({false, "", ""});
+             return connStr(company, lits)();
+         },
+         Raises(10008, "PSQL.DBNameExists", "L32")},
+        {"defaults refused, Lits (1 To 31)",
+         [&] {
+             view->answers.push_back({false, "", ""});
+             return connStr(company, Texts(1, 31))();
+         },
+         RaisesRuntime(kSubscriptOutOfRange)},
+        {"defaults refused, Lits unallocated", connStr(company, SafeArray<String>()),
+         RaisesRuntime(kSubscriptOutOfRange)},
+    });
+    // Nothing was created; the record keeps the defaults that were tried.
+    EXPECT_FALSE(helper.DBWasCreated());
+    EXPECT_EQ(U8(helper.userName()), "Beta");
+    EXPECT_EQ(U8(helper.UserPassword()), "Marlwood4839");
+}
+
+TEST_F(ConnectionHelperBadInput, ModifyDataBase) {
+    const std::string source = kSource + "ModifyDatabase";
+    home.AddName("", "ACME", "C:\\old", "C:\\old");
+    const std::string local = share.Path().string() + "/Co1";
+    share.Write("Co1/Orders.dat", "rows");
+    auto modify = [&](const String& name, const String& newName, const String& ddf) {
+        return
+            [=, this] { return U8(helper.ModifyDataBase(name, newName, masterPath, ddf, S(local), u"", u"", lits)); };
+    };
+    CheckRows({
+        {"empty dictionary folder", modify(u"ACME", u"NEW", u""), Raises(2306, source, "L11")},
+        {"unknown name: nothing to do", modify(u"NOSUCH", u"NEW", S(local)), Returns("")},
+        {"new name with a NUL inside", modify(u"ACME", WithNul("NEW", "X"), S(local)),
+         Raises(5, "Kestrin.Varnholt.CPVSServer.ModifyDatabase", kInvalidArgument)},
+        {"new name with a tab", modify(u"ACME", u"NEW\tX", S(local)),
+         Raises(7004, "Kestrin.Varnholt.CPVSServer.ModifyDatabase", "A general failure occurred.")},
+    });
+    EXPECT_EQ(home.Names("").at(0).at(0), "ACME");
+}
+
+TEST_F(ConnectionHelperBadInput, CreateDBEntry) {
+    home.SetUsers("FS01", {{"admin", "secret"}});
+    auto entry = [&](const String& user, const String& password) {
+        return [=, this] {
+            return U8(
+                helper.CreateDBEntry(u"ACME", CompanyOnShare("Co1"), masterPath, SafeArray<String>(), user, password));
+        };
+    };
+    CheckRows({
+        {"Lits unallocated, credentials refused", entry(u"admin", u"wrong"),
+         Raises(7029, kSource + "DBNameExists", "Invalid User Details")},
+        {"password with a NUL inside", entry(u"admin", WithNul("secret", "")),
+         Raises(5, kSource + "DBNameExists", kInvalidArgument)},
+        {"Lits unallocated, credentials accepted", entry(u"admin", u"secret"),
+         Returns("Driver={Pervasive ODBC Client Interface};ServerName=FS01;dbq=@ACME")},
+    });
+}
+
+TEST_F(ConnectionHelperBadInput, CopyDictionaryFiles) {
+    const std::string source = kSource + "CopyFiles";
+    const String target = S(share.Path().string() + "/");
+    auto copy = [&](const String& from, const String& to) {
+        return [=, this] { return Bool(helper.CopyDictionaryFiles(from, to)); };
+    };
+    const String master = masterPath + u"/";
+    CheckRows({
+        {"source without the files", copy(target, target),
+         Raises(kBase + 10004, source, "L15 " + U8(target) + "File.ddf L16")},
+        {"target folder missing", copy(master, target + u"missing/"),
+         Raises(kBase + 10003, source,
+                "L15 " + U8(target) + "missing/File.ddf L18\r\n\r\nPath not found: cannot create " + U8(target) +
+                    "missing/File.ddf (No such file or directory)")},
+        {"source of 300 characters", copy(String(300, u'm'), target), Raises(kBase + 10004, source, "L33")},
+        {"target with a NUL inside", copy(master, target + WithNul("a", "/")),
+         Raises(kBase + 10003, source,
+                "L15 " + U8(target) + "a" + kNul + "/File.ddf L18\r\n\r\nBad file name or number: cannot create " +
+                    U8(target) + "a" + kNul + "/File.ddf (the name holds a NUL character)")},
+    });
+}
+
+}  // namespace
+}  // namespace varnholt::test

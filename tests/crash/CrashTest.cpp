@@ -1,0 +1,261 @@
+// Processes working through the component are killed (SIGKILL) at random moments, many times;
+// whatever they had finished must be there afterwards, whole, and nothing half-done may show.
+// The seed is printed; VARNHOLT_CRASH_SEED repeats a run.
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <optional>
+#include <random>
+#include <sstream>
+#include <thread>
+
+#include "TestSupport.h"
+#include "varnholt/CPVSServer.h"
+#include "varnholt/ConnectionHelper.h"
+
+namespace varnholt::test {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+std::mt19937 SeededRandom() {
+    const char* fixed = std::getenv("VARNHOLT_CRASH_SEED");
+    const unsigned seed = fixed ? static_cast<unsigned>(std::strtoul(fixed, nullptr, 10)) : std::random_device{}();
+    std::printf("VARNHOLT_CRASH_SEED=%u\n", seed);
+    return std::mt19937(seed);
+}
+
+// The worker, dying with the test if the test dies first.
+pid_t StartWorker(const std::vector<std::string>& args) {
+    std::vector<char*> argv{const_cast<char*>(CRASH_WORKER)};
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    const pid_t parent = ::getpid();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent) ::_exit(127);
+        ::execv(CRASH_WORKER, argv.data());
+        ::_exit(127);
+    }
+    return pid;
+}
+
+// Kills the worker unless it ended already; its wait status.
+int Kill(pid_t pid) {
+    ::kill(pid, SIGKILL);
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return status;
+}
+
+bool KilledBySignal(int status) { return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL; }
+
+// ---- names ---------------------------------------------------------------------------------
+
+struct Record {
+    std::string dict, data;
+    bool operator==(const Record&) const = default;
+};
+using Names = std::map<std::string, Record>;
+
+// One step a worker noted; applied once the worker noted it done.
+struct Step {
+    std::vector<std::string> words;  // "create N DICT DATA", "rename OLD NEW DATA", "drop N"
+    void ApplyTo(Names& names) const {
+        if (words[0] == "create") {
+            names[words[1]] = {words[2], words[3]};
+        } else if (words[0] == "rename") {
+            Record record = names.at(words[1]);
+            names.erase(words[1]);
+            record.data = words[3];
+            names[words[2]] = record;
+        } else {
+            names.erase(words[1]);
+        }
+    }
+};
+
+std::vector<std::string> Words(const std::string& line) {
+    std::istringstream in(line);
+    std::vector<std::string> words;
+    for (std::string word; in >> word;) words.push_back(word);
+    return words;
+}
+
+// What a worker's log allows the store to hold of its names: every finished step applied,
+// and the one it was killed in (if any: one element more) either applied or not.
+std::vector<Names> Allowed(const fs::path& log) {
+    Names names;
+    std::optional<Step> pending;
+    for (const std::string& line : ReadLines(log)) {
+        if (line == "done") {
+            EXPECT_TRUE(pending.has_value()) << log;
+            if (pending) pending->ApplyTo(names);
+            pending.reset();
+        } else {
+            EXPECT_FALSE(pending.has_value()) << "a step began before the last one was done: " << log;
+            pending = Step{Words(line)};
+        }
+    }
+    if (!pending) return {names};
+    Names after = names;
+    pending->ApplyTo(after);
+    return {names, after};
+}
+
+// The names file as the engine keeps it: every line a record of four fields, or a comment.
+Names ReadStore(const fs::path& file) {
+    Names names;
+    for (const std::string& line : ReadLines(file)) {
+        if (line.empty() || line[0] == '#') continue;
+        const std::vector<std::string> fields = SplitTabs(line);
+        EXPECT_EQ(fields.size(), 4u) << "a line that does not parse: " << line;
+        if (fields.size() != 4) continue;
+        EXPECT_EQ(fields[3], "2") << line;
+        EXPECT_TRUE(names.emplace(fields[0], Record{fields[1], fields[2]}).second) << "twice: " << line;
+    }
+    return names;
+}
+
+TEST(Crash, NamesSurviveKillsAtAnyMoment) {
+    EngineHome home;
+    TempDir logs;
+    std::mt19937 random = SeededRandom();
+    constexpr int kWorkers = 3;
+    std::vector<std::pair<std::string, fs::path>> runs;  // tag, log
+    const auto end = Clock::now() + std::chrono::seconds(6);
+    for (int round = 0; round < 60 && Clock::now() < end; ++round) {
+        std::vector<pid_t> pids;
+        for (int w = 0; w < kWorkers; ++w) {
+            const std::string tag = "W" + std::to_string(w) + "R" + std::to_string(round) + "_";
+            runs.emplace_back(tag, logs.Path() / (tag + ".log"));
+            pids.push_back(StartWorker({"names", runs.back().second.string(), tag}));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20 + random() % 200));
+        for (pid_t pid : pids) ASSERT_TRUE(KilledBySignal(Kill(pid))) << "a worker ended on its own: it failed";
+    }
+
+    const Names store = ReadStore(home.Path() / "local" / "dbnames");
+    int finishedSteps = 0, killedInStep = 0;
+    for (const auto& [tag, log] : runs) {
+        Names mine;
+        for (const auto& [name, record] : store)
+            if (name.rfind(tag, 0) == 0) mine.emplace(name, record);
+        const std::vector<Names> allowed = Allowed(log);
+        EXPECT_TRUE(mine == allowed.front() || mine == allowed.back()) << "names of " << tag << " lost or half-done";
+        killedInStep += allowed.size() == 2;
+        for (const std::string& line : ReadLines(log)) finishedSteps += line == "done";
+    }
+    size_t accounted = 0;
+    for (const auto& [name, record] : store)
+        for (const auto& [tag, log] : runs) accounted += name.rfind(tag, 0) == 0;
+    EXPECT_EQ(accounted, store.size()) << "names no worker made";
+    // The kills must have met the workers at work, not only while they started.
+    EXPECT_GT(killedInStep, 0);
+    EXPECT_GT(finishedSteps, 0);
+
+    // And the component reads the store as it is.
+    CPVSServer server;
+    server.Connect();
+    EXPECT_EQ(server.GetDBNamesCount(), static_cast<int32_t>(store.size()));
+    std::printf("%zu workers killed (%d inside a step) after %d finished steps; %zu names remain\n", runs.size(),
+                killedInStep, finishedSteps, store.size());
+}
+
+// ---- dictionary files ----------------------------------------------------------------------
+
+const char* const kDictionaryFiles[] = {"File.ddf", "Field.ddf", "Index.ddf", "Attrib.ddf"};
+
+bool IsCopyLeftover(const std::string& name) {
+    return name.rfind(".varnholt-copy-", 0) == 0 && name.size() > 4 && name.substr(name.size() - 4) == ".tmp";
+}
+
+// Every dictionary file in target is whole; anything else is a hidden leftover of a copy.
+// Returns how many dictionary files are there.
+int CheckTarget(const fs::path& target, const std::map<std::string, std::string>& contents, int& leftovers) {
+    int complete = 0;
+    leftovers = 0;
+    for (const fs::directory_entry& entry : fs::directory_iterator(target)) {
+        const std::string name = entry.path().filename().string();
+        if (IsCopyLeftover(name)) {
+            ++leftovers;
+            continue;
+        }
+        const auto source = contents.find(name);
+        if (source == contents.end()) {
+            ADD_FAILURE() << "unexpected file " << name;
+            continue;
+        }
+        EXPECT_TRUE(ReadFile(entry.path()) == source->second) << name << " is not whole";
+        ++complete;
+    }
+    return complete;
+}
+
+TEST(Crash, DictionaryCopiesKilledMidwayLeaveWholeFilesOrNone) {
+    TempDir dir;
+    std::mt19937 random = SeededRandom();
+    std::map<std::string, std::string> contents;
+    for (const char* name : kDictionaryFiles) {
+        std::string data(16u << 20, '\0');
+        std::mt19937_64 bytes(random());
+        for (size_t i = 0; i < data.size(); i += 8) {
+            const uint64_t word = bytes();
+            std::memcpy(&data[i], &word, 8);
+        }
+        contents[name] = data;
+        dir.Write(std::string("master/") + name, data);
+    }
+    const std::string source = (dir.Path() / "master").string() + "/";
+    const fs::path target = dir.Path() / "company";
+
+    // How long a whole copy takes here, so that the kills fall before, during and after it.
+    fs::create_directories(target);
+    const auto start = Clock::now();
+    pid_t pid = StartWorker({"copy", source, target.string() + "/"});
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    const auto whole = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+    int leftovers = 0;
+    ASSERT_EQ(CheckTarget(target, contents, leftovers), 4);
+
+    int interrupted = 0, rounds = 0;
+    const auto end = Clock::now() + std::chrono::seconds(6);
+    for (; rounds < 40 && Clock::now() < end; ++rounds) {
+        fs::remove_all(target);
+        fs::create_directories(target);
+        pid = StartWorker({"copy", source, target.string() + "/"});
+        std::this_thread::sleep_for(std::chrono::milliseconds(random() % (whole + whole / 4 + 1)));
+        status = Kill(pid);
+        ASSERT_TRUE(KilledBySignal(status) || (WIFEXITED(status) && WEXITSTATUS(status) == 0));
+        const int complete = CheckTarget(target, contents, leftovers);
+        if (complete < 4) ++interrupted;
+        if (leftovers == 0) continue;
+        // A leftover is hidden from the search and in no copy's way: the next copy completes.
+        ConnectionHelper helper;
+        EXPECT_FALSE(helper.DoesFileExist(FromUtf8(target.string() + "/*.tmp")));
+        if (complete == 0) {
+            EXPECT_FALSE(helper.DoesFileExist(FromUtf8(target.string() + "/*")));
+        }
+        pid = StartWorker({"copy", source, target.string() + "/"});
+        waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        EXPECT_EQ(CheckTarget(target, contents, leftovers), 4);
+    }
+    EXPECT_GT(interrupted, 0) << "no kill met a copy at work in " << rounds << " rounds";
+    std::printf("a whole copy took %lld ms; %d of %d copies interrupted\n", static_cast<long long>(whole),
+                interrupted, rounds);
+}
+
+}  // namespace
+}  // namespace varnholt::test

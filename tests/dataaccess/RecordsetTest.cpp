@@ -1,0 +1,73 @@
+// The in-memory recordset the component builds: rows added by field names in any order and
+// case, read back in order, and a failed addition leaving no trace.
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "varnholt/DataAccess.h"
+
+namespace varnholt::test {
+namespace {
+
+constexpr char kSource[] = "Varnholt.DataAccess";
+constexpr char kNotFound[] = "Item cannot be found in the collection corresponding to the requested name or ordinal.";
+
+std::shared_ptr<Recordset> Open(const std::vector<String>& fields) {
+    auto recordset = CreateRecordset();
+    for (const String& field : fields) recordset->AppendField(field, adVarChar, 1000, adFldUnspecified);
+    recordset->Open();
+    return recordset;
+}
+
+TEST(Recordset, RowsComeBackInOrderWhicheverWayTheyWereAdded) {
+    auto recordset = Open({u"id", u"Name", u"\u00C4rger"});
+    constexpr int32_t kRows = 1000;  // enough for the storage to grow several times
+    for (int32_t n = 1; n <= kRows; ++n) {
+        const String text = u"row" + Decimal(n);
+        if (n % 2) {
+            recordset->AddNew({u"\u00E4RGER", u"ID", u"name"}, {Variant(n * 2), Variant(n), Variant(text)});
+        } else {
+            std::vector<Variant> values{Variant(text), Variant(n), Variant(n * 2)};
+            recordset->AddNew({u"NAME", u"Id", u"\u00C4rger"}, std::move(values));
+        }
+    }
+    ASSERT_EQ(recordset->RecordCount(), kRows);
+    recordset->MoveFirst();
+    for (int32_t n = 1; n <= kRows; ++n) {
+        ASSERT_FALSE(recordset->EOF_());
+        EXPECT_EQ(recordset->Value(u"iD").ToLong(), n);
+        EXPECT_EQ(recordset->Value(1).ToText(), u"row" + Decimal(n));
+        EXPECT_EQ(recordset->Value(u"\u00E4rger").ToLong(), n * 2);
+        recordset->MoveNext();
+    }
+    EXPECT_TRUE(recordset->EOF_());
+}
+
+TEST(Recordset, AFailedAdditionLeavesNoRow) {
+    auto recordset = Open({u"id", u"name"});
+    recordset->AddNew({u"id", u"name"}, {Variant(int32_t{1}), Variant(u"one")});
+    EXPECT_RAISES(recordset->AddNew({u"id", u"nmae"}, {Variant(int32_t{2}), Variant(u"two")}), 3265, kSource,
+                  kNotFound);
+    std::vector<Variant> values{Variant(u"three"), Variant(int32_t{3})};
+    EXPECT_RAISES(recordset->AddNew({u"name", u"idx"}, std::move(values)), 3265, kSource, kNotFound);
+    EXPECT_RUNTIME_ERROR(recordset->AddNew({u"id"}, {Variant(int32_t{4}), Variant(u"four")}), kInvalidProcedureCall);
+    EXPECT_EQ(recordset->RecordCount(), 1);
+    EXPECT_EQ(recordset->Value(u"name").ToText(), u"one") << "still on the row that was added";
+    // The next row starts empty, whatever the failed ones had set.
+    recordset->AddNew({u"name"}, {Variant(u"five")});
+    recordset->MoveFirst();
+    recordset->MoveNext();
+    EXPECT_TRUE(recordset->Value(u"id").IsEmpty());
+    EXPECT_EQ(recordset->Value(u"name").ToText(), u"five");
+}
+
+TEST(Recordset, ARowWithoutFieldsStillCounts) {
+    auto recordset = Open({});
+    recordset->AddNew({}, {});
+    recordset->AddNew({}, std::vector<Variant>{});
+    EXPECT_EQ(recordset->RecordCount(), 2);
+    EXPECT_FALSE(recordset->EOF_());
+}
+
+}  // namespace
+}  // namespace varnholt::test
