@@ -11,6 +11,8 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -54,16 +56,23 @@ private:
     long links_ = 0;
 };
 
+struct DirCloser {
+    void operator()(DIR* dir) const { closedir(dir); }
+};
+using Dir = std::unique_ptr<DIR, DirCloser>;
+
 std::vector<std::string> ReaddirOrder(const fs::path& folder) {
     std::vector<std::string> names;
-    DIR* dir = opendir(folder.c_str());
-    while (const dirent* entry = readdir(dir))
+    const Dir dir(opendir(folder.c_str()));
+    if (!dir) throw std::runtime_error("cannot read " + folder.string());
+    while (const dirent* entry = readdir(dir.get()))
         if (entry->d_name[0] != '.') names.emplace_back(entry->d_name);
-    closedir(dir);
     return names;
 }
 
-bool IsDat(const std::string& name) { return name.size() >= 4 && strcasecmp(name.c_str() + name.size() - 4, ".DAT") == 0; }
+bool IsDat(const std::string& name) {
+    return name.size() >= 4 && strcasecmp(name.c_str() + name.size() - 4, ".DAT") == 0;
+}
 
 // Where the one ".DAT" file lies in readdir order.
 enum class Place { First, Last, Absent };
@@ -110,7 +119,8 @@ public:
         root_ += std::to_string(::getpid());
         fs::create_directories(root_);
         Files files(root_);
-        for (Place place : {Place::First, Place::Last, Place::Absent}) folders_[place] = MakeFolder(root_, place, files);
+        for (Place place : {Place::First, Place::Last, Place::Absent})
+            folders_[place] = MakeFolder(root_, place, files);
     }
     ~Folders() {
         std::error_code ec;
@@ -130,19 +140,14 @@ Folders& TheFolders() {
 
 // The floor: what the search must do at least, with nothing converted.
 bool PlainSearch(const char* folder, long& entriesRead) {
-    DIR* dir = opendir(folder);
-    bool found = false;
-    while (const dirent* entry = readdir(dir)) {
+    const Dir dir(opendir(folder));
+    while (const dirent* entry = readdir(dir.get())) {
         ++entriesRead;
         const size_t length = std::strlen(entry->d_name);
         if (entry->d_name[0] == '.' || length < 4 || strcasecmp(entry->d_name + length - 4, ".DAT") != 0) continue;
-        if (entry->d_type == DT_REG) {
-            found = true;
-            break;
-        }
+        if (entry->d_type == DT_REG) return true;
     }
-    closedir(dir);
-    return found;
+    return false;
 }
 
 void Component(benchmark::State& state, Place place) {
@@ -160,7 +165,8 @@ void Plain(benchmark::State& state, Place place) {
     bool found = false;
     for (auto _ : state) benchmark::DoNotOptimize(found = PlainSearch(folder.c_str(), entriesRead));
     if (found != (place != Place::Absent)) state.SkipWithError("wrong answer");
-    state.counters["entries_read"] = benchmark::Counter(static_cast<double>(entriesRead), benchmark::Counter::kAvgIterations);
+    state.counters["entries_read"] =
+        benchmark::Counter(static_cast<double>(entriesRead), benchmark::Counter::kAvgIterations);
 }
 
 void BM_DoesFileExist_First(benchmark::State& s) { Component(s, Place::First); }

@@ -2,9 +2,9 @@
 # Builds the benchmarks (preset bench: optimised, tests off) and runs each of them once:
 #   scripts/bench.sh [min-time]
 # min-time is seconds per benchmark and repetition (default 0.5); each benchmark runs five
-# times, interleaved with the others, and the ratios use the fastest repetitions. Ratios are printed
-# against their goals; VARNHOLT_BENCH_STRICT=1 makes a missed goal fail the run. A wrong answer
-# fails it always.
+# times, interleaved with the others, and the ratios use the fastest repetitions. Ratios are
+# printed against their goals; VARNHOLT_BENCH_STRICT=1 makes a missed goal fail the run. A wrong
+# answer fails it always.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

@@ -40,7 +40,8 @@ namespace {
 // one pass over the whole text would take them.
 class PlaceholderStep {
 public:
-    PlaceholderStep(String placeholder, String value) : placeholder_(std::move(placeholder)), value_(std::move(value)) {}
+    PlaceholderStep(String placeholder, String value)
+        : placeholder_(std::move(placeholder)), value_(std::move(value)) {}
 
     void Feed(StringView piece, bool last, String& out) {
         held_.append(piece);

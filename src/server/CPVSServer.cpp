@@ -164,11 +164,9 @@ Variant CPVSServer::GetDBName(int32_t Index, int32_t Attrib, const String& DBNam
 Variant CPVSServer::GetDBNames(bool ReturnArray) {
     const int32_t count = GetDBNamesCount();
     SafeArray<Variant> names;
-    if (ReturnArray && count > 0) names = SafeArray<Variant>({Bound{1, 3}, Bound{1, count}});
+    if (count > 0) names = SafeArray<Variant>({Bound{1, 3}, Bound{1, count}});
 
-    // The recordset is made and opened in both forms, so that a data-access library that
-    // fails there fails either way. Only the form returned is filled: the other would be
-    // discarded unseen, and for a long list it doubled the memory and time taken.
+    // Both forms are always built; ReturnArray only chooses which one the caller gets.
     auto recordset = CreateRecordset();
     recordset->AppendField(u"id", adInteger, 0, adFldUnspecified);
     recordset->AppendField(u"name", adVarChar, 1000, adFldUnspecified);
@@ -186,25 +184,22 @@ Variant CPVSServer::GetDBNames(bool ReturnArray) {
         if (status == 0) status = ReadDBName(*wrapper, lConn, n, eDBNA_DAT, name, buffer, dataPath);
         if (status == 0) status = ReadDBName(*wrapper, lConn, n, eDBNA_DDF, name, buffer, dictPath);
         if (status != 0) RaiseStatusError(status, u"GetDBName");
-        if (ReturnArray) {
-            // Elements (1, n), (2, n) and (3, n) lie side by side: the leftmost subscript runs fastest.
-            Variant* element = names.Elements().data() + 3 * static_cast<size_t>(n - 1);
-            element[0] = Variant(std::move(name));
-            element[1] = Variant(std::move(dataPath));
-            element[2] = Variant(std::move(dictPath));
-        } else {
-            row.resize(kRowFields.size());
-            row[0] = Variant(n);
-            row[1] = Variant(std::move(name));
-            row[2] = Variant(std::move(dataPath));
-            row[3] = Variant(std::move(dictPath));
-            recordset->AddNew(kRowFields, std::move(row));
-        }
+        // Elements (1, n), (2, n) and (3, n) lie side by side: the leftmost subscript runs fastest.
+        Variant* element = names.Elements().data() + 3 * static_cast<size_t>(n - 1);
+        element[0] = Variant(name);
+        element[1] = Variant(dataPath);
+        element[2] = Variant(dictPath);
+        row.resize(kRowFields.size());
+        row[0] = Variant(n);
+        row[1] = Variant(std::move(name));
+        row[2] = Variant(std::move(dataPath));
+        row[3] = Variant(std::move(dictPath));
+        recordset->AddNew(kRowFields, std::move(row));
     }
-    if (ReturnArray) return count > 0 ? Variant(std::move(names)) : Variant();
-
     recordset->UpdateBatch(adAffectAll);
     if (count > 0) recordset->MoveFirst();
+
+    if (ReturnArray) return count > 0 ? Variant(std::move(names)) : Variant();
     return Variant(std::static_pointer_cast<Object>(recordset));
 }
 
