@@ -33,7 +33,12 @@ std::string Required(const Invocation& run, const char* option) {
 
 // A database name as the driver addresses it: "@" and the name, as the provisioning members
 // build it. A name given with its "@" is kept.
-String Addressed(const std::string& name) { return name.rfind('@', 0) == 0 ? U(name) : u"@" + U(name); }
+String Addressed(const std::string& name) {
+    if (name.rfind('@', 0) == 0) return U(name);
+    String addressed(1, u'@');
+    addressed += U(name);
+    return addressed;
+}
 
 // Folder arguments of the file members are prefixes that file names are appended to.
 String Folder(const std::string& path) {
