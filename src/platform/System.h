@@ -34,8 +34,11 @@ public:
     virtual uint32_t WNetGetConnectionA(const char* localName, char* remoteName, uint32_t* length) = 0;
 };
 
-// The process's services.
+// The process's services: the platform's own unless a test replaced them.
 SystemServices& System();
+
+// The platform's own services (one definition per platform).
+SystemServices& NativeSystem();
 
 // Puts replacement in place of the real services (nullptr: the real ones again) and returns
 // what was in place before, nullptr for the real ones. Tests only.

@@ -62,16 +62,9 @@ public:
 };
 
 PosixSystem gPosixSystem;
-SystemServices* gReplacement = nullptr;
 
 }  // namespace
 
-SystemServices& System() { return gReplacement ? *gReplacement : gPosixSystem; }
-
-SystemServices* SetSystemForTesting(SystemServices* replacement) {
-    SystemServices* previous = gReplacement;
-    gReplacement = replacement;
-    return previous;
-}
+SystemServices& NativeSystem() { return gPosixSystem; }
 
 }  // namespace varnholt::platform

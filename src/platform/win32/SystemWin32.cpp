@@ -28,16 +28,9 @@ public:
 };
 
 Win32System gWin32System;
-SystemServices* gReplacement = nullptr;
 
 }  // namespace
 
-SystemServices& System() { return gReplacement ? *gReplacement : gWin32System; }
-
-SystemServices* SetSystemForTesting(SystemServices* replacement) {
-    SystemServices* previous = gReplacement;
-    gReplacement = replacement;
-    return previous;
-}
+SystemServices& NativeSystem() { return gWin32System; }
 
 }  // namespace varnholt::platform
