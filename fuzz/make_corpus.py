@@ -170,11 +170,13 @@ def standin_files():
     faults = "PvGetDbName\t7009\nPvStart\t 7004 \t2\nSQLDriverConnect\t3012\t\n#PvStop\t1\nx\t+5\t0\nx\t1\t-1\n"
     conf = "version=9.5.0\nplatform=W\n# version=1\nversion = 10.\nversion=1.2.3.4\nplatform=\n"
     users = "admin\tsecret\n#root\tpw\nÅsa\tlösen\t\n\tnobody\n"
-    seeds = [Seed().ranged(0, 4, 0).rest(names), Seed().ranged(0, 4, 1).rest(faults),
-             Seed().ranged(0, 4, 2).rest(conf), Seed().ranged(0, 4, 3).string("ADMIN").string("secret").rest(users),
-             Seed().ranged(0, 4, 3).string("åsa").string("lösen").rest(users)]
+    answers = "PvGetDbName\t10\tAC\\0ME\nPvGetDbDataPath\t-3\tCaf\u00e9\\0\\\\0\n#x\t1\ty\nx\t1\nx\t1\ty\tz\n" \
+              "PvGetDbName\t+2147483648\tA\n"
+    seeds = [Seed().ranged(0, 5, 0).rest(names), Seed().ranged(0, 5, 1).rest(faults),
+             Seed().ranged(0, 5, 2).rest(conf), Seed().ranged(0, 5, 3).string("ADMIN").string("secret").rest(users),
+             Seed().ranged(0, 5, 3).string("åsa").string("lösen").rest(users), Seed().ranged(0, 5, 5).rest(answers)]
     for number in [" -2147483648", "2147483648", "+7", "+-7", "0007", "", "-"]:
-        seeds.append(Seed().ranged(0, 4, 4).rest(number))
+        seeds.append(Seed().ranged(0, 5, 4).rest(number))
     write("standin_files", seeds)
 
 

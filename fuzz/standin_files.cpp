@@ -1,11 +1,12 @@
-// The stand-in engine's file parsers on any content: dbnames records, faults lines,
-// engine.conf, users, and the numbers inside them. Each parse is checked against a model or a
+// The stand-in engine's file parsers on any content: dbnames records, faults and answers
+// lines, engine.conf, users, and the numbers inside them. Each parse is checked against a model or a
 // round trip through what the engine itself writes.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <optional>
 
 #include "FuzzCheck.h"
+#include "store/Answers.h"
 #include "store/EngineHome.h"
 #include "store/Faults.h"
 #include "store/NameStore.h"
@@ -124,6 +125,33 @@ void CheckFaults(const std::string& content) {
     }
 }
 
+void CheckAnswers(const std::string& content) {
+    for (const std::string& line : ModelLines(content)) {
+        const std::optional<Answer> answer = ParseAnswer(line);
+        const std::vector<std::string> fields = ModelFields(line);
+        const bool valid = !ModelSkipped(line) && fields.size() == 3 && !ModelTrim(fields[0]).empty() &&
+                           ModelInt32(fields[1]);
+        FUZZ_CHECK(answer.has_value() == valid, "answer line " + line + (valid ? " refused" : " accepted"));
+        if (!answer) continue;
+        FUZZ_CHECK(answer->function == FoldCase(ModelTrim(fields[0])), "function " + answer->function);
+        FUZZ_CHECK(answer->size == *ModelInt32(fields[1]), "size");
+        // Each \0 is one NUL; the text between them is the code page's form of the rest.
+        std::string expected, piece;
+        const std::string& text = fields[2];
+        for (size_t i = 0; i < text.size(); ++i) {
+            if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] == '0') {
+                expected += Utf8ToAnsi(piece) + '\0';
+                piece.clear();
+                ++i;
+            } else {
+                piece += text[i];
+            }
+        }
+        expected += Utf8ToAnsi(piece);
+        FUZZ_CHECK(answer->bytes == expected, "answer text of " + line);
+    }
+}
+
 void CheckEngineConf(const std::string& content) {
     EngineVersionInfo expected;
     for (const std::string& line : ModelLines(content)) {
@@ -181,7 +209,7 @@ void CheckUsers(const std::string& content, const std::string& user, const std::
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider input(data, size);
-    switch (input.ConsumeIntegralInRange(0, 4)) {
+    switch (input.ConsumeIntegralInRange(0, 5)) {
         case 0:
             CheckNames(input.ConsumeRemainingBytesAsString());
             break;
@@ -197,10 +225,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             CheckUsers(input.ConsumeRemainingBytesAsString(), user, password);
             break;
         }
-        default: {
+        case 4: {
             const std::string text = input.ConsumeRemainingBytesAsString();
             FUZZ_CHECK(ParseInt32(text) == ModelInt32(text), "ParseInt32 of \"" + text + "\"");
+            break;
         }
+        default:
+            CheckAnswers(input.ConsumeRemainingBytesAsString());
+            break;
     }
     return 0;
 }

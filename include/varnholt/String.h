@@ -16,6 +16,7 @@ String FromUtf8(std::string_view text);
 // character is one byte. Characters the code page lacks become '?'.
 std::string ToAnsi(StringView text);
 String FromAnsi(std::string_view bytes);
+void FromAnsi(std::string_view bytes, String& out);  // into out, reusing its storage
 
 // Text helpers with the run time's meaning.
 String Trim(StringView text);        // leading and trailing blanks (U+0020) only

@@ -1,5 +1,6 @@
 #pragma once
 // A tagged automation value with the run time's conversions.
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <variant>
@@ -8,6 +9,41 @@
 #include "varnholt/String.h"
 
 namespace varnholt {
+
+namespace detail {
+
+// Immutable text shared by the copies of a Variant: a copy costs a count, not an allocation and
+// a second copy of the characters (an enumeration keeps every name and path in two places).
+// Empty text holds no block.
+class SharedText {
+public:
+    SharedText() = default;
+    explicit SharedText(std::u16string_view text);
+    SharedText(const SharedText& other) noexcept : block_(other.block_) {
+        if (block_) block_->refs.fetch_add(1, std::memory_order_relaxed);
+    }
+    SharedText(SharedText&& other) noexcept : block_(other.block_) { other.block_ = nullptr; }
+    SharedText& operator=(SharedText other) noexcept {
+        std::swap(block_, other.block_);
+        return *this;
+    }
+    ~SharedText();
+
+    std::u16string_view View() const {
+        return block_ ? std::u16string_view(reinterpret_cast<const char16_t*>(block_ + 1), block_->length)
+                      : std::u16string_view();
+    }
+    friend bool operator==(const SharedText& a, const SharedText& b) { return a.View() == b.View(); }
+
+private:
+    struct Block {  // the characters follow
+        std::atomic<size_t> refs;
+        size_t length;
+    };
+    Block* block_ = nullptr;
+};
+
+}  // namespace detail
 
 // Base of every object a Variant can hold (recordsets, connections).
 class Object {
@@ -24,8 +60,9 @@ public:
     Variant(int32_t v) : value_(v) {}
     Variant(double v) : value_(v) {}
     Variant(bool v) : value_(v) {}
-    Variant(String v) : value_(std::move(v)) {}
-    Variant(const char16_t* v) : value_(String(v)) {}
+    Variant(const String& v) : value_(detail::SharedText(v)) {}
+    Variant(StringView v) : value_(detail::SharedText(v)) {}
+    Variant(const char16_t* v) : value_(detail::SharedText(v)) {}
     Variant(SafeArray<Variant> v) : value_(std::make_shared<const SafeArray<Variant>>(std::move(v))) {}
     Variant(std::shared_ptr<Object> v) : value_(std::move(v)) {}
     static Variant Null() {
@@ -55,7 +92,7 @@ private:
     struct NullTag {
         bool operator==(const NullTag&) const = default;
     };
-    std::variant<std::monostate, NullTag, int16_t, int32_t, double, bool, String,
+    std::variant<std::monostate, NullTag, int16_t, int32_t, double, bool, detail::SharedText,
                  std::shared_ptr<const SafeArray<Variant>>, std::shared_ptr<Object>>
         value_;
 };

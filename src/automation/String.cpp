@@ -117,35 +117,40 @@ std::string ToAnsi(StringView text) {
     return out;
 }
 
-String FromAnsi(std::string_view bytes) {
-    if (bytes.empty()) return {};
+void FromAnsi(std::string_view bytes, String& out) {
+    if (bytes.empty()) return out.clear();
     const int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    String out(static_cast<size_t>(n), u'\0');
+    out.resize(static_cast<size_t>(n));
     MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), reinterpret_cast<wchar_t*>(out.data()),
                         n);
-    return out;
 }
 #else
 std::string ToAnsi(StringView text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char16_t c : text) out += AnsiByte(c);
+    std::string out(text.size(), '\0');
+    for (size_t i = 0; i < text.size(); ++i) out[i] = AnsiByte(text[i]);
     return out;
 }
 
-String FromAnsi(std::string_view bytes) {
-    String out;
-    out.reserve(bytes.size());
-    for (char ch : bytes) {
-        const auto b = static_cast<unsigned char>(ch);
-        if (b >= 0x80 && b <= 0x9F && kCp1252High[b - 0x80] != 0)
-            out += kCp1252High[b - 0x80];
-        else
-            out += static_cast<char16_t>(b);
+void FromAnsi(std::string_view bytes, String& out) {
+    out.resize(bytes.size());
+    // Latin-1 widening in one pass the compiler vectorises; only 0x80..0x9F differ in Windows-1252.
+    unsigned char high = 0;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        high |= b;
+        out[i] = b;
     }
-    return out;
+    if (high < 0x80) return;
+    for (char16_t& c : out)
+        if (c >= 0x80 && c <= 0x9F && kCp1252High[c - 0x80] != 0) c = kCp1252High[c - 0x80];
 }
 #endif
+
+String FromAnsi(std::string_view bytes) {
+    String out;
+    FromAnsi(bytes, out);
+    return out;
+}
 
 String Trim(StringView text) {
     size_t first = 0, last = text.size();

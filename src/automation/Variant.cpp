@@ -3,9 +3,29 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <new>
 #include <limits>
 
 namespace varnholt {
+
+namespace detail {
+
+SharedText::SharedText(std::u16string_view text) {
+    if (text.empty()) return;
+    void* memory = ::operator new(sizeof(Block) + text.size() * sizeof(char16_t));
+    block_ = new (memory) Block{{1}, text.size()};
+    std::memcpy(static_cast<char*>(memory) + sizeof(Block), text.data(), text.size() * sizeof(char16_t));
+}
+
+SharedText::~SharedText() {
+    if (block_ && block_->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+        block_->~Block();
+        ::operator delete(block_);
+    }
+}
+
+}  // namespace detail
 
 String DoubleToText(double value) {
     if (std::isnan(value) || std::isinf(value)) RaiseRuntime(kOverflow);
@@ -31,7 +51,7 @@ String Variant::ToText() const {
         case Type::Long: return Decimal(std::get<int32_t>(value_));
         case Type::Double: return DoubleToText(std::get<double>(value_));
         case Type::Boolean: return std::get<bool>(value_) ? u"True" : u"False";
-        case Type::String: return std::get<String>(value_);
+        case Type::String: return String(std::get<detail::SharedText>(value_).View());
         case Type::Array:
         case Type::Object: break;
     }
@@ -47,7 +67,7 @@ double Variant::ToDouble() const {
         case Type::Double: return std::get<double>(value_);
         case Type::Boolean: return std::get<bool>(value_) ? -1 : 0;
         case Type::String: {
-            const std::string text = ToUtf8(Trim(std::get<String>(value_)));
+            const std::string text = ToUtf8(Trim(std::get<detail::SharedText>(value_).View()));
             if (text.empty()) break;
             char* end = nullptr;
             const double d = std::strtod(text.c_str(), &end);
@@ -78,7 +98,7 @@ int16_t Variant::ToInteger() const { return CheckedInteger(ToLong()); }
 bool Variant::ToBool() const {
     if (GetType() == Type::Boolean) return std::get<bool>(value_);
     if (GetType() == Type::String) {
-        const String t = UCase(Trim(std::get<String>(value_)));
+        const String t = UCase(Trim(std::get<detail::SharedText>(value_).View()));
         if (t == u"TRUE") return true;
         if (t == u"FALSE") return false;
     }

@@ -58,31 +58,39 @@ int16_t CPVSWrapper::IPvCreateDatabase(int32_t hConnection, const String& DBName
 }
 
 int32_t CPVSWrapper::IPvGetDbName(int32_t hConnection, int32_t sequence, int32_t& pBufSize, String& DBName) {
-    auto fn = library_.getDbName.As<PvGetDbNameFn>();
     AnsiBuffer buffer(DBName, pBufSize);
-    const int32_t status = fn(hConnection, sequence, &pBufSize, buffer.Data());
-    buffer.CopyTo(DBName, pBufSize);
+    const int32_t status = GetDbNameInto(hConnection, sequence, pBufSize, buffer.Data());
+    buffer.CopyTo(DBName);
     return status;
 }
 
 int16_t CPVSWrapper::IPvGetDbDataPath(int32_t hConnection, const String& DBName, int32_t& pBufSize,
                                       String& dataPath) {
-    auto fn = library_.getDbDataPath.As<PvGetDbPathFn>();
     AnsiBuffer buffer(dataPath, pBufSize);
-    const AnsiBuffer name(DBName);
-    const int32_t status = fn(hConnection, name.CStr(), &pBufSize, buffer.Data());
-    buffer.CopyTo(dataPath, pBufSize);
-    return Narrow(status);
+    const int16_t status = GetDbDataPathInto(hConnection, ToAnsi(DBName).c_str(), pBufSize, buffer.Data());
+    buffer.CopyTo(dataPath);
+    return status;
 }
 
 int16_t CPVSWrapper::IPvGetDbDictionaryPath(int32_t hConnection, const String& DBName, int32_t& pBufSize,
                                             String& dictPath) {
-    auto fn = library_.getDbDictionaryPath.As<PvGetDbPathFn>();
     AnsiBuffer buffer(dictPath, pBufSize);
-    const AnsiBuffer name(DBName);
-    const int32_t status = fn(hConnection, name.CStr(), &pBufSize, buffer.Data());
-    buffer.CopyTo(dictPath, pBufSize);
-    return Narrow(status);
+    const int16_t status = GetDbDictionaryPathInto(hConnection, ToAnsi(DBName).c_str(), pBufSize, buffer.Data());
+    buffer.CopyTo(dictPath);
+    return status;
+}
+
+int32_t CPVSWrapper::GetDbNameInto(int32_t hConnection, int32_t sequence, int32_t& pBufSize, char* buffer) {
+    return library_.getDbName.As<PvGetDbNameFn>()(hConnection, sequence, &pBufSize, buffer);
+}
+
+int16_t CPVSWrapper::GetDbDataPathInto(int32_t hConnection, const char* DBName, int32_t& pBufSize, char* buffer) {
+    return Narrow(library_.getDbDataPath.As<PvGetDbPathFn>()(hConnection, DBName, &pBufSize, buffer));
+}
+
+int16_t CPVSWrapper::GetDbDictionaryPathInto(int32_t hConnection, const char* DBName, int32_t& pBufSize,
+                                             char* buffer) {
+    return Narrow(library_.getDbDictionaryPath.As<PvGetDbPathFn>()(hConnection, DBName, &pBufSize, buffer));
 }
 
 int16_t CPVSWrapper::IPvGetDbNamesData(int32_t hConnection, int32_t& pCount) {

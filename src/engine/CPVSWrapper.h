@@ -20,6 +20,9 @@ public:
     int16_t IPvGetDbDataPath(int32_t hConnection, const String& DBName, int32_t& pBufSize, String& dataPath) override;
     int16_t IPvGetDbDictionaryPath(int32_t hConnection, const String& DBName, int32_t& pBufSize,
                                    String& dictPath) override;
+    int32_t GetDbNameInto(int32_t hConnection, int32_t sequence, int32_t& pBufSize, char* buffer) override;
+    int16_t GetDbDataPathInto(int32_t hConnection, const char* DBName, int32_t& pBufSize, char* buffer) override;
+    int16_t GetDbDictionaryPathInto(int32_t hConnection, const char* DBName, int32_t& pBufSize, char* buffer) override;
     int16_t IPvGetDbNamesData(int32_t hConnection, int32_t& pCount) override;
     int16_t IPvDropDatabase(int32_t hConnection, const String& DBName, int16_t ooption) override;
     int16_t IPvModifyDatabase(int32_t hConnection, const String& dbNameExisting, const String& dbNameNew,

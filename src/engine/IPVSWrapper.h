@@ -26,6 +26,13 @@ public:
                                      String& dataPath) = 0;
     virtual int16_t IPvGetDbDictionaryPath(int32_t hConnection, const String& DBName, int32_t& pBufSize,
                                            String& dictPath) = 0;
+    // The same three reads in the library's own terms: buffer holds at least pBufSize + 1 bytes,
+    // DBName is NUL-terminated ANSI. A caller that keeps only the text saves converting a whole
+    // buffer both ways.
+    virtual int32_t GetDbNameInto(int32_t hConnection, int32_t sequence, int32_t& pBufSize, char* buffer) = 0;
+    virtual int16_t GetDbDataPathInto(int32_t hConnection, const char* DBName, int32_t& pBufSize, char* buffer) = 0;
+    virtual int16_t GetDbDictionaryPathInto(int32_t hConnection, const char* DBName, int32_t& pBufSize,
+                                            char* buffer) = 0;
     virtual int16_t IPvGetDbNamesData(int32_t hConnection, int32_t& pCount) = 0;
     virtual int16_t IPvDropDatabase(int32_t hConnection, const String& DBName, int16_t ooption) = 0;
     virtual int16_t IPvModifyDatabase(int32_t hConnection, const String& dbNameExisting, const String& dbNameNew,

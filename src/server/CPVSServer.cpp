@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/AnsiBuffer.h"
 #include "engine/CPVSWrapper.h"
 #include "engine/EntryPoints.h"
 #include "engine/StatusText.h"
@@ -122,29 +121,33 @@ int32_t CPVSServer::GetDBNamesCount() {
 
 namespace {
 
-// One attribute of one name into text: the engine's answer in a fixed 255-character buffer
-// (longer texts cut, shorter ones padded), kept up to size - 1 and never past the first NUL.
-// buffer is the caller's, so that an enumeration reuses its storage. Returns the engine's
-// status; text is set only on success.
-int32_t ReadDBName(IPVSWrapper& wrapper, int32_t hConnection, int32_t Index, int32_t Attrib, const String& DBName,
-                   String& buffer, String& text) {
-    static const String kBlank(kNameBufferLength, u' ');
-    buffer = kBlank;
+// One attribute of one name into text: the engine writes into a buffer of 255 blanks, of which
+// the first size - 1 characters are kept (all 255 at most), never past the first NUL. name is
+// the database name in ANSI, read for the two paths. Returns the engine's status; text is set
+// only on success.
+int32_t ReadDBName(IPVSWrapper& wrapper, int32_t hConnection, int32_t Index, int32_t Attrib, const char* name,
+                   String& text) {
+    char buffer[kNameBufferLength + 1];  // the terminator makes it size + 1 bytes
+    std::memset(buffer, ' ', kNameBufferLength);
+    buffer[kNameBufferLength] = '\0';
     int32_t size = kNameBufferLength;
     int32_t status = 0;
     switch (Attrib) {
-        case eDBNA_Name: status = wrapper.IPvGetDbName(hConnection, Index, size, buffer); break;
-        case eDBNA_DDF: status = wrapper.IPvGetDbDictionaryPath(hConnection, DBName, size, buffer); break;
-        default: status = wrapper.IPvGetDbDataPath(hConnection, DBName, size, buffer); break;
+        case eDBNA_Name: status = wrapper.GetDbNameInto(hConnection, Index, size, buffer); break;
+        case eDBNA_DDF: status = wrapper.GetDbDictionaryPathInto(hConnection, name, size, buffer); break;
+        default: status = wrapper.GetDbDataPathInto(hConnection, name, size, buffer); break;
     }
     if (status != 0) return status;
-    buffer.resize(kNameBufferLength, u' ');
     if (size < 1) {
         text.clear();
         return 0;
     }
-    const size_t keep = std::min<size_t>(static_cast<size_t>(size) - 1, buffer.size());
-    text = String(buffer.data(), engine::FirstNul(buffer.data(), keep));
+    // In a multibyte code page characters are fewer than bytes: widen up to the NUL, then count
+    // characters, as the whole buffer widened and cut would.
+    const auto* nul = static_cast<const char*>(std::memchr(buffer, '\0', kNameBufferLength));
+    FromAnsi(std::string_view(buffer, nul ? static_cast<size_t>(nul - buffer) : kNameBufferLength), text);
+    if (!nul) text.resize(kNameBufferLength, u' ');
+    text.resize(std::min(text.size(), static_cast<size_t>(size) - 1));
     return 0;
 }
 
@@ -155,10 +158,10 @@ Variant CPVSServer::GetDBName(int32_t Index, int32_t Attrib, const String& DBNam
         return Variant(String());  // no engine call for an unknown attribute
     const std::shared_ptr<IPVSWrapper> wrapper = GetWrapper();
     if (Attrib != eDBNA_Name) RefuseNul({&DBName}, u"GetDBName");
-    String buffer, text;
-    const int32_t status = ReadDBName(*wrapper, lConn, Index, Attrib, DBName, buffer, text);
+    String text;
+    const int32_t status = ReadDBName(*wrapper, lConn, Index, Attrib, ToAnsi(DBName).c_str(), text);
     if (status != 0) RaiseStatusError(status, u"GetDBName");
-    return Variant(std::move(text));
+    return Variant(text);
 }
 
 Variant CPVSServer::GetDBNames(bool ReturnArray) {
@@ -178,22 +181,27 @@ Variant CPVSServer::GetDBNames(bool ReturnArray) {
     const std::shared_ptr<IPVSWrapper> wrapper = GetWrapper();
     static const std::vector<String> kRowFields = {u"id", u"name", u"DAT", u"DDF"};
     std::vector<Variant> row;
-    String buffer, name, dataPath, dictPath;
+    String name, dataPath, dictPath;
+    std::string ansiName;
     for (int32_t n = 1; n <= count; ++n) {
-        int32_t status = ReadDBName(*wrapper, lConn, n, eDBNA_Name, u"", buffer, name);
-        if (status == 0) status = ReadDBName(*wrapper, lConn, n, eDBNA_DAT, name, buffer, dataPath);
-        if (status == 0) status = ReadDBName(*wrapper, lConn, n, eDBNA_DDF, name, buffer, dictPath);
+        int32_t status = ReadDBName(*wrapper, lConn, n, eDBNA_Name, "", name);
+        if (status == 0) {
+            ansiName = ToAnsi(name);
+            status = ReadDBName(*wrapper, lConn, n, eDBNA_DAT, ansiName.c_str(), dataPath);
+        }
+        if (status == 0) status = ReadDBName(*wrapper, lConn, n, eDBNA_DDF, ansiName.c_str(), dictPath);
         if (status != 0) RaiseStatusError(status, u"GetDBName");
         // Elements (1, n), (2, n) and (3, n) lie side by side: the leftmost subscript runs fastest.
+        // The row shares their text.
         Variant* element = names.Elements().data() + 3 * static_cast<size_t>(n - 1);
         element[0] = Variant(name);
         element[1] = Variant(dataPath);
         element[2] = Variant(dictPath);
         row.resize(kRowFields.size());
         row[0] = Variant(n);
-        row[1] = Variant(std::move(name));
-        row[2] = Variant(std::move(dataPath));
-        row[3] = Variant(std::move(dictPath));
+        row[1] = element[0];
+        row[2] = element[1];
+        row[3] = element[2];
         recordset->AddNew(kRowFields, std::move(row));
     }
     recordset->UpdateBatch(adAffectAll);

@@ -1,12 +1,14 @@
 // The stand-in engine's administration library. One source serves every generation's file;
 // VARNHOLT_STANDIN_LIBRARY names the file in the journal, and a version script decides which
 // entry points the file exports.
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <mutex>
 #include <type_traits>
 
 #include "engine/EntryPoints.h"
+#include "store/Answers.h"
 #include "store/EngineHome.h"
 #include "store/Faults.h"
 #include "store/Journal.h"
@@ -69,6 +71,7 @@ Connections& OpenConnections() {
 struct Call {
     std::string home;
     std::optional<int32_t> fault;
+    bool answers = false;  // the home has an answers file
 };
 
 Call Begin(const char* function, std::initializer_list<JournalArg> args) {
@@ -76,7 +79,20 @@ Call Begin(const char* function, std::initializer_list<JournalArg> args) {
     const HomeFiles files = ProbeHomeFiles(call.home);
     if (files.journal) RecordCall(call.home, kLibrary, function, args);
     if (files.faults) call.fault = TakeFault(call.home, function);
+    call.answers = files.answers;
     return call;
+}
+
+// A scripted answer in place of the store's text: its bytes as far as the buffer reaches, no
+// terminator added, and its size.
+std::optional<int32_t> ScriptedAnswer(const Call& call, const char* function, int32_t* pBufSize, char* buffer) {
+    if (!call.answers || !pBufSize || !buffer) return std::nullopt;
+    const std::optional<Answer> answer = FindAnswer(call.home, function);
+    if (!answer) return std::nullopt;
+    std::memcpy(buffer, answer->bytes.data(),
+                std::min(answer->bytes.size(), static_cast<size_t>(std::max(*pBufSize, 0))));
+    *pBufSize = answer->size;
+    return kOk;
 }
 
 // The store of the handle's server, or the status that stops the call.
@@ -106,6 +122,7 @@ int32_t GetPath(const char* function, int32_t hConnection, const char* dbName, i
     const Call call = Begin(function, {JournalArg::Number(hConnection), JournalArg::AnsiText(dbName),
                                        JournalArg::NumberAt(pBufSize)});
     if (call.fault) return *call.fault;
+    if (const std::optional<int32_t> answered = ScriptedAnswer(call, function, pBufSize, path)) return *answered;
     NameStore* store = nullptr;
     if (const int32_t status = StoreOf(call, hConnection, store)) return status;
     if (!dbName || !pBufSize || !path) return kNullPointer;
@@ -170,6 +187,7 @@ STANDIN_EXPORT int32_t VARNHOLT_ENGINE_API PvGetDbName(int32_t hConnection, int3
     const Call call = Begin("PvGetDbName", {JournalArg::Number(hConnection), JournalArg::Number(sequence),
                                             JournalArg::NumberAt(pBufSize)});
     if (call.fault) return *call.fault;
+    if (const std::optional<int32_t> answered = ScriptedAnswer(call, "PvGetDbName", pBufSize, dbName)) return *answered;
     NameStore* store = nullptr;
     if (const int32_t status = StoreOf(call, hConnection, store)) return status;
     if (!pBufSize || !dbName) return kNullPointer;

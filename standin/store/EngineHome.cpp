@@ -41,7 +41,8 @@ HomeFiles ProbeHomeFiles(const std::string& home) {
     std::lock_guard lock(mutex);
     if (const auto found = snapshots.find(home); found != snapshots.end() && found->second.folder == folder)
         return found->second.files;
-    const HomeFiles files{IdentifyFile(home + "/journal").exists, IdentifyFile(home + "/faults").exists};
+    const HomeFiles files{IdentifyFile(home + "/journal").exists, IdentifyFile(home + "/faults").exists,
+                          IdentifyFile(home + "/answers").exists};
     // The folder's time has the kernel's coarse resolution: a file created within the same
     // tick as the change just seen would leave it unchanged. Only a folder whose last change
     // lies safely in the past vouches for the files it holds.

@@ -19,6 +19,7 @@ std::string LocalServerFolder(const std::string& home);
 struct HomeFiles {
     bool journal = false;
     bool faults = false;
+    bool answers = false;
 };
 HomeFiles ProbeHomeFiles(const std::string& home);
 

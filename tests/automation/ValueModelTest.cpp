@@ -1,4 +1,6 @@
 #include <cmath>
+#include <thread>
+#include <vector>
 
 #include "TestSupport.h"
 #include "automation/IntegerLoop.h"
@@ -36,6 +38,37 @@ TEST(VariantText, NullArrayAndObjectCannotBecomeText) {
     EXPECT_RUNTIME_ERROR(Variant(SafeArray<Variant>::Vector(0, {Variant(1)})).ToText(), kTypeMismatch);
     EXPECT_RUNTIME_ERROR(Variant(std::make_shared<Object>()).ToText(), kTypeMismatch);
     EXPECT_RUNTIME_ERROR(Variant(std::nan("")).ToText(), kOverflow);
+}
+
+TEST(VariantText, CopiesShareTheTextAndOutliveTheOriginal) {
+    auto original = std::make_unique<Variant>(String(u"COMPANY\0X", 9));
+    Variant copy = *original, assigned;
+    assigned = copy;
+    original.reset();
+    EXPECT_EQ(copy.ToText(), String(u"COMPANY\0X", 9));
+    EXPECT_EQ(assigned, copy);
+    assigned = Variant(u"other");
+    EXPECT_EQ(copy.ToText(), String(u"COMPANY\0X", 9));
+    EXPECT_FALSE(assigned == copy);
+    // An empty text is still a text, and equal only to an empty text.
+    EXPECT_EQ(Variant(String()).GetType(), Variant::Type::String);
+    EXPECT_EQ(Variant(String()), Variant(u""));
+    EXPECT_FALSE(Variant(String()) == Variant());
+}
+
+TEST(VariantText, CopiesOnManyThreadsKeepTheTextAlive) {
+    const Variant shared(String(300, u'x'));
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&] {
+            for (int i = 0; i < 20000; ++i) {
+                Variant copy = shared;
+                Variant moved = std::move(copy);
+                if (moved.ToText().size() != 300) std::abort();
+            }
+        });
+    for (auto& thread : threads) thread.join();
+    EXPECT_EQ(shared.ToText(), String(300, u'x'));
 }
 
 TEST(VariantNumbers, ConvertRoundAndOverflow) {
@@ -113,6 +146,14 @@ TEST(Text, AnsiIsWindows1252WithQuestionMarks) {
     EXPECT_EQ(FromAnsi(ansi.substr(0, 4)), text.substr(0, 4));
     EXPECT_EQ(FromAnsi(std::string("\x81\0z", 3)), String(u"\u0081\0z", 3));  // undefined bytes and NUL survive
     EXPECT_EQ(ToAnsi(String(u"\xD800x", 2)), "?x");
+    // Into a string that held more or less before: its old text leaves no trace.
+    String reused(40, u'#');
+    FromAnsi("ab\xe9", reused);
+    EXPECT_EQ(reused, u"ab\u00e9");
+    FromAnsi(std::string(70, 'z'), reused);
+    EXPECT_EQ(reused, String(70, u'z'));
+    FromAnsi("", reused);
+    EXPECT_EQ(reused, u"");
 }
 
 TEST(Text, Utf8RoundTripAndRepairs) {

@@ -199,6 +199,48 @@ TEST_F(CPVSServerBadInput, GetDBNameWithOddNames) {
     CheckRows({{"PvGetDbName succeeds without writing", name(1), Returns(std::string(254, ' '))}});
 }
 
+// What the engine writes is kept up to its size less one and up to its first NUL, whichever
+// comes first, within the 255-character buffer. Where it writes no NUL, the buffer's blanks show.
+TEST_F(CPVSServerBadInput, GetDBNameWithOddAnswers) {
+    struct Row {
+        const char* what;
+        std::string answer;  // FUNCTION SIZE TEXT
+        int32_t attrib;
+        std::string expected;
+    };
+    const Row rows[] = {
+        {"size 0", "PvGetDbName\t0\tACME\\0", eDBNA_Name, ""},
+        {"a negative size", "PvGetDbName\t-3\tACME\\0", eDBNA_Name, ""},
+        {"size 1: no characters", "PvGetDbName\t1\tACME\\0", eDBNA_Name, ""},
+        {"a size inside the text", "PvGetDbName\t3\tACME\\0", eDBNA_Name, "AC"},
+        {"a NUL inside the text", "PvGetDbName\t10\tAC\\0ME\\0", eDBNA_Name, "AC"},
+        {"a NUL first", "PvGetDbName\t10\t\\0ACME", eDBNA_Name, ""},
+        {"no NUL written", "PvGetDbName\t10\tACME", eDBNA_Name, "ACME     "},
+        {"no NUL and a size beyond the buffer", "PvGetDbName\t400\tACME", eDBNA_Name, "ACME" + std::string(251, ' ')},
+        {"a data path with a NUL inside", "PvGetDbDataPath\t255\tD:\\Caf\u00E9\\0X", eDBNA_DAT, "D:\\Caf\u00E9"},
+        {"a dictionary path of size 0", "PvGetDbDictionaryPath\t0\tD:\\Dict\\0", eDBNA_DDF, ""},
+    };
+    for (const Row& row : rows) {
+        home.SetAnswers(row.answer + "\n");
+        CheckRows({{row.what, [&] { return U8(Local()->GetDBName(1, row.attrib, u"ACCOUNTS").ToText()); },
+                    Returns(row.expected)}});
+    }
+    // The enumeration reads the same way, and both forms show it.
+    WriteLocalNames("A\td\tp\t2\nB\td\tp\t2\n");
+    home.SetAnswers("PvGetDbDictionaryPath\t255\tDICT\\0junk\n");
+    CheckRows({{"the enumeration with a NUL inside every dictionary path",
+                [] {
+                    std::string out;
+                    const Variant list = Local()->GetDBNames(true);
+                    for (int32_t n = 1; n <= 2; ++n)
+                        out += U8(list.AsArray().At(1, n).ToText()) + "=" + U8(list.AsArray().At(3, n).ToText()) + " ";
+                    auto rs = std::dynamic_pointer_cast<Recordset>(Local()->GetDBNames(false).AsObject());
+                    for (; !rs->EOF_(); rs->MoveNext()) out += U8(rs->Value(u"DDF").ToText()) + " ";
+                    return out;
+                },
+                Returns("A=DICT B=DICT DICT DICT ")}});
+}
+
 TEST_F(CPVSServerBadInput, GetDBNamesCount) {
     const std::string source = kSource + "GetDBNamesCount";
     auto count = [] { return std::to_string(Local()->GetDBNamesCount()); };

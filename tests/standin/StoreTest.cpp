@@ -13,6 +13,7 @@
 
 #include "TestSupport.h"
 #include "odbc/DriverText.h"
+#include "store/Answers.h"
 #include "store/EngineHome.h"
 #include "store/Faults.h"
 #include "store/NameStore.h"
@@ -173,6 +174,14 @@ TEST(StoreRecords, ParsersOfTheEngineFiles) {
     EXPECT_EQ(fault->remaining, 2);
     EXPECT_EQ(standin::ParseFault("PvStart\t1\t0"), std::nullopt);
     EXPECT_EQ(standin::ParseFault("PvStart\t1\t \t"), std::nullopt);
+    const auto answer = standin::ParseAnswer(" PvGetDbName \t-3\tA\\0\u00e9\\x\\");
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->function, "pvgetdbname");
+    EXPECT_EQ(answer->size, -3);
+    EXPECT_EQ(answer->bytes, std::string("A\0\xe9\\x\\", 6));  // only \0 is special
+    EXPECT_EQ(standin::ParseAnswer("PvGetDbName\t5"), std::nullopt);
+    EXPECT_EQ(standin::ParseAnswer("PvGetDbName\tfive\tA"), std::nullopt);
+    EXPECT_EQ(standin::ParseAnswer("#PvGetDbName\t5\tA"), std::nullopt);
     const standin::EngineVersionInfo info = standin::ParseEngineConf("version=10.\nplatform=W\nversion=1.2.3.4\n");
     EXPECT_EQ(std::tie(info.major, info.minor, info.build, info.platform), std::make_tuple(10, 0, 0, 'W'));
     EXPECT_TRUE(standin::UsersAccept("#x\ty\nADMIN\tsecret\textra\n", "admin", "secret"));

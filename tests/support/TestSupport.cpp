@@ -104,6 +104,8 @@ void EngineHome::SetUsers(const std::string& server, const std::vector<std::pair
 
 void EngineHome::SetFaults(const std::string& lines) const { dir_.Write("faults", lines); }
 
+void EngineHome::SetAnswers(const std::string& lines) const { dir_.Write("answers", lines); }
+
 void EngineHome::SetEngineConf(const std::string& version, const std::string& platform) const {
     dir_.Write("engine.conf", "version=" + version + "\nplatform=" + platform + "\n");
 }

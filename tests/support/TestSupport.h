@@ -72,6 +72,8 @@ public:
     void AddServer(const std::string& server) const;  // a server with no names
     void SetUsers(const std::string& server, const std::vector<std::pair<std::string, std::string>>& users) const;
     void SetFaults(const std::string& lines) const;
+    // FUNCTION SIZE TEXT lines: the name reads hand back TEXT (\0 a NUL) and report SIZE.
+    void SetAnswers(const std::string& lines) const;
     void SetEngineConf(const std::string& version, const std::string& platform) const;
     void EnableJournal() const;
     // Journal lines, tab-separated fields each.
