@@ -1,10 +1,12 @@
 #pragma once
 // What every fuzz target shares: a property check that stops the run with a readable reason,
-// raised-error checks, and turning fuzz bytes into UTF-16 text.
+// raised-error checks, turning fuzz bytes into UTF-16 text, and a model of field splitting.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "varnholt/Error.h"
 #include "varnholt/String.h"
@@ -49,6 +51,19 @@ inline String Utf16Units(const uint8_t* data, size_t size) {
     text.reserve(size / 2);
     for (size_t i = 0; i + 1 < size; i += 2) text += static_cast<char16_t>(data[i] | (data[i + 1] << 8));
     return text;
+}
+
+// text cut at every separator, written independently of the parsers under test: n separators
+// give n + 1 pieces, empty ones included.
+inline std::vector<std::string> SplitModel(std::string_view text, char separator) {
+    std::vector<std::string> pieces(1);
+    for (char c : text) {
+        if (c == separator)
+            pieces.emplace_back();
+        else
+            pieces.back() += c;
+    }
+    return pieces;
 }
 
 }  // namespace varnholt::fuzz

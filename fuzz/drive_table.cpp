@@ -23,13 +23,7 @@ std::string Line(const Drive& drive) {
 
 // The components of a POSIX path, empty ones dropped.
 std::vector<std::string> Components(const std::string& path) {
-    std::vector<std::string> parts(1);
-    for (char c : path) {
-        if (c == '/')
-            parts.emplace_back();
-        else
-            parts.back() += c;
-    }
+    std::vector<std::string> parts = SplitModel(path, '/');
     std::erase(parts, std::string());
     return parts;
 }

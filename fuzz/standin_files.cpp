@@ -42,16 +42,7 @@ bool ModelSkipped(const std::string& line) {
     return line.find_first_not_of(" \t") == std::string::npos || line[0] == '#';
 }
 
-std::vector<std::string> ModelFields(const std::string& line) {
-    std::vector<std::string> fields(1);
-    for (char c : line) {
-        if (c == '\t')
-            fields.emplace_back();
-        else
-            fields.back() += c;
-    }
-    return fields;
-}
+std::vector<std::string> ModelFields(const std::string& line) { return SplitModel(line, '\t'); }
 
 std::string ModelTrim(const std::string& text) {
     const size_t first = text.find_first_not_of(" \t");
@@ -136,18 +127,12 @@ void CheckAnswers(const std::string& content) {
         FUZZ_CHECK(answer->function == FoldCase(ModelTrim(fields[0])), "function " + answer->function);
         FUZZ_CHECK(answer->size == *ModelInt32(fields[1]), "size");
         // Each \0 is one NUL; the text between them is the code page's form of the rest.
-        std::string expected, piece;
         const std::string& text = fields[2];
-        for (size_t i = 0; i < text.size(); ++i) {
-            if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] == '0') {
-                expected += Utf8ToAnsi(piece) + '\0';
-                piece.clear();
-                ++i;
-            } else {
-                piece += text[i];
-            }
-        }
-        expected += Utf8ToAnsi(piece);
+        std::string expected;
+        size_t from = 0;
+        for (size_t at; (at = text.find("\\0", from)) != std::string::npos; from = at + 2)
+            expected += Utf8ToAnsi(text.substr(from, at - from)) + '\0';
+        expected += Utf8ToAnsi(text.substr(from));
         FUZZ_CHECK(answer->bytes == expected, "answer text of " + line);
     }
 }
@@ -162,13 +147,7 @@ void CheckEngineConf(const std::string& content) {
         const std::string value = ModelTrim(line.substr(equals + 1));
         if (key == "platform" && !value.empty()) expected.platform = value[0];
         if (key != "version" || value.empty()) continue;
-        std::vector<std::string> parts = {""};
-        for (char c : value) {
-            if (c == '.')
-                parts.emplace_back();
-            else
-                parts.back() += c;
-        }
+        std::vector<std::string> parts = SplitModel(value, '.');
         // One "." may end the version: "9." is 9.0.0.
         if (parts.size() > 1 && parts.back().empty()) parts.pop_back();
         if (parts.size() > 3) continue;

@@ -1,6 +1,7 @@
 // CPVSServer against bad input: arguments and fields no client should send, and an engine
 // (the stand-in, steered by its faults and files) that answers oddly.
 #include <cmath>
+#include <functional>
 #include <fstream>
 
 #include "BadInput.h"
@@ -393,31 +394,24 @@ TEST_F(CPVSServerBadInput, EngineVersion) {
         CheckRows({{c.conf, version, Returns(c.expected)}});
     }
     home.SetFaults("PvGetMkdeVersion\t7004\n");
+    // One query on a new session, as text.
+    auto query = [](std::function<std::string(CPVSServer&)> member) {
+        return [member] {
+            CPVSServer s;
+            return member(s);
+        };
+    };
+    const std::string failed = "A general failure occurred.";
     CheckRows({
-        {"GetEngineVersion, PvGetMkdeVersion fails",
-         [] {
-             CPVSServer s;
-             return U8(s.GetEngineVersion());
-         },
-         Raises(7004, kSource + "GetEngineVersion", "A general failure occurred.")},
+        {"GetEngineVersion, PvGetMkdeVersion fails", query([](CPVSServer& s) { return U8(s.GetEngineVersion()); }),
+         Raises(7004, kSource + "GetEngineVersion", failed)},
         {"GetEngineMajorVersion, PvGetMkdeVersion fails",
-         [] {
-             CPVSServer s;
-             return std::to_string(s.GetEngineMajorVersion());
-         },
-         Raises(7004, kSource + "GetEngineMajorVersion", "A general failure occurred.")},
-        {"GetEngineOS, PvGetMkdeVersion fails",
-         [] {
-             CPVSServer s;
-             return U8(s.GetEngineOS());
-         },
-         Raises(7004, kSource + "GetEngineOS", "A general failure occurred.")},
+         query([](CPVSServer& s) { return std::to_string(s.GetEngineMajorVersion()); }),
+         Raises(7004, kSource + "GetEngineMajorVersion", failed)},
+        {"GetEngineOS, PvGetMkdeVersion fails", query([](CPVSServer& s) { return U8(s.GetEngineOS()); }),
+         Raises(7004, kSource + "GetEngineOS", failed)},
         {"EngineVersionMajor does not ask the version library",
-         [] {
-             CPVSServer s;
-             return std::to_string(s.EngineVersionMajor());
-         },
-         Returns("9")},
+         query([](CPVSServer& s) { return std::to_string(s.EngineVersionMajor()); }), Returns("9")},
     });
 }
 

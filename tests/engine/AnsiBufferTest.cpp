@@ -13,54 +13,49 @@ namespace {
 
 using engine::AnsiBuffer;
 
-// One output call: the caller's string, the size it passes, what the library does to the bytes
-// and the size it reports, and the string the caller must see afterwards.
+// One output call: the caller's string, the size it passes, what the library does to the
+// bytes, and the string the caller must see afterwards.
 struct OutputCase {
     const char* what;
     String caller;
     int32_t capacity;
-    std::function<int32_t(char*)> library;  // returns the size it reports, which nothing trusts
+    std::function<void(char*)> library;
     String expected;
 };
 
-int32_t Writes(char* buffer, const std::string& text) {
-    std::memcpy(buffer, text.c_str(), text.size() + 1);
-    return static_cast<int32_t>(text.size() + 1);
-}
+void Writes(char* buffer, const std::string& text) { std::memcpy(buffer, text.c_str(), text.size() + 1); }
 
 TEST(AnsiBuffer, OutputStringsKeepTheirLengthAndShowEverythingTheLibraryWrote) {
     const String blanks(255, u' ');
     const OutputCase cases[] = {
-        {"a name at the start", blanks, 255, [](char* b) { return Writes(b, "ACME"); },
+        {"a name at the start", blanks, 255, [](char* b) { Writes(b, "ACME"); },
          u"ACME" + String(1, u'\0') + String(250, u' ')},
-        {"nothing written", blanks, 255, [](char*) { return 255; }, blanks},
-        {"a negative size reported", blanks, 255, [](char* b) { Writes(b, "AB"); return -7; },
-         u"AB" + String(1, u'\0') + String(252, u' ')},
-        {"a write past the reported end", blanks, 255,
+        {"nothing written", blanks, 255, [](char*) {}, blanks},
+        {"a write past the name's end", blanks, 255,
          [](char* b) {
              b[200] = 'Z';
-             return Writes(b, "A");
+             Writes(b, "A");
          },
          u"A" + String(1, u'\0') + String(198, u' ') + u"Z" + String(54, u' ')},
         {"the last byte changed", blanks, 255,
          [](char* b) {
              b[254] = '!';
-             return Writes(b, "A");
+             Writes(b, "A");
          },
          u"A" + String(1, u'\0') + String(252, u' ') + u"!"},
-        {"a byte of the upper half", blanks, 255, [](char* b) { return Writes(b, "\x80uro\xe9"); },
+        {"a byte of the upper half", blanks, 255, [](char* b) { Writes(b, "\x80uro\xe9"); },
          u"\u20ACuro\u00E9" + String(1, u'\0') + String(249, u' ')},
-        {"a caller's string of the upper half", String(10, u'\u00E9'), 10, [](char* b) { return Writes(b, "AB"); },
+        {"a caller's string of the upper half", String(10, u'\u00E9'), 10, [](char* b) { Writes(b, "AB"); },
          u"AB" + String(1, u'\0') + String(7, u'\u00E9')},
-        {"a character the code page lacks", String(6, u'\u4E2D'), 6, [](char*) { return 6; }, String(6, u'?')},
-        {"a caller's string shorter than the size", u"abc", 255,
-         [](char* b) { return Writes(b, std::string(200, 'L')); }, u"LLL"},
-        {"a buffer beyond the inline storage", String(3000, u'.'), 3000, [](char* b) { return Writes(b, "LONG"); },
+        {"a character the code page lacks", String(6, u'\u4E2D'), 6, [](char*) {}, String(6, u'?')},
+        {"a caller's string shorter than the size", u"abc", 255, [](char* b) { Writes(b, std::string(200, 'L')); },
+         u"LLL"},
+        {"a long buffer", String(3000, u'.'), 3000, [](char* b) { Writes(b, "LONG"); },
          u"LONG" + String(1, u'\0') + String(2995, u'.')},
-        {"a long buffer written past the reported end", String(3000, u'.'), 3000,
+        {"a long buffer written past the name's end", String(3000, u'.'), 3000,
          [](char* b) {
              b[2500] = '!';
-             return Writes(b, "L");
+             Writes(b, "L");
          },
          u"L" + String(1, u'\0') + String(2498, u'.') + u"!" + String(499, u'.')},
     };
@@ -75,8 +70,7 @@ TEST(AnsiBuffer, OutputStringsKeepTheirLengthAndShowEverythingTheLibraryWrote) {
 }
 
 TEST(AnsiBuffer, TheLibraryGetsTheCallersTextThenZeros) {
-    const String texts[] = {String(255, u' '), String(255, u' '), String(254, u' ') + u"#", String(255, u'#'),
-                            String(255, u' '), u"Caf\u00E9" + String(251, u' ')};
+    const String texts[] = {String(255, u' '), String(3000, u'#'), u"Caf\u00E9" + String(251, u' ')};
     for (const String& text : texts) {
         AnsiBuffer buffer(text, 300);
         const std::string expected = ToAnsi(text);

@@ -233,18 +233,15 @@ private:
             chunks_.push_back(std::make_unique<Variant[]>(perChunk * width));
             slot_ = 0;
         }
+        // Every name is found before a cell is written, and copying a Variant cannot fail: a
+        // failed addition leaves no partial row.
         Variant* row = chunks_.back().get() + slot_ * width;
-        try {
-            for (size_t i = 0; i < fieldNames.size(); ++i) {
-                Variant& cell = row[lastIndices_[i]];
-                if constexpr (std::is_const_v<Values>)
-                    cell = values[i];
-                else
-                    cell = std::move(values[i]);
-            }
-        } catch (...) {
-            for (size_t i = 0; i < width; ++i) row[i] = Variant();  // no partial row stays behind
-            throw;
+        for (size_t i = 0; i < fieldNames.size(); ++i) {
+            Variant& cell = row[lastIndices_[i]];
+            if constexpr (std::is_const_v<Values>)
+                cell = values[i];
+            else
+                cell = std::move(values[i]);
         }
         ++slot_;
         ++rowCount_;
