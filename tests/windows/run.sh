@@ -10,10 +10,13 @@
 #
 # VARNHOLT_WINE_ARCHS selects architectures (default "x64 x86"); x86 runs need wine32.
 # VARNHOLT_SCREENSHOTS=<folder> keeps the x64 dialog's screenshots there (docs/images).
+# VARNHOLT_WINE_BUILD=<folder> puts the two builds and the Wine prefix there instead of build/,
+# so that several checkouts or people can run it side by side.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 here=$root/tests/windows
-work=$root/build/wine-tests
+builds=${VARNHOLT_WINE_BUILD:-$root/build}
+work=$builds/wine-tests
 archs=${VARNHOLT_WINE_ARCHS:-"x64 x86"}
 passed=0
 failed=0
@@ -29,8 +32,9 @@ done
 # Build both presets; a build failure is a failure of the whole run.
 for arch in $archs; do
     mkdir -p "$(dirname "$work")"
-    if ! cmake --preset "mingw-$arch" >"$work-configure-$arch.log" 2>&1 ||
-       ! cmake --build --preset "mingw-$arch" -j2 --target windows_tests >"$work-build-$arch.log" 2>&1; then
+    if ! cmake -S "$root" -B "$builds/mingw-$arch" --toolchain "$root/cmake/mingw-$arch.cmake" \
+           -DCMAKE_BUILD_TYPE=RelWithDebInfo >"$work-configure-$arch.log" 2>&1 ||
+       ! cmake --build "$builds/mingw-$arch" -j2 --target windows_tests >"$work-build-$arch.log" 2>&1; then
         echo "build mingw-$arch failed:"; tail -30 "$work-build-$arch.log" 2>/dev/null || cat "$work-configure-$arch.log"
         echo "0 passed, 1 failed"; exit 1
     fi
@@ -107,7 +111,7 @@ count_program() {
 for arch in $archs; do
     if [ "$arch" = x64 ]; then loader=/usr/lib/wine/wine64; view=win64; else loader=/usr/lib/wine/wine; view=win32; fi
     if [ ! -x "$loader" ]; then echo "skipping $arch tests: $loader missing (install wine32)"; continue; fi
-    bin=$root/build/mingw-$arch
+    bin=$builds/mingw-$arch
     dll=$bin/src/component/Varnholt.dll
     dllw=$(windows_path "$dll")
     run=$work/$arch
