@@ -10,19 +10,20 @@ namespace varnholt::standin {
 std::optional<Answer> ParseAnswer(std::string_view line) {
     if (IsSkippedLine(line)) return std::nullopt;
     const std::vector<std::string_view> fields = SplitFields(line);
-    if (fields.size() != 3) return std::nullopt;
+    if (fields.size() < 2 || fields.size() > 3) return std::nullopt;
     Answer answer;
     answer.function = FoldCase(TrimBlanks(fields[0]));
     const std::optional<int32_t> size = ParseInt32(fields[1]);
     if (answer.function.empty() || !size) return std::nullopt;
     answer.size = *size;
+    const std::string_view field = fields.size() == 3 ? fields[2] : std::string_view();
     std::string text;
-    for (size_t i = 0; i < fields[2].size(); ++i) {
-        if (fields[2][i] == '\\' && i + 1 < fields[2].size() && fields[2][i + 1] == '0') {
+    for (size_t i = 0; i < field.size(); ++i) {
+        if (field[i] == '\\' && i + 1 < field.size() && field[i + 1] == '0') {
             text += '\0';
             ++i;
         } else {
-            text += fields[2][i];
+            text += field[i];
         }
     }
     answer.bytes = Utf8ToAnsi(text);

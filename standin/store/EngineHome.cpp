@@ -1,13 +1,15 @@
 #include "store/EngineHome.h"
 
-#include <dirent.h>
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <pwd.h>
 #include <unistd.h>
+#endif
 
+#include <chrono>
 #include <cstdlib>
-#include <ctime>
 #include <map>
-#include <memory>
 #include <mutex>
 
 #include "store/Files.h"
@@ -15,6 +17,25 @@
 
 namespace varnholt::standin {
 
+#ifdef _WIN32
+namespace {
+
+// Environment values as UTF-8: the narrow environment would pass them through the code page.
+std::optional<std::string> Variable(const wchar_t* name) {
+    const DWORD needed = ::GetEnvironmentVariableW(name, nullptr, 0);
+    if (needed <= 1) return std::nullopt;
+    std::wstring value(needed, L'\0');
+    value.resize(::GetEnvironmentVariableW(name, value.data(), needed));
+    return Utf8Path(std::filesystem::path(value));
+}
+
+}  // namespace
+
+std::string EngineHome() {
+    if (auto home = Variable(L"VARNHOLT_ENGINE_HOME")) return *home;
+    return Variable(L"LOCALAPPDATA").value_or(".") + "\\varnholt\\engine";
+}
+#else
 std::string EngineHome() {
     if (const char* home = std::getenv("VARNHOLT_ENGINE_HOME"); home && *home) return home;
     if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data == '/')
@@ -27,6 +48,7 @@ std::string EngineHome() {
     }
     return user + "/.local/share/varnholt/engine";
 }
+#endif
 
 std::string LocalServerFolder(const std::string& home) { return home + "/local"; }
 
@@ -46,10 +68,10 @@ HomeFiles ProbeHomeFiles(const std::string& home) {
     // The folder's time has the kernel's coarse resolution: a file created within the same
     // tick as the change just seen would leave it unchanged. Only a folder whose last change
     // lies safely in the past vouches for the files it holds.
-    timespec now {};
-    ::clock_gettime(CLOCK_REALTIME, &now);
+    const int64_t nowNs = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                              std::chrono::system_clock::now().time_since_epoch()).count();
     constexpr int64_t kMarginNs = 100'000'000;
-    if (folder.exists && folder.mtimeNs < static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec - kMarginNs)
+    if (folder.exists && folder.mtimeNs < nowNs - kMarginNs)
         snapshots[home] = {folder, files};
     else
         snapshots.erase(home);
@@ -58,23 +80,25 @@ HomeFiles ProbeHomeFiles(const std::string& home) {
 
 bool IsThisComputer(std::string_view serverName) {
     if (serverName.empty()) return true;
+#ifdef _WIN32
+    wchar_t host[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
+    if (!::GetComputerNameW(host, &length)) return false;
+    return SameText(serverName, Utf8Path(std::filesystem::path(std::wstring(host, length))));
+#else
     char host[256] = {};
     if (::gethostname(host, sizeof host - 1) != 0) return false;
     return SameText(serverName, host);
+#endif
 }
 
 std::optional<std::string> FindServerFolder(const std::string& home, std::string_view serverName) {
     if (IsThisComputer(serverName)) return LocalServerFolder(home);
-    if (serverName.find('/') != std::string_view::npos || serverName == "." || serverName == "..") return std::nullopt;
-    const std::string servers = home + "/servers";
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(servers.c_str()), ::closedir);
-    if (!dir) return std::nullopt;
+    std::error_code error;
     const std::string wanted = FoldCase(serverName);
-    while (const dirent* entry = ::readdir(dir.get())) {
-        const std::string_view name = entry->d_name;
-        if (name == "." || name == ".." || FoldCase(name) != wanted) continue;
-        const std::string folder = servers + "/" + entry->d_name;
-        if (IdentifyFile(folder + "/.").exists) return folder;
+    for (const auto& entry : std::filesystem::directory_iterator(NativePath(home + "/servers"), error)) {
+        if (FoldCase(Utf8Path(entry.path().filename())) == wanted && entry.is_directory(error))
+            return Utf8Path(entry.path());
     }
     return std::nullopt;
 }

@@ -2,6 +2,7 @@
 // File primitives of the store: identity for change detection, whole-file reads, atomic
 // replacement and an exclusive lock shared between processes.
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -30,20 +31,29 @@ ReadOutcome ReadFileContent(const std::string& path, std::string& content, FileI
 // the new file's identity.
 bool ReplaceFileContent(const std::string& path, std::string_view content, FileIdentity* written = nullptr);
 
-// flock(LOCK_EX) on a lock file (created if missing), released when the object goes.
+// An exclusive lock (flock, LockFileEx) on a lock file (created if missing), released when the object goes.
 class ExclusiveLock {
 public:
     explicit ExclusiveLock(const std::string& lockPath);
     ~ExclusiveLock();
     ExclusiveLock(const ExclusiveLock&) = delete;
     ExclusiveLock& operator=(const ExclusiveLock&) = delete;
-    bool Held() const { return fd_ >= 0; }
+    bool Held() const { return held_; }
 
 private:
-    int fd_ = -1;
+    intptr_t native_ = -1;  // a descriptor on POSIX, a HANDLE on Windows
+    bool held_ = false;
 };
 
-// The folder part of a path ("" for a bare name).
+// Appends data in one write to a file that exists already; false when it does not or the
+// write fails.
+bool AppendToExistingFile(const std::string& path, std::string_view data);
+
+// The folder part of a path ("" for a bare name); "/" and, on Windows, "\\" separate.
 std::string ParentFolder(const std::string& path);
+
+// The store keeps paths as UTF-8; these cross to and from the file system's own form.
+std::filesystem::path NativePath(const std::string& utf8);
+std::string Utf8Path(const std::filesystem::path& path);
 
 }  // namespace varnholt::standin

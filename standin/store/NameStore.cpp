@@ -129,7 +129,7 @@ template <class Edit>
 int32_t NameStore::Change(Edit&& edit) {
     std::lock_guard lock(mutex_);
     std::error_code error;
-    std::filesystem::create_directories(folder_, error);
+    std::filesystem::create_directories(NativePath(folder_), error);
     if (error) return kGeneralFailure;
     ExclusiveLock fileLock(path_ + ".lock");
     if (!fileLock.Held()) return kGeneralFailure;

@@ -1,6 +1,10 @@
 #pragma once
 // The stand-in's library files opened by path, so each test picks the exact file it means.
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
 #include <gtest/gtest.h>
 
 #include <string>
@@ -12,8 +16,13 @@ namespace varnholt::test {
 // A library loaded for the rest of the process, with the entry points it exports (null where
 // it exports none).
 struct AdminLibrary {
+#ifdef _WIN32
+    explicit AdminLibrary(const std::string& path) : handle(::LoadLibraryA(path.c_str())) {
+        if (!handle) ADD_FAILURE() << "cannot load " << path << ": error " << ::GetLastError();
+#else
     explicit AdminLibrary(const std::string& path) : handle(dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {
         if (!handle) ADD_FAILURE() << "cannot load " << path << ": " << dlerror();
+#endif
         start = Entry<engine::PvStartFn>("PvStart");
         stop = Entry<engine::PvStopFn>("PvStop");
         connectServer = Entry<engine::PvConnectServerFn>("PvConnectServer");
@@ -29,10 +38,17 @@ struct AdminLibrary {
     }
     template <class Fn>
     Fn Entry(const char* name) const {
+#ifdef _WIN32
+        return handle ? reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(handle, name))) : nullptr;
+    }
+
+    HMODULE handle;
+#else
         return handle ? reinterpret_cast<Fn>(dlsym(handle, name)) : nullptr;
     }
 
     void* handle;
+#endif
     engine::PvStartFn start;
     engine::PvStopFn stop;
     engine::PvConnectServerFn connectServer;

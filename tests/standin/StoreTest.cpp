@@ -1,7 +1,9 @@
 // The store under load and under a writer that dies at random moments.
+#ifndef _WIN32
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <chrono>
 #include <filesystem>
@@ -56,6 +58,7 @@ TEST(NameStore, EnumeratingTenThousandNamesReadsTheFileOnce) {
     EXPECT_EQ(store.Loads(), afterCreate);
 }
 
+#ifndef _WIN32  // POSIX processes: fork and SIGKILL
 // The writer of the crash test: creates names until killed, reporting each committed one.
 [[noreturn]] void CreateNamesForever(const std::string& folder, int round, int reportFd) {
     NameStore& store = NameStore::ForFolder(folder);
@@ -116,6 +119,7 @@ TEST(NameStore, WriterKilledMidWriteLosesNoCommittedName) {
     EXPECT_EQ(count, static_cast<int32_t>(present.size()));
     EXPECT_EQ(store.Create({"AFTER", "/a", "/a", 2}), standin::kOk);
 }
+#endif
 
 TEST(StoreText, CodePageAndCaseRules) {
     EXPECT_EQ(standin::AnsiToUtf8("\x80\x81\xFF"), "\xE2\x82\xAC\xC2\x81\xC3\xBF");
@@ -179,7 +183,9 @@ TEST(StoreRecords, ParsersOfTheEngineFiles) {
     EXPECT_EQ(answer->function, "pvgetdbname");
     EXPECT_EQ(answer->size, -3);
     EXPECT_EQ(answer->bytes, std::string("A\0\xe9\\x\\", 6));  // only \0 is special
-    EXPECT_EQ(standin::ParseAnswer("PvGetDbName\t5"), std::nullopt);
+    const auto count = standin::ParseAnswer("PvGetDbNamesData\t2147483647");  // a count needs no text
+    ASSERT_TRUE(count);
+    EXPECT_EQ(std::tie(count->size, count->bytes), std::make_tuple(2147483647, std::string()));
     EXPECT_EQ(standin::ParseAnswer("PvGetDbName\tfive\tA"), std::nullopt);
     EXPECT_EQ(standin::ParseAnswer("#PvGetDbName\t5\tA"), std::nullopt);
     const standin::EngineVersionInfo info = standin::ParseEngineConf("version=10.\nplatform=W\nversion=1.2.3.4\n");
