@@ -4,6 +4,7 @@
 // unallocated array: every subscript (and every bound) raises error 9.
 #include <cstdint>
 #include <initializer_list>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -21,10 +22,21 @@ template <class T>
 class SafeArray {
 public:
     SafeArray() = default;
+    // Raises 7 "Out of memory" for more elements than a Long can count or memory can hold: the
+    // count is taken in 64 bits, so a 32-bit build never sizes a wrapped-around, tiny array.
     explicit SafeArray(std::vector<Bound> bounds) : bounds_(std::move(bounds)) {
+        constexpr int64_t kMaxElements = INT32_MAX;
         int64_t n = bounds_.empty() ? 0 : 1;
-        for (const Bound& b : bounds_) n *= b.Count();
-        data_.resize(static_cast<size_t>(n));
+        for (const Bound& b : bounds_) {
+            n *= b.Count();
+            if (n > kMaxElements) RaiseRuntime(kOutOfMemory);
+        }
+        if (static_cast<uint64_t>(n) > data_.max_size()) RaiseRuntime(kOutOfMemory);
+        try {
+            data_.resize(static_cast<size_t>(n));
+        } catch (const std::bad_alloc&) {
+            RaiseRuntime(kOutOfMemory);
+        }
     }
     // One dimension from lower, holding items in order.
     static SafeArray Vector(int32_t lower, std::vector<T> items) {

@@ -242,6 +242,19 @@ TEST_F(CPVSServerBadInput, GetDBNameWithOddAnswers) {
                 Returns("A=DICT B=DICT DICT DICT ")}});
 }
 
+// An engine count whose names array (3 x count) no Long can count: both forms raise before
+// reading a name, in 32-bit builds as in 64-bit ones.
+TEST_F(CPVSServerBadInput, GetDBNamesOfAnImpossibleCount) {
+    home.EnableJournal();
+    for (const char* count : {"715827883", "1431655766", "2147483647"}) {
+        home.SetAnswers(std::string("PvGetDbNamesData\t") + count + "\n");
+        home.ClearJournal();
+        CheckRows({{count, [] { return U8(Local()->GetDBNames(true).ToText()); }, RaisesRuntime(kOutOfMemory)},
+                   {count, [] { return U8(Local()->GetDBNames(false).ToText()); }, RaisesRuntime(kOutOfMemory)}});
+        for (const std::string& call : home.Calls()) EXPECT_EQ(call.rfind("PvGetDbName ", 0), std::string::npos) << call;
+    }
+}
+
 TEST_F(CPVSServerBadInput, GetDBNamesCount) {
     const std::string source = kSource + "GetDBNamesCount";
     auto count = [] { return std::to_string(Local()->GetDBNamesCount()); };
