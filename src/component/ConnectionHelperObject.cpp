@@ -157,8 +157,10 @@ HRESULT ConnectionHelperObject::DifferentDates(SAFEARRAY** Files, BSTR* SourcePa
 
 HRESULT ConnectionHelperObject::GetLabel(BSTR* prompt, SAFEARRAY** Parms, BSTR* Result) {
     return Run([&] {
-        const SafeArray<Variant> parms = FromVariantArray(Out(Parms));
-        Return(Result, helper_.GetLabel(In(prompt), parms.Elements()));
+        // Each argument as a script's CStr shows it, in the user's locale.
+        const SafeArray<String> texts = FromStringArray(Out(Parms));
+        const std::vector<Variant> parms(texts.Elements().begin(), texts.Elements().end());
+        Return(Result, helper_.GetLabel(In(prompt), parms));
     });
 }
 

@@ -11,24 +11,6 @@
 namespace varnholt::component {
 namespace {
 
-class TypeAttr {
-public:
-    TypeAttr(ITypeInfo* info) : info_(info) {
-        if (FAILED(info->GetTypeAttr(&attr_))) attr_ = nullptr;
-    }
-    TypeAttr(const TypeAttr&) = delete;
-    TypeAttr& operator=(const TypeAttr&) = delete;
-    ~TypeAttr() {
-        if (attr_) info_->ReleaseTypeAttr(attr_);
-    }
-    const TYPEATTR* operator->() const { return attr_; }
-    explicit operator bool() const { return attr_ != nullptr; }
-
-private:
-    ITypeInfo* info_;
-    TYPEATTR* attr_ = nullptr;
-};
-
 class FuncDesc {
 public:
     FuncDesc() = default;
@@ -120,8 +102,16 @@ Parameter Describe(ITypeInfo* info, const ELEMDESC& element) {
 
 bool IsMissing(const VARIANT& v) { return V_VT(&v) == VT_ERROR && V_ERROR(&v) == DISP_E_PARAMNOTFOUND; }
 
+// VARIANT references a caller may chain (a script's variable passed on by reference); longer
+// chains, cycles among them, are refused rather than followed.
+constexpr int kMaxReferenceChain = 4;
+
+// What v finally refers to through VARIANT references; nullptr when a reference leads nowhere
+// (a null pointer, or a chain too long).
 const VARIANT* Dereference(const VARIANT* v) {
-    while (v && V_VT(v) == (VT_BYREF | VT_VARIANT)) v = V_VARIANTREF(v);
+    for (int links = 0; v && V_VT(v) == (VT_BYREF | VT_VARIANT); ++links)
+        v = links < kMaxReferenceChain ? V_VARIANTREF(v) : nullptr;
+    if (v && (V_VT(v) & VT_BYREF) && !V_BYREF(v)) return nullptr;
     return v;
 }
 
@@ -185,6 +175,8 @@ HRESULT Coerce(const VARIANT& source, VARTYPE type, VariantValue& out) {
     if (type == VT_VARIANT) return VariantCopyInd(out.Get(), const_cast<VARIANT*>(&source));
     VariantValue copy;
     HRESULT hr = VariantCopyInd(copy.Get(), const_cast<VARIANT*>(&source));
+    if (SUCCEEDED(hr) && V_VT(copy.Get()) == VT_DECIMAL && !IsValidDecimal(V_DECIMAL(copy.Get())))
+        return DISP_E_TYPEMISMATCH;
     if (SUCCEEDED(hr)) hr = VariantChangeType(out.Get(), copy.Get(), 0, type);
     if (hr == DISP_E_OVERFLOW || hr == E_OUTOFMEMORY) return hr;
     return FAILED(hr) ? DISP_E_TYPEMISMATCH : S_OK;
@@ -244,8 +236,13 @@ HRESULT Prepare(const Parameter& p, const VARIANT* supplied, Argument& arg) {
         return S_OK;
     }
     if (V_VT(supplied) == (VT_BYREF | VT_VARIANT) && p.type != VT_VARIANT) {
-        VARIANT* inner = V_VARIANTREF(supplied);
+        VARIANT* inner = const_cast<VARIANT*>(Dereference(supplied));
         if (!inner) return DISP_E_TYPEMISMATCH;
+        if (V_VT(inner) == (VT_BYREF | p.type)) {
+            // A variable that itself refers to one of the declared type: the member works on that.
+            arg.passed = *inner;
+            return S_OK;
+        }
         if (V_VT(inner) == p.type) {
             // The member works on the caller's variable itself.
             V_VT(&arg.passed) = VT_BYREF | p.type;
@@ -277,17 +274,16 @@ void WriteBack(std::vector<Argument>& args) {
     }
 }
 
-HRESULT PackTrailing(const std::vector<VARIANT*>& supplied, size_t first, Argument& arg) {
-    const size_t count = supplied.size() > first ? supplied.size() - first : 0;
-    SAFEARRAYBOUND bound{static_cast<ULONG>(count), 0};
+HRESULT PackTrailing(const std::vector<VARIANT*>& trailing, Argument& arg) {
+    SAFEARRAYBOUND bound{static_cast<ULONG>(trailing.size()), 0};
     arg.array.Reset(SafeArrayCreate(VT_VARIANT, 1, &bound));
     if (!arg.array.Get()) return E_OUTOFMEMORY;
-    if (count > 0) {
+    if (!trailing.empty()) {
         SafeArrayData data(arg.array.Get());
         if (!data) return E_OUTOFMEMORY;
         VARIANT* elements = data.As<VARIANT>();
-        for (size_t j = 0; j < count; ++j) {
-            const HRESULT hr = VariantCopyInd(&elements[j], supplied[first + j]);
+        for (size_t j = 0; j < trailing.size(); ++j) {
+            const HRESULT hr = VariantCopyInd(&elements[j], trailing[j]);
             if (FAILED(hr)) return hr;
         }
     }
@@ -405,47 +401,88 @@ HRESULT LoadInterfaceTypeInfo(REFIID iid, ComPtr<ITypeInfo>& out) {
 
 HRESULT InvokeMember(ITypeInfo* info, void* instance, DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
                      EXCEPINFO* excepInfo, UINT* argErr) {
-    if (!params || (params->cArgs > 0 && !params->rgvarg)) return E_INVALIDARG;
+    // Whatever the caller's variable held is not ours to free; a failure leaves it Empty.
+    if (result) VariantInit(result);
+    if (!params || (params->cArgs > 0 && !params->rgvarg) || params->cNamedArgs > params->cArgs ||
+        (params->cNamedArgs > 0 && !params->rgdispidNamedArgs))
+        return E_INVALIDARG;
     FuncDesc found;
     HRESULT hr = FindFunction(info, id, flags, found);
     if (FAILED(hr)) return hr;
     const FUNCDESC& f = *found;
 
     const bool put = (f.invkind & (INVOKE_PROPERTYPUT | INVOKE_PROPERTYPUTREF)) != 0;
-    if (params->cNamedArgs > 0 &&
-        (!put || params->cNamedArgs != 1 || params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT))
-        return DISP_E_NONAMEDARGS;
-    if (put && params->cArgs == 0) return DISP_E_BADPARAMCOUNT;
-
-    // The caller's arguments in declaration order; rgvarg runs backwards, and a property's
-    // new value (rgvarg[0]) comes last.
-    std::vector<VARIANT*> supplied;
-    const UINT cArgs = params->cArgs;
-    for (UINT i = cArgs; i-- > (put ? 1u : 0u);) supplied.push_back(&params->rgvarg[i]);
-    if (put) supplied.push_back(&params->rgvarg[0]);
-    auto callerIndex = [&](size_t k) -> UINT {
-        return put && k + 1 == supplied.size() ? 0u : static_cast<UINT>(cArgs - 1 - k);
-    };
-
     const bool hasRetval = f.cParams > 0 && (f.lprgelemdescParam[f.cParams - 1].paramdesc.wParamFlags & PARAMFLAG_FRETVAL);
     const size_t inputs = static_cast<size_t>(f.cParams) - (hasRetval ? 1 : 0);
     const bool vararg = f.cParamsOpt == -1 && inputs > 0;
     const size_t fixed = vararg ? inputs - 1 : inputs;
-    if (!vararg && supplied.size() > inputs) return DISP_E_BADPARAMCOUNT;
+    if (put && inputs == 0) return DISP_E_BADPARAMCOUNT;
+    // The parameters a caller fills by position or by name: a property's new value is only
+    // ever DISPID_PROPERTYPUT, a vararg list only positional.
+    const size_t addressable = put ? inputs - 1 : fixed;
+
+    // Where each parameter's value is in rgvarg. Named arguments come first there; the
+    // positional ones follow in reverse, so the first parameter is the last entry.
+    constexpr UINT kAbsent = ~0u;
+    const UINT cArgs = params->cArgs, cNamed = params->cNamedArgs;
+    std::vector<UINT> from(inputs, kAbsent);
+    std::vector<VARIANT*> trailing;
+    UINT firstPositional = cNamed;
+    if (put && cNamed == 0) {
+        // A put without names, as script hosts send it: the new value is rgvarg[0].
+        if (cArgs == 0) return DISP_E_BADPARAMCOUNT;
+        from[inputs - 1] = 0;
+        firstPositional = 1;
+    }
+    const size_t positional = cArgs - firstPositional;
+    if (!vararg && positional > addressable) return DISP_E_BADPARAMCOUNT;
+    for (size_t k = 0; k < positional; ++k) {
+        const UINT index = static_cast<UINT>(cArgs - 1 - k);
+        if (k < addressable)
+            from[k] = index;
+        else
+            trailing.push_back(&params->rgvarg[index]);
+    }
+    for (UINT j = 0; j < cNamed; ++j) {
+        const DISPID name = params->rgdispidNamedArgs[j];
+        size_t k = 0;
+        if (name == DISPID_PROPERTYPUT && put)
+            k = inputs - 1;
+        else if (name >= 0 && static_cast<size_t>(name) < addressable)
+            k = static_cast<size_t>(name);
+        else
+            k = inputs;
+        // An unknown parameter, or one given twice (by name, or by name and position).
+        if (k == inputs || from[k] != kAbsent) {
+            if (argErr) *argErr = j;
+            return DISP_E_PARAMNOTFOUND;
+        }
+        from[k] = j;
+    }
+
+    // The conversions below follow references: one to nothing is refused first.
+    for (UINT i = 0; i < cArgs; ++i) {
+        if (!Dereference(&params->rgvarg[i])) {
+            if (argErr) *argErr = i;
+            return DISP_E_TYPEMISMATCH;
+        }
+    }
 
     std::vector<Argument> args(inputs);
     for (size_t k = 0; k < fixed; ++k) {
         const Parameter p = Describe(info, f.lprgelemdescParam[k]);
-        const VARIANT* given = k < supplied.size() && !IsMissing(*supplied[k]) ? supplied[k] : nullptr;
+        const VARIANT* given = from[k] != kAbsent ? &params->rgvarg[from[k]] : nullptr;
+        if (given && IsMissing(*given)) given = nullptr;
         hr = Prepare(p, given, args[k]);
-        if (hr == DISP_E_PARAMNOTOPTIONAL && k >= supplied.size()) hr = DISP_E_BADPARAMCOUNT;
         if (FAILED(hr)) {
-            if (argErr && k < supplied.size()) *argErr = callerIndex(k);
+            // Too few positional arguments is a count error; with names, the one left out.
+            if (hr == DISP_E_PARAMNOTOPTIONAL && from[k] == kAbsent && cNamed == 0) hr = DISP_E_BADPARAMCOUNT;
+            if (argErr && from[k] != kAbsent) *argErr = from[k];
             return hr;
         }
     }
     if (vararg) {
-        hr = PackTrailing(supplied, fixed, args[fixed]);
+        hr = PackTrailing(trailing, args[fixed]);
         if (FAILED(hr)) return hr;
     }
 
@@ -466,10 +503,14 @@ HRESULT InvokeMember(ITypeInfo* info, void* instance, DISPID id, WORD flags, DIS
         hr = info->Invoke(instance, id, flags, &prepared, result, excepInfo, &preparedErr);
         if (FAILED(hr) && argErr && preparedErr < inputs) {
             const size_t k = inputs - 1 - preparedErr;
-            if (k < supplied.size()) *argErr = callerIndex(k);
+            if (from[k] != kAbsent) *argErr = from[k];
         }
     }
+    // What the member wrote into its by-reference arguments stays written, even when it then
+    // failed: the caller sees the same whether it passed its variable directly or not.
     WriteBack(args);
+    // The system's Invoke hands back the member's unwritten result even when it failed.
+    if (FAILED(hr) && result) VariantClear(result);
     return hr;
 }
 

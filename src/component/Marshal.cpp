@@ -1,5 +1,6 @@
 #include "component/Marshal.h"
 
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -31,19 +32,28 @@ Variant FromObject(IUnknown* unknown) {
     return Variant(std::shared_ptr<Object>(std::make_shared<ClientObject>(std::move(dispatch))));
 }
 
-// Anything the model has no kind for, through the system's own conversion to text.
-Variant AsText(const VARIANT& value) {
+constexpr LCID kModelLocale = MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), SORT_DEFAULT);
+
+// The system's conversion of a value to text in locale, with the flags of a script's CStr
+// (Booleans as words).
+String SystemText(const VARIANT& value, LCID locale) {
     VariantValue text;
-    if (FAILED(VariantChangeType(text.Get(), const_cast<VARIANT*>(&value), 0, VT_BSTR))) RaiseRuntime(kTypeMismatch);
-    return Variant(FromBstr(V_BSTR(text.Get())));
+    if (FAILED(VariantChangeTypeEx(text.Get(), const_cast<VARIANT*>(&value), locale, VARIANT_LOCALBOOL, VT_BSTR)))
+        RaiseRuntime(kTypeMismatch);
+    return FromBstr(V_BSTR(text.Get()));
 }
 
-Variant AsDouble(const VARIANT& value) {
-    VariantValue number;
-    const HRESULT hr = VariantChangeType(number.Get(), const_cast<VARIANT*>(&value), 0, VT_R8);
-    if (hr == DISP_E_OVERFLOW) RaiseRuntime(kOverflow);
-    if (FAILED(hr)) RaiseRuntime(kTypeMismatch);
-    return Variant(V_R8(number.Get()));
+// A number of a kind the model lacks, by its text: a Double converted on the way would show
+// digits a Single never had, and lose those of a large Currency, Decimal or 64-bit integer.
+// It stays a number when a Double shows as it does.
+Variant AsNumber(const VARIANT& value) {
+    const String text = SystemText(value, kModelLocale);
+    Bstr parsed = ToBstr(text);
+    double number = 0;
+    if (SUCCEEDED(VarR8FromStr(parsed.Get(), kModelLocale, 0, &number)) && std::isfinite(number) &&
+        DoubleToText(number) == text)
+        return Variant(number);
+    return Variant(text);
 }
 
 Variant FromWide(int64_t value) {
@@ -137,11 +147,17 @@ void StoreBstr(StringView text, BSTR* target) {
     *target = fresh.Detach();
 }
 
+bool IsValidDecimal(const DECIMAL& value) { return value.scale <= 28 && (value.sign & ~DECIMAL_NEG) == 0; }
+
 Variant FromVariant(const VARIANT& value) {
     const VARTYPE type = V_VT(&value);
+    // A reference to nothing is no value; nor is a reference to a reference, which could lead
+    // round in a circle (the system's copy refuses those as well).
+    if ((type & VT_BYREF) && !V_BYREF(&value)) RaiseRuntime(kTypeMismatch);
     if (type == (VT_BYREF | VT_VARIANT)) {
-        if (!V_VARIANTREF(&value)) RaiseRuntime(kTypeMismatch);
-        return FromVariant(*V_VARIANTREF(&value));
+        const VARIANT& inner = *V_VARIANTREF(&value);
+        if (V_VT(&inner) == (VT_BYREF | VT_VARIANT)) RaiseRuntime(kTypeMismatch);
+        return FromVariant(inner);
     }
     if (type & VT_BYREF) {
         VariantValue copy;
@@ -160,13 +176,15 @@ Variant FromVariant(const VARIANT& value) {
         case VT_UI2: return Variant(static_cast<int32_t>(V_UI2(&value)));
         case VT_UI4: return FromWide(V_UI4(&value));
         case VT_UINT: return FromWide(V_UINT(&value));
-        case VT_I8: return FromWide(V_I8(&value));
-        case VT_R4: return Variant(static_cast<double>(V_R4(&value)));
         case VT_R8: return Variant(V_R8(&value));
+        case VT_DECIMAL:
+            if (!IsValidDecimal(V_DECIMAL(&value))) RaiseRuntime(kTypeMismatch);
+            return AsNumber(value);
+        case VT_I8:
         case VT_UI8:
-        case VT_CY:
-        case VT_DECIMAL: return AsDouble(value);
-        case VT_DATE: return AsText(value);
+        case VT_R4:
+        case VT_CY: return AsNumber(value);
+        case VT_DATE: return Variant(SystemText(value, LOCALE_USER_DEFAULT));
         case VT_BOOL: return Variant(FromVariantBool(V_BOOL(&value)));
         case VT_BSTR: return Variant(FromBstr(V_BSTR(&value)));
         case VT_DISPATCH: return FromObject(V_DISPATCH(&value));
@@ -177,6 +195,27 @@ Variant FromVariant(const VARIANT& value) {
         default: break;
     }
     RaiseRuntime(kTypeMismatch);
+}
+
+// The kinds the system turns into text itself, as a script's CStr does.
+bool IsSystemScalar(VARTYPE type) {
+    switch (type) {
+        case VT_I1: case VT_UI1: case VT_I2: case VT_UI2: case VT_I4: case VT_UI4: case VT_INT: case VT_UINT:
+        case VT_I8: case VT_UI8: case VT_R4: case VT_R8: case VT_CY: case VT_DECIMAL: case VT_DATE: case VT_BOOL:
+            return true;
+        default: return false;
+    }
+}
+
+String TextOf(const VARIANT& value) {
+    const VARTYPE type = V_VT(&value);
+    // References are refused and followed as FromVariant does.
+    if (!IsSystemScalar(type & ~VT_BYREF) || ((type & VT_BYREF) && !V_BYREF(&value)))
+        return FromVariant(value).ToText();
+    VariantValue copy;
+    if (FAILED(VariantCopyInd(copy.Get(), const_cast<VARIANT*>(&value)))) RaiseRuntime(kTypeMismatch);
+    if (V_VT(copy.Get()) == VT_DECIMAL && !IsValidDecimal(V_DECIMAL(copy.Get()))) RaiseRuntime(kTypeMismatch);
+    return SystemText(*copy, LOCALE_USER_DEFAULT);
 }
 
 void ToVariant(const Variant& value, VARIANT* out) {
@@ -229,7 +268,7 @@ SafeArray<String> FromStringArray(const SAFEARRAY* array) {
     std::vector<String>& elements = result.Elements();
     size_t i = 0;
     ForEachElement(array, elements.size(), [&](const VARIANT& element) {
-        elements[i++] = V_VT(&element) == VT_BSTR ? FromBstr(V_BSTR(&element)) : FromVariant(element).ToText();
+        elements[i++] = V_VT(&element) == VT_BSTR ? FromBstr(V_BSTR(&element)) : TextOf(element);
     });
     return result;
 }

@@ -28,11 +28,21 @@ inline VARIANT_BOOL ToVariantBool(bool value) { return value ? VARIANT_TRUE : VA
 // Any non-zero value is True, as the run time treats Booleans.
 inline bool FromVariantBool(VARIANT_BOOL value) { return value != VARIANT_FALSE; }
 
-// By-reference values are followed. Numbers the model lacks become the nearest kind (Byte and
-// unsigned to Integer or Long, Single/Currency/Decimal/64-bit to Double), dates become their
-// text; objects are kept as automation objects. A missing optional argument (VT_ERROR
-// DISP_E_PARAMNOTFOUND) is Empty.
+// By-reference values are followed, through one VARIANT reference at most; a reference to
+// nothing is 13. Numbers the model lacks become the nearest kind (Byte and unsigned to Integer
+// or Long; Single, Currency, Decimal and 64-bit integers to the Double that shows as they do,
+// else to their text), dates become their text; objects are kept as automation objects. A
+// missing optional argument (VT_ERROR DISP_E_PARAMNOTFOUND) is Empty. Numbers are written in
+// English (United States), as the model writes its own.
 Variant FromVariant(const VARIANT& value);
+// The text a script's CStr makes of value, for members that want text: the system's own
+// conversion in the user's locale for numbers, dates and Booleans, FromVariant's for the rest
+// (Null raises 94, arrays and objects 13).
+String TextOf(const VARIANT& value);
+
+// A DECIMAL the system's conversions may be given: scale 0 to 28, sign 0 or DECIMAL_NEG. Wine's
+// conversion to text crashes on a larger scale, so other DECIMALs are refused before any.
+bool IsValidDecimal(const DECIMAL& value);
 // out receives the value; it must hold nothing that needs freeing.
 void ToVariant(const Variant& value, VARIANT* out);
 
@@ -41,8 +51,8 @@ void ToVariant(const Variant& value, VARIANT* out);
 IDispatch* NewDispatchReference(const std::shared_ptr<Object>& object);
 
 // Arrays keep their dimensions and bounds; a null array is the unallocated array. String
-// arrays are read from BSTR arrays and from VARIANT arrays (each element converted to text, as
-// a script builds them).
+// arrays are read from BSTR arrays and from VARIANT arrays (each element through TextOf, as a
+// script builds them).
 SafeArray<String> FromStringArray(const SAFEARRAY* array);
 SafeArrayPtr ToStringArray(const SafeArray<String>& array);
 SafeArray<Variant> FromVariantArray(const SAFEARRAY* array);

@@ -7,6 +7,9 @@ namespace varnholt::component {
 namespace {
 
 std::atomic<long> gReferences{0};
+// LockServer(TRUE) calls not yet balanced; an unlock without a lock is ignored, so a client's
+// extra unlock cannot keep the module loaded for good.
+std::atomic<long> gLocks{0};
 
 std::mutex gTypeLibraryMutex;
 ComPtr<ITypeLib>& CachedTypeLibrary() {
@@ -18,9 +21,17 @@ ComPtr<ITypeLib>& CachedTypeLibrary() {
 
 void AddModuleReference() { ++gReferences; }
 void ReleaseModuleReference() { --gReferences; }
-void LockModule(bool lock) { lock ? AddModuleReference() : ReleaseModuleReference(); }
-bool CanUnloadModule() { return gReferences.load() == 0; }
-long ModuleReferenceCount() { return gReferences.load(); }
+void LockModule(bool lock) {
+    if (lock) {
+        ++gLocks;
+        return;
+    }
+    long held = gLocks.load();
+    while (held > 0 && !gLocks.compare_exchange_weak(held, held - 1)) {
+    }
+}
+bool CanUnloadModule() { return gReferences.load() == 0 && gLocks.load() == 0; }
+long ModuleReferenceCount() { return gReferences.load() + gLocks.load(); }
 
 HMODULE ThisModule() {
     HMODULE module = nullptr;

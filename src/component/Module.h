@@ -15,6 +15,7 @@ using namespace varnholt::win32;
 // Every live object (class factories included) and every LockServer(TRUE) keeps the module.
 void AddModuleReference();
 void ReleaseModuleReference();
+// LockServer: an unlock beyond the locks taken is ignored.
 void LockModule(bool lock);
 bool CanUnloadModule();
 long ModuleReferenceCount();

@@ -1,10 +1,17 @@
 #include <cmath>
+#include <cstdlib>
+#include <optional>
 #include <thread>
 #include <vector>
 
 #include "TestSupport.h"
 #include "automation/IntegerLoop.h"
 #include "varnholt/Variant.h"
+
+#ifdef _WIN32
+#include "component/ConnectionHelperObject.h"
+#include "component/Marshal.h"
+#endif
 
 namespace varnholt::test {
 namespace {
@@ -31,6 +38,102 @@ TEST(VariantText, ConvertsAsTheRunTimeDoes) {
         {Variant(S("ä[%1]")), "ä[%1]"},
     };
     for (const auto& c : cases) EXPECT_EQ(U8(c.value.ToText()), c.text);
+}
+
+// Every kind of number, date and Boolean a client can pass, given as the text an English
+// (United States) system reads it from (a Currency in ten-thousandths), with the text a
+// script's CStr gives for it there.
+enum class Kind { Single, Double, Currency, Decimal, Int64, UInt64, Date, Boolean };
+struct TextCase {
+    Kind kind;
+    const char* value;
+    const char* text;
+};
+constexpr TextCase kTextCases[] = {
+    {Kind::Single, "2.1", "2.1"}, {Kind::Single, "1.5E-07", "1.5E-07"}, {Kind::Single, "16777217", "1.677722E+07"},
+    {Kind::Single, "0.33333333", "0.3333333"}, {Kind::Single, "-0", "0"},
+    {Kind::Double, "0.1", "0.1"}, {Kind::Double, "1E+16", "1E+16"}, {Kind::Double, "1E+15", "1E+15"},
+    {Kind::Double, "2.0999999046325684", "2.09999990463257"}, {Kind::Double, "-1.5E-300", "-1.5E-300"},
+    {Kind::Currency, "15000", "1.5"}, {Kind::Currency, "-1", "-0.0001"},
+    {Kind::Currency, "9223372036854775807", "922337203685477.5807"},
+    {Kind::Decimal, "0.1", "0.1"}, {Kind::Decimal, "79228162514264337593543950335", "79228162514264337593543950335"},
+    {Kind::Decimal, "-1.0000000000000000000000000001", "-1.0000000000000000000000000001"},
+    {Kind::Int64, "1000000000000000", "1000000000000000"}, {Kind::Int64, "9007199254740993", "9007199254740993"},
+    {Kind::Int64, "-9223372036854775808", "-9223372036854775808"},
+    {Kind::UInt64, "18446744073709551615", "18446744073709551615"}, {Kind::UInt64, "5000000000", "5000000000"},
+    {Kind::Date, "3/15/2023 12:00:00 PM", "3/15/2023 12:00:00 PM"}, {Kind::Date, "12/31/1899", "12/31/1899"},
+    {Kind::Date, "12:00:00 AM", "12:00:00 AM"}, {Kind::Date, "1/1/2000 12:00:01 AM", "1/1/2000 12:00:01 AM"},
+    {Kind::Boolean, "True", "True"}, {Kind::Boolean, "False", "False"},
+};
+
+#ifdef _WIN32
+using namespace component;
+
+constexpr LCID kEnglish = MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), SORT_DEFAULT);
+
+VariantValue Automation(const TextCase& c) {
+    static constexpr VARTYPE kTypes[] = {VT_R4, VT_R8, VT_CY, VT_DECIMAL, VT_I8, VT_UI8, VT_DATE, VT_BOOL};
+    VariantValue text, value;
+    if (c.kind == Kind::Currency) {
+        V_VT(value.Get()) = VT_CY;
+        V_CY(value.Get()).int64 = std::strtoll(c.value, nullptr, 10);
+        return value;
+    }
+    V_VT(text.Get()) = VT_BSTR;
+    V_BSTR(text.Get()) = ToBstr(S(c.value)).Detach();
+    EXPECT_EQ(VariantChangeTypeEx(value.Get(), text.Get(), kEnglish, 0, kTypes[static_cast<int>(c.kind)]), S_OK);
+    return value;
+}
+
+// What a script's CStr shows, in the given locale.
+std::string RunTimeText(const VARIANT& value, LCID locale) {
+    VariantValue text;
+    EXPECT_EQ(VariantChangeTypeEx(text.Get(), const_cast<VARIANT*>(&value), locale, VARIANT_LOCALBOOL, VT_BSTR), S_OK);
+    return U8(FromBstr(V_BSTR(text.Get())));
+}
+
+// GetLabel("[%1]", value), called on the automation object as a client calls it.
+std::string Label(const VARIANT& value) {
+    ComPtr<_ConnectionHelper> helper;
+    EXPECT_EQ(ConnectionHelperObject::Create(IID__ConnectionHelper, helper.PutVoid()), S_OK);
+    SAFEARRAYBOUND bound{1, 0};
+    SafeArrayPtr parms(SafeArrayCreate(VT_VARIANT, 1, &bound));
+    LONG first = 0;
+    SafeArrayPutElement(parms.Get(), &first, const_cast<VARIANT*>(&value));
+    Bstr prompt = ToBstr(u"[%1]"), result;
+    BSTR promptSlot = prompt.Detach();  // by reference: the member may replace it
+    SAFEARRAY* parmsSlot = parms.Get();
+    EXPECT_EQ(helper->GetLabel(&promptSlot, &parmsSlot, result.Put()), S_OK);
+    prompt.Reset(promptSlot);
+    return U8(FromBstr(result.Get()));
+}
+#endif
+
+// The text of a value is the run time's: on Windows its own conversion decides (in the user's
+// locale where a member wants text, the English one for the model's values); elsewhere the
+// model's kinds give the English texts.
+TEST(VariantText, EveryAutomationKindReadsAsTheRunTimeShowsIt) {
+    for (const TextCase& c : kTextCases) {
+#ifdef _WIN32
+        const VariantValue value = Automation(c);
+        const std::string shown = RunTimeText(*value, LOCALE_USER_DEFAULT);
+        EXPECT_EQ(U8(TextOf(*value)), shown) << c.value;
+        EXPECT_EQ(Label(*value), shown) << c.value;
+        EXPECT_EQ(U8(FromVariant(*value).ToText()), RunTimeText(*value, kEnglish)) << c.value;
+        if (GetUserDefaultLCID() == kEnglish) {
+            EXPECT_EQ(shown, c.text) << c.value;
+        }
+#else
+        // The model has Doubles and Booleans; the other kinds reach it only through the
+        // Windows component.
+        std::optional<Variant> model;
+        if (c.kind == Kind::Double) model = Variant(std::strtod(c.value, nullptr));
+        if (c.kind == Kind::Boolean) model = Variant(std::string(c.value) == "True");
+        if (model) {
+            EXPECT_EQ(U8(model->ToText()), c.text) << c.value;
+        }
+#endif
+    }
 }
 
 TEST(VariantText, NullArrayAndObjectCannotBecomeText) {

@@ -6,6 +6,7 @@
 #include <oleauto.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Check.h"
@@ -99,6 +100,251 @@ VARIANT RefTo(VARIANT* target) {
     V_VT(&v) = VT_BYREF | VT_VARIANT;
     V_VARIANTREF(&v) = target;
     return v;
+}
+
+// Invoke as VB passes named arguments: rgvarg holds the named ones first (in the order of
+// named), then the positional ones in reverse.
+HRESULT CallNamed(IDispatch* object, DISPID member, const std::vector<VARIANT>& positional,
+                  const std::vector<std::pair<DISPID, VARIANT>>& named, VARIANT* result, UINT* argErr,
+                  WORD flags = DISPATCH_METHOD | DISPATCH_PROPERTYGET) {
+    std::vector<VARIANT> args;
+    std::vector<DISPID> ids;
+    for (const auto& [id, value] : named) {
+        ids.push_back(id);
+        args.push_back(value);
+    }
+    args.insert(args.end(), positional.rbegin(), positional.rend());
+    DISPPARAMS params{args.data(), ids.data(), static_cast<UINT>(args.size()), static_cast<UINT>(ids.size())};
+    EXCEPINFO excep{};
+    const HRESULT hr = object->Invoke(member, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, &excep, argErr);
+    SysFreeString(excep.bstrSource);
+    SysFreeString(excep.bstrDescription);
+    SysFreeString(excep.bstrHelpFile);
+    return hr;
+}
+
+VARIANT Long(LONG n) {
+    VARIANT v;
+    VariantInit(&v);
+    V_VT(&v) = VT_I4;
+    V_I4(&v) = n;
+    return v;
+}
+VARIANT Missing() {
+    VARIANT v;
+    VariantInit(&v);
+    V_VT(&v) = VT_ERROR;
+    V_ERROR(&v) = DISP_E_PARAMNOTFOUND;
+    return v;
+}
+
+template <class Interface>
+Interface* Create(const CLSID& clsid, const IID& iid) {
+    Interface* object = nullptr;
+    CHECK_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iid, reinterpret_cast<void**>(&object)), S_OK);
+    return object;
+}
+
+// Parameter names resolve to their positions, case-insensitively; named arguments reach those
+// parameters in any order, mixed with positional ones; omitted optional ones take defaults.
+void NamedArguments() {
+    _CPVSServer* server = Create<_CPVSServer>(CLSID_CPVSServer, IID__CPVSServer);
+    _ConnectionHelper* helper = Create<_ConnectionHelper>(CLSID_ConnectionHelper, IID__ConnectionHelper);
+    if (!server || !helper) return;
+
+    struct NamesCase {
+        IDispatch* object;
+        std::vector<const wchar_t*> names;
+        HRESULT hr;
+        std::vector<DISPID> ids;
+    };
+    const NamesCase namesCases[] = {
+        {server, {L"GetDBName", L"index", L"ATTRIB", L"DBName"}, S_OK, {0x60030004, 0, 1, 2}},
+        {helper, {L"getdbname", L"Password", L"dataPath"}, S_OK, {0x60030004, 3, 0}},
+        {helper, {L"PathToUNC", L"Nope", L"Path"}, DISP_E_UNKNOWNNAME, {0x6003000B, DISPID_UNKNOWN, 0}},
+        {helper, {L"NoSuchMember", L"Path"}, DISP_E_UNKNOWNNAME, {DISPID_UNKNOWN, DISPID_UNKNOWN}},
+    };
+    for (const NamesCase& c : namesCases) {
+        std::vector<LPOLESTR> names;
+        for (const wchar_t* n : c.names) names.push_back(const_cast<LPOLESTR>(n));
+        std::vector<DISPID> ids(names.size(), 12345);
+        CHECK_EQ(static_cast<uint32_t>(c.object->GetIDsOfNames(IID_NULL, names.data(), static_cast<UINT>(names.size()),
+                                                                LOCALE_USER_DEFAULT, ids.data())),
+                 static_cast<uint32_t>(c.hr));
+        for (size_t i = 0; i < ids.size(); ++i) CHECK_EQ(ids[i], c.ids[i]);
+    }
+
+    Bstr second(L"SECOND");
+    VARIANT variable = Str(SysAllocString(L"\\\\host\\share\\dir"));
+    const UINT noArg = 99;
+    struct InvokeCase {
+        const char* what;
+        IDispatch* object;
+        DISPID member;
+        std::vector<VARIANT> positional;
+        std::vector<std::pair<DISPID, VARIANT>> named;
+        HRESULT hr;
+        const char* text;  // the result's text on success
+        UINT argErr;       // the offending rgvarg index on failure
+    };
+    const DISPID getDBName = 0x60030004;
+    const InvokeCase cases[] = {
+        {"only named", server, getDBName, {}, {{0, Long(2)}}, S_OK, "SECOND", noArg},
+        {"named in any order", server, getDBName, {}, {{2, Str(second.b)}, {1, Long(3)}, {0, Long(1)}}, S_OK,
+         "C:\\data2", noArg},
+        {"positional then named", server, getDBName, {Long(2)}, {{1, Long(2)}, {2, Str(second.b)}}, S_OK, "C:\\dict2",
+         noArg},
+        {"named missing optional", server, getDBName, {Long(1)}, {{2, Missing()}, {1, Missing()}}, S_OK, "FIRST",
+         noArg},
+        {"by reference, named", helper, 0x60030011, {}, {{0, RefTo(&variable)}}, S_OK, "host", noArg},
+        {"vararg member, fixed part named", helper, 0x6003000A, {}, {{0, Str(second.b)}}, S_OK, "SECOND", noArg},
+        {"named twice", server, getDBName, {}, {{0, Long(2)}, {0, Long(1)}}, DISP_E_PARAMNOTFOUND, "", 1},
+        {"named and positional", server, getDBName, {Long(2)}, {{0, Long(1)}}, DISP_E_PARAMNOTFOUND, "", 0},
+        {"no such parameter", server, getDBName, {Long(2)}, {{1, Long(1)}, {7, Long(1)}}, DISP_E_PARAMNOTFOUND, "", 1},
+        {"the result parameter", server, getDBName, {Long(2)}, {{3, Long(1)}}, DISP_E_PARAMNOTFOUND, "", 0},
+        {"negative id", server, getDBName, {Long(2)}, {{-5, Long(1)}}, DISP_E_PARAMNOTFOUND, "", 0},
+        {"property-put id on a method", server, getDBName, {Long(2)}, {{DISPID_PROPERTYPUT, Long(1)}},
+         DISP_E_PARAMNOTFOUND, "", 0},
+        {"required one left out", server, getDBName, {}, {{1, Long(3)}}, DISP_E_PARAMNOTOPTIONAL, "", noArg},
+    };
+    CHECK(SUCCEEDED(server->Connect()));
+    for (const InvokeCase& c : cases) {
+        VARIANT result;
+        VariantInit(&result);
+        UINT argErr = noArg;
+        const HRESULT hr = CallNamed(c.object, c.member, c.positional, c.named, &result, &argErr);
+        if (!CHECK_EQ(static_cast<uint32_t>(hr), static_cast<uint32_t>(c.hr))) std::printf("  in: %s\n", c.what);
+        if (SUCCEEDED(hr)) {
+            CHECK_EQ(V_VT(&result), VARTYPE(VT_BSTR));
+            if (V_VT(&result) == VT_BSTR) CHECK_EQ(Text(U(V_BSTR(&result))), std::string(c.text));
+        } else {
+            CHECK_EQ(argErr, c.argErr);
+            CHECK_EQ(V_VT(&result), VARTYPE(VT_EMPTY));
+        }
+        VariantClear(&result);
+    }
+    CHECK_EQ(Text(U(V_BSTR(&variable))), std::string("host"));
+    VariantClear(&variable);
+
+    // A property's new value stays DISPID_PROPERTYPUT; the value's own position is no second name for it.
+    Bstr name(L"named system");
+    const DISPID systemName = 0x40030000;
+    CHECK_EQ(CallNamed(helper, systemName, {}, {{DISPID_PROPERTYPUT, Str(name.b)}}, nullptr, nullptr,
+                       DISPATCH_PROPERTYPUT),
+             S_OK);
+    UINT argErr = noArg;
+    CHECK_EQ(static_cast<uint32_t>(CallNamed(helper, systemName, {}, {{DISPID_PROPERTYPUT, Str(name.b)}, {0, Str(name.b)}},
+                                             nullptr, &argErr, DISPATCH_PROPERTYPUT)),
+             static_cast<uint32_t>(DISP_E_PARAMNOTFOUND));
+    CHECK_EQ(argErr, 1u);
+    BSTR got = nullptr;
+    CHECK_EQ(helper->get_gstrSystemName(&got), S_OK);
+    CHECK_EQ(Text(U(got)), std::string("named system"));
+    SysFreeString(got);
+
+    CHECK_EQ(server->Release(), 0ul);
+    CHECK_EQ(helper->Release(), 0ul);
+}
+
+// A member that raises leaves no result behind, whichever way the call went (ITypeInfo::Invoke,
+// or the vtable for vararg and record members), and its by-reference arguments hold what it
+// wrote before failing, however the caller passed them.
+void FailedCallsLeaveNoResult() {
+    // Without Literals every description a member looks up fails with 9, and Login cannot show.
+    _CPVSServer* server = Create<_CPVSServer>(CLSID_CPVSServer, IID__CPVSServer);
+    _ConnectionHelper* helper = Create<_ConnectionHelper>(CLSID_ConnectionHelper, IID__ConnectionHelper);
+    if (!server || !helper) return;
+    Bstr missingDrive(L"Q:\\Data"), prompt(L"[%1]"), empty(L"");
+    Bstr longName(std::wstring(300, L'a').c_str());
+    VARIANT array;
+    VariantInit(&array);
+    SAFEARRAYBOUND bound{1, 0};
+    V_VT(&array) = VT_ARRAY | VT_VARIANT;
+    V_ARRAY(&array) = SafeArrayCreate(VT_VARIANT, 1, &bound);
+    VARIANT truth;
+    VariantInit(&truth);
+    V_VT(&truth) = VT_BOOL;
+    V_BOOL(&truth) = VARIANT_TRUE;
+    struct FailingCall {
+        const char* what;
+        IDispatch* object;
+        const wchar_t* member;
+        std::vector<VARIANT> args;
+    };
+    const FailingCall calls[] = {
+        {"String result", helper, L"PathToUNC", {Str(missingDrive.b)}},
+        {"Boolean result", helper, L"DoesFileExist", {Str(longName.b)}},
+        {"Variant result", server, L"GetDBName", {Long(99)}},
+        {"object result", helper, L"CreatePSQLConnection",
+         {Str(empty.b), Str(empty.b), Str(empty.b), Str(empty.b), truth}},
+        {"vararg member", helper, L"GetLabel", {Str(prompt.b), array}},
+        {"record result", helper, L"Login", {Long(1)}},
+    };
+    for (const FailingCall& c : calls) {
+        VARIANT result = Long(0x1234);  // a caller's stale value, which needs no freeing
+        EXCEPINFO excep;
+        const HRESULT hr = Call(c.object, c.member, c.args, &result, &excep);
+        if (!CHECK_EQ(static_cast<uint32_t>(hr), static_cast<uint32_t>(DISP_E_EXCEPTION)) ||
+            !CHECK_EQ(V_VT(&result), VARTYPE(VT_EMPTY)))
+            std::printf("  in: %s\n", c.what);
+        CHECK(excep.bstrSource && SysStringLen(excep.bstrSource) > 0);
+        VariantClear(&result);
+        SysFreeString(excep.bstrSource);
+        SysFreeString(excep.bstrDescription);
+        SysFreeString(excep.bstrHelpFile);
+    }
+    VariantClear(&array);
+
+    // RemoveDir cuts "\abc\def" to "\abc", then fails on the leading backslash.
+    enum class Form { StringReference, VariantHoldingString, VariantHoldingReference, StringValue };
+    const struct {
+        Form form;
+        const char* after;
+    } forms[] = {
+        {Form::StringReference, "\\abc"},
+        {Form::VariantHoldingString, "\\abc"},
+        {Form::VariantHoldingReference, "\\abc"},
+        {Form::StringValue, "\\abc\\def"},
+    };
+    for (const auto& form : forms) {
+        BSTR text = SysAllocString(L"\\abc\\def");
+        VARIANT inner;
+        VariantInit(&inner);
+        VARIANT arg;
+        VariantInit(&arg);
+        switch (form.form) {
+            case Form::StringReference:
+                V_VT(&arg) = VT_BYREF | VT_BSTR;
+                V_BSTRREF(&arg) = &text;
+                break;
+            case Form::VariantHoldingString:
+                inner = Str(std::exchange(text, nullptr));
+                arg = RefTo(&inner);
+                break;
+            case Form::VariantHoldingReference:
+                V_VT(&inner) = VT_BYREF | VT_BSTR;
+                V_BSTRREF(&inner) = &text;
+                arg = RefTo(&inner);
+                break;
+            case Form::StringValue: arg = Str(text); break;
+        }
+        VARIANT result;
+        VariantInit(&result);
+        EXCEPINFO excep;
+        CHECK_EQ(static_cast<uint32_t>(Call(helper, L"RemoveDir", {arg}, &result, &excep)),
+                 static_cast<uint32_t>(DISP_E_EXCEPTION));
+        CHECK_EQ(V_VT(&result), VARTYPE(VT_EMPTY));
+        const BSTR after = V_VT(&inner) == VT_BSTR ? V_BSTR(&inner) : text;
+        if (!CHECK_EQ(Text(U(after)), std::string(form.after))) std::printf("  in: form %d\n", static_cast<int>(form.form));
+        VariantClear(&inner);
+        SysFreeString(text);
+        SysFreeString(excep.bstrSource);
+        SysFreeString(excep.bstrDescription);
+        SysFreeString(excep.bstrHelpFile);
+    }
+
+    CHECK_EQ(server->Release(), 0ul);
+    CHECK_EQ(helper->Release(), 0ul);
 }
 
 void AliasesAnswerWithTheSamePointer(_ConnectionHelper* helper) {
@@ -335,6 +581,18 @@ void UnloadAnswersFollowObjectsAndLocks(const wchar_t* dllPath) {
     factory->LockServer(FALSE);
     factory->Release();
     CHECK_EQ(canUnload(), S_OK);
+    // An unlock without a lock is ignored, so later objects and locks still count from zero.
+    CHECK_EQ(getClassObject(CLSID_CPVSServer, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+    CHECK_EQ(factory->LockServer(FALSE), S_OK);
+    CHECK_EQ(factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(&object)), S_OK);
+    object->Release();
+    factory->LockServer(TRUE);
+    factory->Release();
+    CHECK_EQ(canUnload(), S_FALSE);
+    CHECK_EQ(getClassObject(CLSID_CPVSServer, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+    factory->LockServer(FALSE);
+    factory->Release();
+    CHECK_EQ(canUnload(), S_OK);
     const CLSID unknown = {0x1B6DC75A, 0x04CA, 0x48B0, {0x8A, 0x39, 0x15, 0x01, 0xD8, 0x37, 0x10, 0xBA}};
     factory = reinterpret_cast<IClassFactory*>(1);
     CHECK_EQ(static_cast<uint32_t>(getClassObject(unknown, IID_IClassFactory, reinterpret_cast<void**>(&factory))),
@@ -371,6 +629,8 @@ int main() {
         ServerMembers(server);
         CHECK_EQ(server->Release(), 0ul);
     }
+    NamedArguments();
+    FailedCallsLeaveNoResult();
     CoFreeUnusedLibraries();
     UnloadAnswersFollowObjectsAndLocks(argv[1]);
     CoUninitialize();

@@ -25,7 +25,7 @@ pass() { passed=$((passed + 1)); }
 fail() { failed=$((failed + 1)); echo "FAILED: $*"; }
 windows_path() { echo "Z:${1//\//\\}"; }
 
-for tool in widl x86_64-w64-mingw32-g++-posix wine; do
+for tool in widl x86_64-w64-mingw32-g++-posix wineserver /usr/lib/wine/wine64; do
     command -v "$tool" >/dev/null || { echo "missing $tool (packages: mingw-w64 wine wine64 libwine-dev)"; exit 2; }
 done
 
@@ -79,7 +79,7 @@ else
 fi
 
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    wineboot -i >"$work/wineboot.log" 2>&1 || { echo "wineboot failed"; cat "$work/wineboot.log"; exit 1; }
+    /usr/lib/wine/wine64 wineboot -i >"$work/wineboot.log" 2>&1 || { echo "wineboot failed"; cat "$work/wineboot.log"; exit 1; }
     wineserver -w
 fi
 # The prefix as a person's Windows looks: Wine draws the window frames (there is no window
@@ -94,7 +94,7 @@ fi
             printf '"%s"="Z:\\\\usr\\\\share\\\\wine\\\\fonts\\\\%s"\n' "${font%%=*}" "${font#*=}"
     done
 } >"$work/prefix-settings.reg"
-wine regedit /S "$(windows_path "$work/prefix-settings.reg")" >"$work/regedit.log" 2>&1 || fail "prefix settings"
+/usr/lib/wine/wine64 regedit /S "$(windows_path "$work/prefix-settings.reg")" >"$work/regedit.log" 2>&1 || fail "prefix settings"
 
 # Runs a test program that prints its own "N passed, M failed" line.
 count_program() {
@@ -111,6 +111,10 @@ count_program() {
 for arch in $archs; do
     if [ "$arch" = x64 ]; then loader=/usr/lib/wine/wine64; view=win64; else loader=/usr/lib/wine/wine; view=win32; fi
     if [ ! -x "$loader" ]; then echo "skipping $arch tests: $loader missing (install wine32)"; continue; fi
+    # wine32 installs on kernels built without 32-bit execution, where its loader cannot start.
+    if ! "$loader" --version >/dev/null 2>&1; then
+        echo "skipping $arch tests: this kernel cannot execute $loader ($(uname -r))"; continue
+    fi
     bin=$builds/mingw-$arch
     dll=$bin/src/component/Varnholt.dll
     dllw=$(windows_path "$dll")
@@ -122,7 +126,7 @@ for arch in $archs; do
     for f in File.ddf Field.ddf Index.ddf Attrib.ddf; do echo dictionary >"$run/install/$f"; done
     echo old >"$run/older/File.ddf"; sleep 1.1; echo new >"$run/newer/File.ddf"
     export VARNHOLT_ENGINE_HOME; VARNHOLT_ENGINE_HOME=$(windows_path "$run/engine")
-    export WINEPATH; WINEPATH=$(windows_path "$bin/tests/windows/standin")
+    export WINEPATH; WINEPATH=$(windows_path "$bin/standin/scenarios/all")
 
     # Registration and the keys it writes.
     if $loader regsvr32 /s "$dllw" >"$run/regsvr32.log" 2>&1; then pass; else fail "$arch regsvr32"; fi
@@ -167,6 +171,11 @@ for arch in $archs; do
     count_program "$arch marshal_test" "$run/marshal_test.log"
     $loader "$bin/tests/windows/client_test.exe" "$dllw" >"$run/client_test.log" 2>&1
     count_program "$arch client_test" "$run/client_test.log"
+    # Random late-bound calls (VARNHOLT_RANDOM_CALLS per seed, four seeds) in an engine home of their own.
+    mkdir -p "$run/random/home" "$run/random/scratch"
+    VARNHOLT_ENGINE_HOME=$(windows_path "$run/random/home") $loader "$bin/tests/windows/random_calls.exe" "$dllw" \
+        "$(windows_path "$run/random/scratch")" "${VARNHOLT_RANDOM_CALLS:-25000}" 1 2 3 4 >"$run/random_calls.log" 2>&1
+    count_program "$arch random_calls" "$run/random_calls.log"
     $loader cscript //nologo "$(windows_path "$here/suite.vbs")" "$(windows_path "$run")" >"$run/suite.log" 2>&1
     count_program "$arch suite.vbs" "$run/suite.log"
 

@@ -174,4 +174,23 @@ private:
     void* data_ = nullptr;
 };
 
+// A type's TYPEATTR, released with the type information it came from.
+class TypeAttr {
+public:
+    explicit TypeAttr(ITypeInfo* info) : info_(info) {
+        if (FAILED(info->GetTypeAttr(&attr_))) attr_ = nullptr;
+    }
+    TypeAttr(const TypeAttr&) = delete;
+    TypeAttr& operator=(const TypeAttr&) = delete;
+    ~TypeAttr() {
+        if (attr_) info_->ReleaseTypeAttr(attr_);
+    }
+    const TYPEATTR* operator->() const { return attr_; }
+    explicit operator bool() const { return attr_ != nullptr; }
+
+private:
+    ITypeInfo* info_;
+    TYPEATTR* attr_ = nullptr;
+};
+
 }  // namespace varnholt::win32

@@ -1,6 +1,8 @@
 #include <windows.h>
 
+#include <cstdio>
 #include <memory>
+#include <random>
 
 #include "platform/FileSystem.h"
 #include "varnholt/Error.h"
@@ -53,51 +55,126 @@ String Reason(DWORD error) {
 }
 
 // "Path not found: cannot create C:\Dict\File.ddf (The system cannot find the path specified)".
-[[noreturn]] void RaiseFileError(DWORD error, const String& action, const String& path) {
-    const int32_t number = NumberOf(error);
-    Raise(number, kRuntimeSource, RuntimeErrorText(number) + u": " + action + u" " + path + u" (" + Reason(error) + u")");
+[[noreturn]] void RaiseFileError(int32_t number, const String& action, const String& path, const String& reason) {
+    Raise(number, kRuntimeSource, RuntimeErrorText(number) + u": " + action + u" " + path + u" (" + reason + u")");
 }
+
+[[noreturn]] void RaiseFileError(DWORD error, const String& action, const String& path) {
+    RaiseFileError(NumberOf(error), action, path, Reason(error));
+}
+
+[[noreturn]] void RaiseSearchError(DWORD error) {
+    Raise(NumberOf(error), kRuntimeSource, RuntimeErrorText(NumberOf(error)));
+}
+
+constexpr char16_t kHoldsNul[] = u"the name holds a NUL character";
+
+// The system would read such a name only up to the NUL, which makes it another name.
+bool HoldsNul(const std::string& ansi) { return ansi.find('\0') != std::string::npos; }
+
+bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
+
+const wchar_t* Wide(const String& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
+
+// name as the wide calls take it: the full path in the form that no MAX_PATH limits, so that a
+// temporary name beside a target of 259 characters still works. Making the path full does
+// what the system does to any name ("..", "/", trailing dots); a device keeps its own form.
+std::wstring SystemPath(const String& name) {
+    const std::wstring plain(Wide(name), name.size());
+    if (plain.starts_with(L"\\\\?\\") || plain.starts_with(L"\\\\.\\")) return plain;
+    const DWORD need = GetFullPathNameW(plain.c_str(), 0, nullptr, nullptr);
+    if (need == 0) return plain;  // the call on it reports what is wrong
+    std::wstring full(need, L'\0');
+    const DWORD n = GetFullPathNameW(plain.c_str(), need, full.data(), nullptr);
+    if (n == 0 || n >= need) return plain;
+    full.resize(n);
+    if (full.starts_with(L"\\\\.\\")) return full;
+    if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
+}
+
+class FileHandle {
+public:
+    explicit FileHandle(HANDLE handle = INVALID_HANDLE_VALUE) : handle_(handle) {}
+    ~FileHandle() { Close(); }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    HANDLE Get() const { return handle_; }
+    bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
+    void Reset(HANDLE handle) {
+        Close();
+        handle_ = handle;
+    }
+    // CloseHandle's result, which for a written file can be the first report of a lost write.
+    bool Close() {
+        if (!IsOpen()) return true;
+        const BOOL ok = CloseHandle(handle_);
+        handle_ = INVALID_HANDLE_VALUE;
+        return ok != FALSE;
+    }
+
+private:
+    HANDLE handle_;
+};
 
 struct FindCloser {
     void operator()(HANDLE h) const { FindClose(h); }
 };
 using FindHandle = std::unique_ptr<void, FindCloser>;
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
-
 constexpr DWORD kNotNormal = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                              FILE_ATTRIBUTE_DEVICE;
+// What a copy takes over from its source, as the system's own copy does.
+constexpr DWORD kCarried = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                           FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
-// An empty file beside the target that disappears unless committed.
+// A hidden file beside the target, open for writing, that disappears unless committed. It is
+// never read-only, so it can always be removed.
 class TemporaryFile {
 public:
-    TemporaryFile(const std::string& folder, const String& target) {
-        char name[MAX_PATH + 1] = {};
-        if (!GetTempFileNameA(folder.empty() ? "." : folder.c_str(), "vhc", 0, name))
-            RaiseFileError(GetLastError(), u"cannot create", target);
-        path_ = name;
+    TemporaryFile(const String& folder, const String& target) {
+        static thread_local std::mt19937_64 random(std::random_device{}());
+        DWORD error = ERROR_FILE_EXISTS;
+        for (int attempt = 0; attempt < 100 && (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS);
+             ++attempt) {
+            char suffix[17];
+            std::snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(random()));
+            path_ = SystemPath(folder + u".varnholt-copy-" + FromAnsi(suffix) + u".tmp");
+            handle_.Reset(CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN,
+                                      nullptr));
+            if (handle_.IsOpen()) return;
+            error = GetLastError();
+        }
+        path_.clear();
+        RaiseFileError(error, u"cannot create", target);
+    }
+    ~TemporaryFile() {
+        handle_.Close();
+        if (!committed_ && !path_.empty()) DeleteFileW(path_.c_str());
     }
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
-    ~TemporaryFile() {
-        if (!committed_) DeleteFileA(path_.c_str());
-    }
-    const std::string& Path() const { return path_; }
+
+    HANDLE Handle() const { return handle_.Get(); }
+    const std::wstring& Path() const { return path_; }
+    bool Close() { return handle_.Close(); }
     void Commit() { committed_ = true; }
 
 private:
-    std::string path_;
+    std::wstring path_;
+    FileHandle handle_;
     bool committed_ = false;
 };
 
 }  // namespace
 
 bool FindFirstNormalFile(const std::string& ansiPattern) {
-    if (ansiPattern.empty()) return false;
+    if (ansiPattern.empty() || HoldsNul(ansiPattern)) return false;
+    String pattern = FromAnsi(ansiPattern);
     // The search does not take a bare folder ("C:\Data\"): ask for its contents.
-    const std::string pattern = IsSeparator(ansiPattern.back()) ? ansiPattern + "*" : ansiPattern;
-    WIN32_FIND_DATAA data;
-    FindHandle search(FindFirstFileA(pattern.c_str(), &data));
+    if (IsSeparator(pattern.back())) pattern += u'*';
+    WIN32_FIND_DATAW data;
+    FindHandle search(FindFirstFileW(SystemPath(pattern).c_str(), &data));
     if (search.get() == INVALID_HANDLE_VALUE) {
         search.release();
         const DWORD error = GetLastError();
@@ -108,49 +185,79 @@ bool FindFirstNormalFile(const std::string& ansiPattern) {
             case ERROR_INVALID_DRIVE:
             case ERROR_BAD_NETPATH:
             case ERROR_BAD_NET_NAME: return false;
-            default: Raise(NumberOf(error), kRuntimeSource, RuntimeErrorText(NumberOf(error)));
+            default: RaiseSearchError(error);
         }
     }
     do {
         if (!(data.dwFileAttributes & kNotNormal)) return true;
-    } while (FindNextFileA(search.get(), &data));
+    } while (FindNextFileW(search.get(), &data));
     const DWORD error = GetLastError();
-    if (error != ERROR_NO_MORE_FILES) Raise(NumberOf(error), kRuntimeSource, RuntimeErrorText(NumberOf(error)));
+    if (error != ERROR_NO_MORE_FILES) RaiseSearchError(error);
     return false;
 }
 
 void CopyFile(const std::string& ansiSource, const std::string& ansiTarget) {
     const String sourceName = FromAnsi(ansiSource);
     const String targetName = FromAnsi(ansiTarget);
-    size_t leaf = ansiTarget.size();
-    while (leaf > 0 && !IsSeparator(ansiTarget[leaf - 1])) --leaf;
-    if (leaf == 0 && ansiTarget.size() >= 2 && ansiTarget[1] == ':') leaf = 2;
-    const std::string folder = ansiTarget.substr(0, leaf);
-    const std::string name = ansiTarget.substr(leaf);
-    if (name.empty() || name == "." || name == "..") Raise(kBadFileName, kRuntimeSource,
-                                                           RuntimeErrorText(kBadFileName) + u": cannot create " + targetName +
-                                                               u" (not a file name)");
-    if (GetFileAttributesA(ansiSource.c_str()) == INVALID_FILE_ATTRIBUTES) RaiseFileError(GetLastError(), u"cannot open", sourceName);
-    // The data reach a temporary name first, so a failed copy never leaves a partial target,
-    // and the move never replaces a target that appeared meanwhile.
+    if (HoldsNul(ansiSource)) RaiseFileError(kBadFileName, u"cannot open", sourceName, kHoldsNul);
+    if (HoldsNul(ansiTarget)) RaiseFileError(kBadFileName, u"cannot create", targetName, kHoldsNul);
+    size_t leaf = targetName.size();
+    while (leaf > 0 && !IsSeparator(targetName[leaf - 1])) --leaf;
+    if (leaf == 0 && targetName.size() >= 2 && targetName[1] == u':') leaf = 2;
+    const String folder = targetName.substr(0, leaf);
+    const String name = targetName.substr(leaf);
+    if (name.empty() || name == u"." || name == u"..")
+        RaiseFileError(kBadFileName, u"cannot create", targetName, u"not a file name");
+
+    FileHandle in(CreateFileW(SystemPath(sourceName).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!in.IsOpen()) RaiseFileError(GetLastError(), u"cannot open", sourceName);
+    BY_HANDLE_FILE_INFORMATION source;
+    if (!GetFileInformationByHandle(in.Get(), &source)) RaiseFileError(GetLastError(), u"cannot open", sourceName);
+
+    // The data reach a hidden temporary name first, so a failed copy never leaves a partial
+    // target, and the move never replaces a target that appeared meanwhile.
     TemporaryFile copy(folder, targetName);
-    if (!::CopyFileA(ansiSource.c_str(), copy.Path().c_str(), FALSE))
-        RaiseFileError(GetLastError(), u"cannot copy to", targetName);
-    if (!MoveFileExA(copy.Path().c_str(), ansiTarget.c_str(), MOVEFILE_WRITE_THROUGH))
+    constexpr DWORD kChunk = 1 << 16;
+    std::unique_ptr<char[]> buffer(new char[kChunk]);
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(in.Get(), buffer.get(), kChunk, &got, nullptr))
+            RaiseFileError(GetLastError(), u"cannot read", sourceName);
+        if (got == 0) break;
+        for (DWORD done = 0; done < got;) {
+            DWORD put = 0;
+            if (!WriteFile(copy.Handle(), buffer.get() + done, got - done, &put, nullptr))
+                RaiseFileError(GetLastError(), u"cannot write", targetName);
+            done += put;
+        }
+    }
+    // Like the system's copy, the target keeps the source's access and modification times.
+    SetFileTime(copy.Handle(), nullptr, &source.ftLastAccessTime, &source.ftLastWriteTime);
+    if (!FlushFileBuffers(copy.Handle()) || !copy.Close()) RaiseFileError(GetLastError(), u"cannot write", targetName);
+    const std::wstring target = SystemPath(targetName);
+    if (!MoveFileExW(copy.Path().c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH))
         RaiseFileError(GetLastError(), u"cannot create", targetName);
     copy.Commit();
+    // Only the complete file in its place shows, and only then may it be read-only. A copy
+    // that stayed hidden would pass for missing and block every later copy: it goes instead.
+    const DWORD attributes = source.dwFileAttributes & kCarried;
+    if (!SetFileAttributesW(target.c_str(), attributes ? attributes : FILE_ATTRIBUTE_NORMAL)) {
+        const DWORD error = GetLastError();
+        DeleteFileW(target.c_str());
+        RaiseFileError(error, u"cannot create", targetName);
+    }
 }
 
 int64_t CreationTime(const std::string& ansiPath) {
     const String name = FromAnsi(ansiPath);
     const String action = u"cannot read the creation time of";
+    if (HoldsNul(ansiPath)) RaiseFileError(kBadFileName, action, name, kHoldsNul);
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(ansiPath.c_str(), GetFileExInfoStandard, &data))
+    if (!GetFileAttributesExW(SystemPath(name).c_str(), GetFileExInfoStandard, &data))
         RaiseFileError(GetLastError(), action, name);
     const uint64_t ticks = (uint64_t(data.ftCreationTime.dwHighDateTime) << 32) | data.ftCreationTime.dwLowDateTime;
-    if (ticks == 0)
-        Raise(kPathFileAccess, kRuntimeSource,
-              RuntimeErrorText(kPathFileAccess) + u": " + action + u" " + name + u" (its file system keeps no creation time)");
+    if (ticks == 0) RaiseFileError(kPathFileAccess, action, name, u"its file system keeps no creation time");
     // FILETIME counts 100 ns from 1601-01-01.
     constexpr int64_t kTicksFrom1601To1970 = 116444736000000000LL;
     return (static_cast<int64_t>(ticks) - kTicksFrom1601To1970) * 100;
