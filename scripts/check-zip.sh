@@ -26,7 +26,7 @@ for arch in x64 x86; do
     echo "==> Building Varnholt.dll (mingw-$arch)"
     cmake --preset "mingw-$arch" -B "$builds/mingw-$arch" >/dev/null
     targets=(Varnholt)
-    [ "$wine_run" = 0 ] || targets+=(win_standin75 win_standin78 win_standin80 win_standin90)
+    [ "$wine_run" = 0 ] || targets+=(standin)
     cmake --build "$builds/mingw-$arch" -j2 --target "${targets[@]}"
 done
 
@@ -87,7 +87,7 @@ if [ "$wine_run" = 1 ]; then
     echo "==> INSTALL.txt under Wine: regsvr32, sample.vbs, regsvr32 /u"
     export WINEPREFIX=$zipbuild/wine-prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
-        wineboot -i >"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log"; exit 1; }
+        /usr/lib/wine/wine64 wineboot -i >"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log"; exit 1; }
         wineserver -w
     fi
     windows_path() { echo "Z:${1//\//\\}"; }
@@ -100,10 +100,11 @@ PathToUNC(C:\\Data): C:\\Data"
     for arch in x64 x86; do
         if [ "$arch" = x64 ]; then loader=/usr/lib/wine/wine64; else loader=/usr/lib/wine/wine; fi
         [ -x "$loader" ] || { echo "skipping $arch: $loader missing (install wine32)"; continue; }
+        "$loader" --version >/dev/null 2>&1 || { echo "skipping $arch: this kernel cannot execute $loader"; continue; }
         dll=$(windows_path "$unpacked/$arch/Varnholt.dll")
         $loader regsvr32 /s "$dll" >"$work/regsvr32-$arch.log" 2>&1 || fail "$arch regsvr32"
         # With the engine's libraries on the search path, then without them.
-        WINEPATH=$(windows_path "$builds/mingw-$arch/tests/windows/standin") \
+        WINEPATH=$(windows_path "$builds/mingw-$arch/standin/scenarios/all") \
             $loader cscript //nologo "$sample" >"$work/sample-$arch.log" 2>&1 || true
         WINEPATH='' $loader cscript //nologo "$sample" >"$work/sample-$arch-noengine.log" 2>&1 || true
         for run in "" -noengine; do

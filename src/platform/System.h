@@ -3,6 +3,7 @@
 // the Windows calls it stands for, so the core runs one algorithm on every platform. Text is
 // ANSI, NUL-terminated. On POSIX the drives come from the drive table (DriveTable.h).
 #include <cstdint>
+#include <string>
 
 #include "platform/drivetable/DriveTable.h"
 
@@ -33,6 +34,14 @@ public:
     // kErrorBadDevice when localName is not a drive.
     virtual uint32_t WNetGetConnectionA(const char* localName, char* remoteName, uint32_t* length) = 0;
 };
+
+// The drive queries answered from the drive table of VARNHOLT_DRIVES: the POSIX services, and
+// tests on other platforms that script their drives.
+uint32_t DriveTypeFromTable(const char* root);
+uint32_t ConnectionFromTable(const char* localName, char* remoteName, uint32_t* length);
+
+// Writes text and its NUL into buffer when *capacity allows; else sets *capacity to the need.
+bool CopyOutText(const std::string& text, char* buffer, uint32_t* capacity);
 
 // The process's services: the platform's own unless a test replaced them.
 SystemServices& System();

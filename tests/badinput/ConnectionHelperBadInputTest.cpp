@@ -551,7 +551,7 @@ TEST_F(ConnectionHelperBadInput, CopyDictionaryFiles) {
         {"target folder missing", copy(master, target + u"missing/"),
          Raises(kBase + 10003, source,
                 "L15 " + U8(target) + "missing/File.ddf L18\r\n\r\nPath not found: cannot create " + U8(target) +
-                    "missing/File.ddf (No such file or directory)")},
+                    "missing/File.ddf (" + MissingFolderReason() + ")")},
         {"source of 300 characters", copy(String(300, u'm'), target), Raises(kBase + 10004, source, "L33")},
         {"target with a NUL inside", copy(master, target + WithNul("a", "/")),
          Raises(kBase + 10003, source,

@@ -1,6 +1,5 @@
 #include "ConnectionFixture.h"
 
-#include <unistd.h>
 
 #include <cstdlib>
 
@@ -9,9 +8,11 @@ namespace varnholt::test {
 namespace fs = std::filesystem;
 
 ConnectionFixture::ConnectionFixture() {
-    ::setenv("ODBCSYSINI", VARNHOLT_TEST_ODBCSYSINI, 0);  // a scenario may name its own
+#ifdef VARNHOLT_TEST_ODBCSYSINI
+    if (!std::getenv("ODBCSYSINI")) SetEnv("ODBCSYSINI", std::string(VARNHOLT_TEST_ODBCSYSINI));  // a scenario may name its own
+#endif
     drives.Write("drives", "C:\tfixed\t/\nS:\tremote\t" + share.Path().string() + "\t\\\\FS01\\apps\n");
-    ::setenv("VARNHOLT_DRIVES", (drives.Path() / "drives").c_str(), 1);
+    SetEnv("VARNHOLT_DRIVES", (drives.Path() / "drives"));
     for (const char* file : {"File.ddf", "Field.ddf", "Index.ddf", "Attrib.ddf"})
         master.Write(file, std::string("master ") + file);
     masterPath = S(master.Path().string());
@@ -23,7 +24,7 @@ ConnectionFixture::ConnectionFixture() {
 
 ConnectionFixture::~ConnectionFixture() {
     platform::SetLoginView(nullptr);
-    ::unsetenv("VARNHOLT_DRIVES");
+    UnsetEnv("VARNHOLT_DRIVES");
 }
 
 SafeArray<String> ConnectionFixture::NumberedTexts(int32_t upper) {
@@ -44,9 +45,7 @@ bool ConnectionFixture::HasDictionary(const fs::path& folder) const {
 }
 
 std::string ConnectionFixture::HostName() {
-    char name[256] = {};
-    ::gethostname(name, sizeof name - 1);
-    return name;
+    return test::HostName();
 }
 
 }  // namespace varnholt::test

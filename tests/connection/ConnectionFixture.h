@@ -55,7 +55,7 @@ protected:
     static std::string HostName();
 
     EngineHome home;
-    TempDir share, master, drives;
+    TempDir share{'S'}, master, drives;
     ConnectionHelper helper;
     SafeArray<String> lits;
     std::shared_ptr<AnsweringView> view = std::make_shared<AnsweringView>();

@@ -16,9 +16,19 @@ namespace fs = std::filesystem;
 
 // The search path the suite was registered with; run outside CTest it would test nothing.
 void ExpectSearchPath(const char* folder) {
-    const char* path = std::getenv("LD_LIBRARY_PATH");
-    ASSERT_TRUE(path && std::string(path) == folder)
-        << "run through ctest: this suite needs LD_LIBRARY_PATH=" << folder;
+#ifdef _WIN32
+    // Wine puts WINEPATH's folders first in PATH and keeps no variable of that name.
+    const char* variable = "WINEPATH";
+    const std::string wanted = std::string("Z:") + folder;
+    const char* full = std::getenv("PATH");
+    const std::string first = full ? std::string(full).substr(0, std::string(full).find(';')) : std::string();
+    const char* path = full ? first.c_str() : nullptr;
+#else
+    const char* variable = "LD_LIBRARY_PATH";
+    const std::string wanted = folder;
+    const char* path = std::getenv(variable);
+#endif
+    ASSERT_TRUE(path && path == wanted) << "run through ctest: this suite needs " << variable << "=" << wanted;
 }
 
 struct Generation {
@@ -128,10 +138,10 @@ TEST_P(Binding, ProbeNeedsNoEngineHome) {
     TempDir empty;
     const char* previous = std::getenv("VARNHOLT_ENGINE_HOME");
     const std::string saved = previous ? previous : "";
-    unsetenv("VARNHOLT_ENGINE_HOME");
-    setenv("XDG_DATA_HOME", (empty.Path() / "nowhere").c_str(), 1);
+    UnsetEnv("VARNHOLT_ENGINE_HOME");
+    SetEnv("XDG_DATA_HOME", (empty.Path() / "nowhere"));
     const bool loads = GetParam().make()->DoesVersionDLLLoad();
-    if (previous) setenv("VARNHOLT_ENGINE_HOME", saved.c_str(), 1);
+    if (previous) SetEnv("VARNHOLT_ENGINE_HOME", saved);
     EXPECT_TRUE(loads);
     EXPECT_FALSE(fs::exists(empty.Path() / "nowhere")) << "the probe leaves no trace";
 }

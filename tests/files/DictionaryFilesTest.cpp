@@ -1,12 +1,15 @@
 // File existence, creation dates and the copying of dictionary files.
 #include <sys/stat.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <fstream>
 #include <thread>
 
 #include "FilesTestSupport.h"
+#include "platform/FileSystem.h"
 
 namespace varnholt::test {
 namespace {
@@ -40,29 +43,41 @@ TEST(AddBackslash, EnsuresOneTrailingBackslash) {
 
 TEST_F(FilesTest, DoesFileExistFindsNormalFilesByWildcardInEitherCase) {
     for (const char* name : {"data/Alpha.DAT", "data/beta.dat", "data/noext", "data/.hidden.dat", "odd/.Hidden.DAT",
-                             "linked/target.bin", "fr/caf\xc3\xa9.dat", "ru/ab.dat"})
+                             "linked/target.bin", "ru/ab.dat"})
         dir.Write(name, "x");
+    fs::create_directories(dir.Path() / "fr");
+    std::ofstream(dir.Path() / fs::path(u8"fr/caf\u00e9.dat")) << "x";  // a narrow path would be ANSI on Windows
     fs::create_directories(dir.Path() / "data/Gamma.DAT");
     fs::create_directories(dir.Path() / "odd/Folder.DAT");
     fs::create_directories(dir.Path() / "empty");
+#ifndef _WIN32  // no FIFOs on Windows, and Wine makes no symbolic links
     ::mkfifo((dir.Path() / "odd/Pipe.DAT").c_str(), 0644);
     fs::create_symlink("nowhere", dir.Path() / "odd/Broken.DAT");
     fs::create_symlink("target.bin", dir.Path() / "linked/Link.DAT");
+    constexpr bool kLinked = true;
+#else
+    constexpr bool kLinked = false;
+#endif
     const std::vector<std::tuple<std::string, std::string, bool>> cases = {
         {"data", "Alpha.DAT", true}, {"data", "ALPHA.dat", true}, {"data", "*.DAT", true}, {"data", "?lpha.dat", true},
         {"data", "A*", true}, {"data", "*.*", true}, {"data", "noext.*", true}, {"data", "", true},
         {"data", "B?TA.*", true}, {"data", "Alph", false}, {"data", "*.TXT", false}, {"data", "?.dat", false},
         {"data", "Alpha.DAT?", false}, {"data", ".hidden.dat", false}, {"data", ".h*", false},
         {"data", "Gamma.DAT", false}, {"data", "G*", false}, {"empty", "", false}, {"missing", "x.dat", false},
-        {"odd", "*.DAT", false}, {"odd", "Pipe.DAT", false}, {"linked", "*.DAT", true},
-        {"fr", "CAF\xc3\x89.DAT", true}, {"data", std::string("Alpha.DAT\0.x", 12), false},
+        {"odd", "*.DAT", false}, {"odd", "Pipe.DAT", false}, {"linked", "*.DAT", kLinked},
+        {"fr", "CAF\xc3\x89.DAT", true},
+        // The system would read a name only up to a NUL.
+        {"data", std::string("Alpha.DAT\0.x", 12), false}, {"data", std::string("Alpha.DAT\0", 10), false},
+        {"data", std::string("*.DAT\0", 6), false},
         // Through the code page "жз" would become "??", a pattern that "ab.dat" matches.
         {"ru", "\xd0\xb6\xd0\xb7.dat", false}};
     for (const auto& [folder, name, found] : cases) EXPECT_EQ(helper.DoesFileExist(In(folder, name)), found) << name;
     EXPECT_FALSE(helper.DoesFileExist(u"", true));
 
+#ifndef _WIN32  // the drive table
     ScopedDrives table({"D:\tfixed\t" + dir.Path().string()});
     EXPECT_TRUE(helper.DoesFileExist(u"d:data\\alpha.dat"));
+#endif
     EXPECT_FALSE(helper.DoesFileExist(u"Q:\\data\\*.dat"));
 }
 
@@ -74,9 +89,26 @@ TEST_F(FilesTest, DoesFileExistRefusesLongNamesAndPassesSearchFailures) {
     ConnectionHelper without;
     EXPECT_RUNTIME_ERROR(WithLiterals(without, 32).DoesFileExist(longest + u"n"), kSubscriptOutOfRange);
 
+#ifndef _WIN32  // Wine makes no symbolic links
     fs::create_directory_symlink("loop", dir.Path() / "loop");
     EXPECT_RAISES(helper.DoesFileExist(In("loop", "*.dat")), 52, "Varnholt", "Bad file name or number");
+#endif
     EXPECT_RAISES(helper.DoesFileExist(In("da*", "x.dat")), 52, "Varnholt", "Bad file name or number");
+}
+
+// Each file call of the platform answers a name holding a NUL as on every platform, never for the
+// shorter name the system would read.
+TEST_F(FilesTest, EveryFileCallRefusesANulAlike) {
+    dir.Write("data/File.ddf", "x");
+    const std::string file = Path("data", "File.ddf"), copy = Path("data", "Copy.ddf"), nul("\0.x", 3);
+    EXPECT_FALSE(platform::FindFirstNormalFile(file + nul));
+    EXPECT_FALSE(platform::FindFirstNormalFile(Path("data", "*") + nul));
+    const std::string bad = "Bad file name or number: ", why = " (the name holds a NUL character)";
+    EXPECT_RAISES(platform::CreationTime(file + nul), 52, "Varnholt",
+                  bad + "cannot read the creation time of " + file + nul + why);
+    EXPECT_RAISES(platform::CopyFile(file + nul, copy), 52, "Varnholt", bad + "cannot open " + file + nul + why);
+    EXPECT_RAISES(platform::CopyFile(file, copy + nul), 52, "Varnholt", bad + "cannot create " + copy + nul + why);
+    EXPECT_EQ(Entries(dir.Path() / "data"), std::vector<std::string>{"File.ddf"});
 }
 
 // Two rounds of files about 1.1 s apart, so that birth times differ whatever the clock's grain.
@@ -88,9 +120,11 @@ protected:
             rounds->Write(name, "1");
         std::this_thread::sleep_for(std::chrono::milliseconds(1100));
         for (const char* name : {"src/Newer.ddf", "tgt/Older.ddf"}) rounds->Write(name, "2");
+#ifndef _WIN32  // under Wine a file's creation time follows its last change
         // Later writes to the older files: only creation counts.
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         for (const char* name : {"src/Older.ddf", "tgt/Newer.ddf"}) rounds->Write(name, "3");
+#endif
     }
     static void TearDownTestSuite() { delete rounds; }
     static String Round(const std::string& folder) { return Folder(rounds->Path() / folder); }
@@ -108,7 +142,8 @@ TEST_F(DifferentDatesTest, ALaterSourceOfAnyListedFileCounts) {
         {{"Newer.ddf"}, "src", "tgt", true}, {{"Older.ddf"}, "src", "tgt", false},
         {{"Older.ddf", "Newer.ddf"}, "src", "tgt", true}, {{"NEWER.DDF"}, "src", "tgt", true},
         {{"Older.ddf"}, "tgt", "src", true}, {{"Newer.ddf"}, "src", "src", false} /* equal times */,
-        {{"OnlySource.ddf", "OnlyTarget.ddf", "Missing.ddf"}, "src", "tgt", false}, {{}, "src", "tgt", false}};
+        {{"OnlySource.ddf", "OnlyTarget.ddf", "Missing.ddf"}, "src", "tgt", false}, {{}, "src", "tgt", false},
+        {{std::string("Newer.ddf\0.x", 12)}, "src", "tgt", false} /* names no file */};
     for (const Case& c : cases)
         EXPECT_EQ(helper.DifferentDates(Strings(7, c.files), Round(c.source), Round(c.target)), c.different)
             << c.source << " " << (c.files.empty() ? "" : c.files.back());
@@ -121,6 +156,7 @@ TEST_F(DifferentDatesTest, FailuresKeepNumberAndDescriptionUnderItsOwnSource) {
                   kDifferentDates, "Overflow");
     EXPECT_RAISES(helper.DifferentDates(Strings(1, {std::string(300, 'n')}), Round("src"), Round("tgt")),
                   kObjectErrorBase, kDifferentDates, Lit(33));
+#ifndef _WIN32  // Wine makes no symbolic links, and has no /proc
     fs::create_directory_symlink("loop", dir.Path() / "loop");
     EXPECT_RAISES(helper.DifferentDates(Strings(1, {"Newer.ddf"}), Round("src"), In("loop")), 52, kDifferentDates,
                   "Bad file name or number");
@@ -128,6 +164,7 @@ TEST_F(DifferentDatesTest, FailuresKeepNumberAndDescriptionUnderItsOwnSource) {
     EXPECT_RAISES(helper.DifferentDates(Strings(1, {"status"}), u"/proc/self/", u"/proc/self/"), 75, kDifferentDates,
                   "Path/File access error: cannot read the creation time of /proc/self/status "
                   "(its file system keeps no creation time)");
+#endif
 }
 
 class CopyDictionaryFilesTest : public FilesTest {
@@ -144,13 +181,15 @@ protected:
 };
 
 TEST_F(CopyDictionaryFilesTest, CopiesAllFourThroughDriveLetters) {
-    ScopedDrives table({"M:\tfixed\t" + dir.Path().string() + "/master", "S:\tremote\t@\t\\\\srv\\apps"});
-    WriteMaster({"File.ddf", "FIELD.DDF", "Index.ddf", "Attrib.ddf"});
-    fs::create_directories(table.Root() / "Dict");
+    const TempDir m('M'), s('S');
+    ScopedDrives table({"M:\tfixed\t" + m.Path().string(), "S:\tremote\t" + s.Path().string() + "\t\\\\srv\\apps"});
+    for (const char* name : {"File.ddf", "FIELD.DDF", "Index.ddf", "Attrib.ddf"})
+        m.Write(name, std::string("master ") + name);
+    fs::create_directories(s.Path() / "Dict");
     EXPECT_TRUE(FilesTestAccess::CopyDictionaryFiles(helper, FilesTestAccess::AddBackslash(u"M:"),
                                                      FilesTestAccess::AddBackslash(u"S:\\Dict")));
-    EXPECT_EQ(Entries(table.Root() / "Dict"), kDictionary);
-    EXPECT_EQ(ReadFile(table.Root() / "Dict/Field.ddf"), "master FIELD.DDF");
+    EXPECT_EQ(Entries(s.Path() / "Dict"), kDictionary);
+    EXPECT_EQ(ReadFile(s.Path() / "Dict/Field.ddf"), "master FIELD.DDF");
 }
 
 TEST_F(CopyDictionaryFilesTest, ExistingTargetsAreNeverReplaced) {
@@ -173,6 +212,7 @@ TEST_F(CopyDictionaryFilesTest, AMissingMasterStopsTheCopy) {
     EXPECT_EQ(Entries(dir.Path() / "dict"), std::vector<std::string>{"File.ddf"});
 }
 
+#ifndef _WIN32  // a file-size limit (setrlimit) makes the write fail
 TEST_F(CopyDictionaryFilesTest, ACopyThatFailsMidwayLeavesNoPartialTarget) {
     WriteMaster({"Index.ddf", "Attrib.ddf", "Field.ddf"});
     dir.Write("master/File.ddf", std::string(300000, 'f'));
@@ -188,11 +228,79 @@ TEST_F(CopyDictionaryFilesTest, ACopyThatFailsMidwayLeavesNoPartialTarget) {
                   CopyError("nowhere", "Path not found: cannot create " + Path("nowhere", "File.ddf") + " (" +
                                            std::strerror(ENOENT) + ")"));
 }
+#endif
+
+// A read-only master makes a read-only copy, yet a copy that cannot take its name leaves nothing.
+TEST_F(CopyDictionaryFilesTest, AReadOnlyMasterLeavesNoTemporaryBehind) {
+    WriteMaster(kDictionary);
+    const fs::path master = dir.Path() / "master/File.ddf", target = dir.Path() / "dict/File.ddf";
+    constexpr fs::perms kWrite = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+    fs::permissions(master, kWrite, fs::perm_options::remove);
+    fs::create_directories(target);  // no file of that name, but the name is taken
+    try {
+        Copy("master", "dict");
+        ADD_FAILURE() << "copied onto a folder";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.Number(), kCopyFailed);
+        const std::string expected = CopyError("dict", "File already exists: cannot create " + Path("dict", "File.ddf"));
+        EXPECT_EQ(U8(e.Description()).substr(0, expected.size()), expected);
+    }
+    EXPECT_EQ(Entries(dir.Path() / "dict"), std::vector<std::string>{"File.ddf"});
+
+    fs::remove(target);
+    EXPECT_TRUE(Copy("master", "dict"));
+    EXPECT_EQ(Entries(dir.Path() / "dict"), kDictionary);
+    EXPECT_EQ(ReadFile(target), "master File.ddf");
+    EXPECT_EQ(fs::status(target).permissions() & kWrite, fs::perms::none);
+    EXPECT_NE(fs::status(dir.Path() / "dict/Field.ddf").permissions() & kWrite, fs::perms::none);
+    for (const fs::path& p : {master, target}) fs::permissions(p, fs::perms::owner_write, fs::perm_options::add);
+}
+
+// While the data are written, the folder holds no normal file of another name: a client
+// looking for files there sees the copy only once it is complete.
+TEST_F(CopyDictionaryFilesTest, TheTemporaryIsHiddenWhileTheCopyRuns) {
+    WriteMaster({"Field.ddf", "Index.ddf", "Attrib.ddf"});
+    dir.Write("master/File.ddf", std::string(size_t{32} << 20, 'f'));
+    fs::create_directory(dir.Path() / "dict");
+    std::atomic<bool> done{false};
+    int looks = 0, seen = 0;
+    std::thread watcher([&] {
+        ConnectionHelper other;
+        const String anything = In("dict", "*");
+        while (!done) {
+            const bool found = other.DoesFileExist(anything);
+            if (fs::exists(dir.Path() / "dict/File.ddf")) continue;  // the first copy is in place
+            ++looks;
+            if (found) ++seen;
+        }
+    });
+    EXPECT_TRUE(Copy("master", "dict"));
+    done = true;
+    watcher.join();
+    EXPECT_EQ(seen, 0) << "in " << looks << " looks before the first copy was complete";
+    EXPECT_EQ(Entries(dir.Path() / "dict"), kDictionary);
+}
+
+// The longest folder whose four targets still fit the 259 characters a name may have.
+TEST_F(CopyDictionaryFilesTest, AFolderOf248CharactersTakesAllFourAndKeepsItsOtherFiles) {
+    WriteMaster(kDictionary);
+    std::string folder = "d";
+    while (In(folder).size() < 248 + 1) folder += 'd';
+    dir.Write(folder + "/Notes.txt", "mine");
+    EXPECT_TRUE(Copy("master", folder));
+    std::vector<std::string> expected = kDictionary;
+    expected.push_back("Notes.txt");
+    EXPECT_EQ(Entries(dir.Path() / folder), expected);
+    EXPECT_EQ(ReadFile(dir.Path() / folder / "Attrib.ddf") + ReadFile(dir.Path() / folder / "Notes.txt"),
+              "master Attrib.ddfmine");
+}
 
 TEST_F(CopyDictionaryFilesTest, OtherFailuresBecome10004) {
     WriteMaster(kDictionary);
+#ifndef _WIN32  // Wine makes no symbolic links
     fs::create_directory_symlink("loop", dir.Path() / "loop");
     EXPECT_RAISES(Copy("master", "loop"), kMissingSource, kCopyFiles, "Bad file name or number");
+#endif
     ConnectionHelper upTo14, upTo17;
     EXPECT_RAISES(Copy("none", "dict", &WithLiterals(upTo14, 14)), kMissingSource, kCopyFiles,
                   "Subscript out of range");

@@ -9,7 +9,7 @@ namespace fs = std::filesystem;
 
 ScopedDrives::ScopedDrives() {
     if (const char* value = std::getenv("VARNHOLT_DRIVES")) previous_ = value;
-    ::unsetenv("VARNHOLT_DRIVES");
+    UnsetEnv("VARNHOLT_DRIVES");
 }
 
 ScopedDrives::ScopedDrives(const std::vector<std::string>& lines) {
@@ -20,14 +20,14 @@ ScopedDrives::ScopedDrives(const std::vector<std::string>& lines) {
             line.replace(at, 1, dir_.Path().string());
         text += line + "\n";
     }
-    ::setenv("VARNHOLT_DRIVES", dir_.Write("drives", text).c_str(), 1);
+    SetEnv("VARNHOLT_DRIVES", dir_.Write("drives", text));
 }
 
 ScopedDrives::~ScopedDrives() {
     if (previous_)
-        ::setenv("VARNHOLT_DRIVES", previous_->c_str(), 1);
+        SetEnv("VARNHOLT_DRIVES", *previous_);
     else
-        ::unsetenv("VARNHOLT_DRIVES");
+        UnsetEnv("VARNHOLT_DRIVES");
 }
 
 std::string Lit(int32_t index) { return "Literal " + std::to_string(index); }
@@ -48,6 +48,7 @@ std::vector<std::string> Entries(const fs::path& folder) {
     return names;
 }
 
+#ifndef _WIN32
 FileSizeLimit::FileSizeLimit(rlim_t bytes) {
     ::getrlimit(RLIMIT_FSIZE, &previous_);
     previousHandler_ = ::signal(SIGXFSZ, SIG_IGN);
@@ -59,5 +60,6 @@ FileSizeLimit::~FileSizeLimit() {
     ::setrlimit(RLIMIT_FSIZE, &previous_);
     ::signal(SIGXFSZ, previousHandler_);
 }
+#endif
 
 }  // namespace varnholt::test

@@ -43,7 +43,7 @@ TEST(DriveTable, MapsDrivesSharesAndPlainPaths) {
     EXPECT_EQ(DriveTable::Load().ToLocalPath("C:\\etc\\x"), "/etc/x");
     EXPECT_EQ(DriveTable::Load().ToLocalPath("D:\\x"), "");
     ScopedDrives unreadable(std::vector<std::string>{});
-    ::setenv("VARNHOLT_DRIVES", (unreadable.Root() / "none").c_str(), 1);
+    SetEnv("VARNHOLT_DRIVES", (unreadable.Root() / "none"));
     EXPECT_EQ(System().GetDriveTypeA("C:"), kDriveNoRootDir);
 }
 

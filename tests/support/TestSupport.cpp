@@ -1,15 +1,90 @@
 #include "TestSupport.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#include <process.h>
+#include <stdlib.h>
+#else
 #include <unistd.h>
+#endif
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <stdexcept>
+
+#include "platform/System.h"
 
 namespace varnholt::test {
 
 namespace fs = std::filesystem;
+
+#ifdef _WIN32
+namespace {
+std::wstring Wide(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())).wstring(); }
+
+// Wine offers no network drives and no way for a program to define a drive, so while a test
+// names a drive table in VARNHOLT_DRIVES the drive queries answer from it, through the same
+// code as on POSIX; without one they are the system's own.
+class ScriptedDrives final : public platform::SystemServices {
+public:
+    ScriptedDrives() { platform::SetSystemForTesting(this); }
+    ~ScriptedDrives() override { platform::SetSystemForTesting(nullptr); }
+    bool GetComputerNameA(char* buffer, uint32_t* size) override {
+        return platform::NativeSystem().GetComputerNameA(buffer, size);
+    }
+    uint32_t GetDriveTypeA(const char* root) override {
+        return Scripted() ? platform::DriveTypeFromTable(root) : platform::NativeSystem().GetDriveTypeA(root);
+    }
+    uint32_t WNetGetConnectionA(const char* localName, char* remoteName, uint32_t* length) override {
+        return Scripted() ? platform::ConnectionFromTable(localName, remoteName, length)
+                          : platform::NativeSystem().WNetGetConnectionA(localName, remoteName, length);
+    }
+
+private:
+    static bool Scripted() {
+        const char* table = std::getenv("VARNHOLT_DRIVES");
+        return table && *table;
+    }
+};
+
+ScriptedDrives gScriptedDrives;
+}  // namespace
+
+void SetEnv(const char* name, const std::string& utf8) { ::_wputenv_s(Wide(name).c_str(), Wide(utf8).c_str()); }
+void UnsetEnv(const char* name) { ::_wputenv_s(Wide(name).c_str(), L""); }
+int ProcessId() { return ::_getpid(); }
+std::string MissingFolderReason() {
+    char text[512] = {};
+    const DWORD n = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                     ERROR_PATH_NOT_FOUND, 0, text, sizeof text, nullptr);
+    std::string reason(text, n);
+    while (!reason.empty() && std::string("\r\n .").find(reason.back()) != std::string::npos) reason.pop_back();
+    return reason;
+}
+std::string HostName() {
+    char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD length = sizeof name;
+    return ::GetComputerNameA(name, &length) ? std::string(name, length) : std::string();
+}
+#else
+void SetEnv(const char* name, const std::string& utf8) { ::setenv(name, utf8.c_str(), 1); }
+void UnsetEnv(const char* name) { ::unsetenv(name); }
+int ProcessId() { return ::getpid(); }
+std::string MissingFolderReason() { return std::strerror(ENOENT); }
+std::string HostName() {
+    char name[256] = {};
+    return ::gethostname(name, sizeof name - 1) == 0 ? std::string(name) : std::string();
+}
+#endif
+
+void SetEnv(const char* name, const fs::path& path) {
+    const std::u8string text = path.u8string();
+    SetEnv(name, std::string(text.begin(), text.end()));
+}
 
 SafeArray<String> Strings(int32_t lower, const std::vector<std::string>& items) {
     std::vector<String> converted;
@@ -21,12 +96,33 @@ TempDir::TempDir() {
     std::random_device rd;
     const fs::path base = fs::temp_directory_path();
     for (;;) {
-        path_ = base / ("varnholt-test-" + std::to_string(::getpid()) + "-" + std::to_string(rd()));
+        path_ = base / ("varnholt-test-" + std::to_string(ProcessId()) + "-" + std::to_string(rd()));
         if (fs::create_directory(path_)) break;
     }
 }
 
+namespace {
+void EmptyFolder(const fs::path& folder) {
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(folder, ec)) fs::remove_all(entry.path(), ec);
+}
+}  // namespace
+
+#ifdef _WIN32
+TempDir::TempDir(char letter) : path_(std::string(1, letter) + ":\\"), driveRoot_(true) {
+    if (!fs::is_directory(path_))
+        throw std::runtime_error("drive " + path_.string() + " is missing: run through ctest, whose Wine prefix links it");
+    EmptyFolder(path_);
+}
+#else
+TempDir::TempDir(char) : TempDir() {}
+#endif
+
 TempDir::~TempDir() {
+    if (driveRoot_) {
+        EmptyFolder(path_);
+        return;
+    }
     std::error_code ec;
     fs::remove_all(path_, ec);
 }
@@ -68,16 +164,16 @@ EngineHome::EngineHome() {
         previous_ = p;
         hadPrevious_ = true;
     }
-    ::setenv("VARNHOLT_ENGINE_HOME", dir_.Path().c_str(), 1);
+    SetEnv("VARNHOLT_ENGINE_HOME", dir_.Path());
     fs::create_directories(dir_.Path() / "local");
     SetEngineConf("9.5.0", "L");
 }
 
 EngineHome::~EngineHome() {
     if (hadPrevious_)
-        ::setenv("VARNHOLT_ENGINE_HOME", previous_.c_str(), 1);
+        SetEnv("VARNHOLT_ENGINE_HOME", previous_);
     else
-        ::unsetenv("VARNHOLT_ENGINE_HOME");
+        UnsetEnv("VARNHOLT_ENGINE_HOME");
 }
 
 fs::path EngineHome::ServerDir(const std::string& server) const {

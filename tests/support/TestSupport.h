@@ -37,12 +37,32 @@ template <class Fn>
 #define EXPECT_RUNTIME_ERROR(stmt, number) \
     EXPECT_RAISES(stmt, number, "Varnholt", ::varnholt::test::U8(::varnholt::RuntimeErrorText(number)))
 
+// The process environment, as both the C run time and the platform's own calls read it.
+void SetEnv(const char* name, const std::string& utf8);
+void SetEnv(const char* name, const std::filesystem::path& path);
+void UnsetEnv(const char* name);
+int ProcessId();
+// The name the system gives this computer, as its own call reports it.
+std::string HostName();
+// The system's own text for a folder that does not exist, as the file members quote it.
+std::string MissingFolderReason();
+// A path as the component takes it (UTF-8 in a String).
+inline String PathText(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return FromUtf8(std::string(text.begin(), text.end()));
+}
+
 // Literals(1..n) as the client builds them, from UTF-8 texts.
 SafeArray<String> Strings(int32_t lower, const std::vector<std::string>& items);
 
 class TempDir {
 public:
     TempDir();
+    // A folder that drive `letter` names, for tests whose paths go through a drive letter. Under
+    // Wine it is the drive's root (the test prefix links M: and S: to folders of the build; tests
+    // using one hold the CTest lock "drive-letters"), emptied before and after; elsewhere the
+    // drive table maps the letter, and this is a fresh folder like any other.
+    explicit TempDir(char letter);
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
@@ -52,6 +72,7 @@ public:
 
 private:
     std::filesystem::path path_;
+    bool driveRoot_ = false;
 };
 
 std::string ReadFile(const std::filesystem::path& path);
