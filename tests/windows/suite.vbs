@@ -90,6 +90,52 @@ CheckErr 7004, SRV & "Connect", "A general failure occurred.", "Connect to a ser
 On Error GoTo 0
 Check s.Started And Not s.Connected, "failed connect leaves Started"
 
+' ---- The engine's journal and faults -------------------------------------------
+Dim fso, engine
+Set fso = CreateObject("Scripting.FileSystemObject")
+engine = work & "\engine\"
+
+Sub WriteEngineFile(name, text)
+    Dim f
+    Set f = fso.CreateTextFile(engine & name, True)
+    f.Write text
+    f.Close
+End Sub
+
+' The journal's records since it was made empty, tabs as blanks, joined with "|".
+Function JournalSince()
+    Dim f, text
+    Set f = fso.OpenTextFile(engine & "journal")
+    text = ""
+    If Not f.AtEndOfStream Then text = f.ReadAll
+    f.Close
+    text = Replace(Replace(text, vbTab, " "), vbLf, "|")
+    If Right(text, 1) = "|" Then text = Left(text, Len(text) - 1)
+    JournalSince = text
+End Function
+
+WriteEngineFile "journal", ""
+Set s = CreateObject("Varnholt.CPVSServer")
+s.Connect
+x = s.GetDBNamesCount
+s.DisConnect
+CheckEq JournalSince(), "W3DBAV75 PvDisconnect -1|W3DBAV80 PvDisconnect -1|W3DBAV90 PvDisconnect -1|" & _
+    "W3DBAV90 PvStart 0|W3DBAV90 PvGetDbNamesData -1|W3DBAV90 PvStop 0", _
+    "journal: a new object's probe of each generation, then Connect, GetDBNamesCount and DisConnect"
+WriteEngineFile "journal", ""
+WriteEngineFile "faults", "PvGetDbNamesData" & vbTab & "7022" & vbTab & "1" & vbLf
+s.Connect
+On Error Resume Next
+x = s.GetDBNamesCount
+CheckErr 7022, SRV & "GetDBNamesCount", "Component not loaded", "an engine failure of GetDBNamesCount"
+On Error GoTo 0
+CheckEq s.GetDBNamesCount, 2, "the counted fault is used up"
+s.DisConnect
+CheckEq JournalSince(), "W3DBAV90 PvStart 0|W3DBAV90 PvGetDbNamesData -1|W3DBAV90 PvGetDbNamesData -1|" & _
+    "W3DBAV90 PvStop 0", "journal: a failed call is journaled like any other"
+fso.DeleteFile engine & "journal"
+fso.DeleteFile engine & "faults"
+
 ' ---- ConnectionHelper ----------------------------------------------------------
 Set h = CreateObject("Varnholt.ConnectionHelper")
 CheckEq TypeName(CreateObject("Varnholt.ConnectionHelper.1")), "_ConnectionHelper", "versioned ProgID"
