@@ -80,26 +80,23 @@ HRESULT Call(IDispatch* object, const wchar_t* name, std::vector<VARIANT> args, 
     return object->Invoke(IdOf(object, name), IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, excep, &argErr);
 }
 
-VARIANT Str(BSTR b) {
+// A VARIANT of one type, its value set by fill.
+template <class Fill>
+VARIANT Of(VARTYPE type, Fill fill) {
     VARIANT v;
     VariantInit(&v);
-    V_VT(&v) = VT_BSTR;
-    V_BSTR(&v) = b;
+    V_VT(&v) = type;
+    fill(v);
     return v;
+}
+VARIANT Str(BSTR b) {
+    return Of(VT_BSTR, [&](VARIANT& v) { V_BSTR(&v) = b; });
 }
 VARIANT Int(short n) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_I2;
-    V_I2(&v) = n;
-    return v;
+    return Of(VT_I2, [&](VARIANT& v) { V_I2(&v) = n; });
 }
 VARIANT RefTo(VARIANT* target) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_BYREF | VT_VARIANT;
-    V_VARIANTREF(&v) = target;
-    return v;
+    return Of(VT_BYREF | VT_VARIANT, [&](VARIANT& v) { V_VARIANTREF(&v) = target; });
 }
 
 // Invoke as VB passes named arguments: rgvarg holds the named ones first (in the order of
@@ -124,18 +121,10 @@ HRESULT CallNamed(IDispatch* object, DISPID member, const std::vector<VARIANT>& 
 }
 
 VARIANT Long(LONG n) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_I4;
-    V_I4(&v) = n;
-    return v;
+    return Of(VT_I4, [&](VARIANT& v) { V_I4(&v) = n; });
 }
 VARIANT Missing() {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_ERROR;
-    V_ERROR(&v) = DISP_E_PARAMNOTFOUND;
-    return v;
+    return Of(VT_ERROR, [&](VARIANT& v) { V_ERROR(&v) = DISP_E_PARAMNOTFOUND; });
 }
 
 template <class Interface>
