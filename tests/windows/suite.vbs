@@ -133,8 +133,37 @@ CheckEq s.GetDBNamesCount, 2, "the counted fault is used up"
 s.DisConnect
 CheckEq JournalSince(), "W3DBAV90 PvStart 0|W3DBAV90 PvGetDbNamesData -1|W3DBAV90 PvGetDbNamesData -1|" & _
     "W3DBAV90 PvStop 0", "journal: a failed call is journaled like any other"
-fso.DeleteFile engine & "journal"
+WriteEngineFile "journal", ""
+s.Connect
+s.CreateDBName "J1", "C:\jd", "C:\jx"
+s.ModifyDataBase "J1", "J2", , "C:\jy"
+s.DropDBName "j2"
+s.DisConnect
+CheckEq JournalSince(), "W3DBAV90 PvStart 0|W3DBAV90 PvCreateDatabase -1 J1 C:\jd C:\jx 2|" & _
+    "W3DBAV90 PvModifyDatabase -1 J1 J2  C:\jy -2147483648|W3DBAV90 PvDropDatabase -1 j2 0|W3DBAV90 PvStop 0", _
+    "journal: the maintenance members, omitted arguments as empty texts"
+
+' Each member's engine failure under its own source; nothing is stored by a failed call.
+WriteEngineFile "faults", "PvCreateDatabase" & vbTab & "7016" & vbLf & "PvModifyDatabase" & vbTab & "7039" & vbLf & _
+    "PvDropDatabase" & vbTab & "7011" & vbLf & "PvGetDbName" & vbTab & "7009" & vbLf & _
+    "PvGetMkdeVersion" & vbTab & "7022" & vbLf
+s.Connect
+On Error Resume Next
+s.CreateDBName "J3", "C:\jd", "C:\jx"
+CheckErr 7016, SRV & "CreateDBName", "Cannot create dictionary because it already exists.", "engine failure of CreateDBName"
+s.ModifyDataBase "FIRST", "J4"
+CheckErr 7039, SRV & "ModifyDatabase", "Invalid destination dictionary path.", "engine failure of ModifyDataBase"
+s.DropDBName "FIRST"
+CheckErr 7011, SRV & "DropDBName", "Insufficient access rights for the operation.", "engine failure of DropDBName"
+x = s.GetDBName(1)
+CheckErr 7009, SRV & "GetDBName", "Data related to database names not available.", "engine failure of GetDBName"
+x = s.GetEngineVersion
+CheckErr 7022, SRV & "GetEngineVersion", "Component not loaded", "engine failure of GetEngineVersion"
+On Error GoTo 0
 fso.DeleteFile engine & "faults"
+CheckEq s.GetDBNamesCount & "|" & s.GetDBName(1), "2|FIRST", "the names after the failed calls"
+s.DisConnect
+fso.DeleteFile engine & "journal"
 
 ' ---- ConnectionHelper ----------------------------------------------------------
 Set h = CreateObject("Varnholt.ConnectionHelper")
