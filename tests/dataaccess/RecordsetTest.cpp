@@ -69,5 +69,47 @@ TEST(Recordset, ARowWithoutFieldsStillCounts) {
     EXPECT_FALSE(recordset->EOF_());
 }
 
+// The driver would read such a text up to the NUL: another connection than the one asked for.
+TEST(Connection, ATextHoldingANulNeverReachesTheDriver) {
+    EngineHome home;
+    home.EnableJournal();
+    const String text = S("Driver={Pervasive ODBC Client Interface};ServerName=" + HostName() + ";dbq=@ACME");
+    const String withNul = text + u'\0' + u"X";
+    struct Case {
+        const char* what;
+        String stored, given;
+        bool refused;
+    } cases[] = {
+        {"given to Open", u"", withNul, true},
+        {"stored before Open", withNul, u"", true},
+        {"given while a clean one is stored", text, withNul, true},
+        {"the text up to the NUL alone reaches the driver", u"", text, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        home.ClearJournal();
+        auto connection = CreateConnection();
+        connection->SetConnectionString(c.stored);
+        EXPECT_EQ(connection->ConnectionString(), c.stored);
+        bool driverCalled = false;
+        try {
+            connection->Open(c.given, u"", u"", adOptionUnspecified);
+            ADD_FAILURE() << "opened a name that does not exist";
+        } catch (const Error& e) {
+            if (c.refused) {
+                EXPECT_EQ(e.Number(), -2147467259);
+                EXPECT_EQ(U8(e.Source()), kSource);
+                EXPECT_EQ(U8(e.Description()), "The connection string holds a NUL character.");
+            } else {
+                EXPECT_NE(e.Description().find(u"(Btrieve Error 2301)"), String::npos) << U8(e.Description());
+            }
+        }
+        for (const auto& fields : home.Journal())
+            driverCalled = driverCalled || (fields.size() > 1 && fields[1] == "SQLDriverConnect");
+        EXPECT_EQ(driverCalled, !c.refused);
+        EXPECT_FALSE(connection->IsOpen());
+    }
+}
+
 }  // namespace
 }  // namespace varnholt::test
