@@ -272,6 +272,11 @@ CheckEq JournalOf("ADODB") & "|" & JournalOf("ODBC"), "ADODB Connection.Connecti
 On Error Resume Next
 c.Open
 CheckErr 3705, "ADODB.Connection", "Operation is not allowed when the object is open.", "Open of an open connection"
+Set rs = c.Execute("Select Top 1 * From co")
+CheckEq rs.State & "|" & rs.EOF & "|" & rs.Fields.Count, "1|True|0", "Execute of the test query"
+rs.Close
+Set rs = c.Execute("Select Top 1 * From Missing")
+CheckErr -2147467259, "Microsoft OLE DB Provider for ODBC Drivers", "No such table or object.", "Execute of a missing table"
 On Error GoTo 0
 c.Close
 CheckEq c.State, 0, "Close"
@@ -346,11 +351,14 @@ On Error Resume Next
 x = rs.RecordCount
 CheckErr 3704, "ADODB.Recordset", "Operation is not allowed when the object is closed.", "RecordCount when closed"
 On Error GoTo 0
+' A record as the journal shows it: the in-memory rows are replayed in field order.
+Function RecordText(r)
+    RecordText = r(0) & "," & r(1) & "," & r(2) & "," & r(3)
+End Function
 Dim added
 added = ""
 For i = 1 To 3
-    added = added & "|ADODB Recordset.AddNew id,name,DAT,DDF " & rows(i - 1)(0) & "," & rows(i - 1)(1) & "," & _
-        rows(i - 1)(3) & "," & rows(i - 1)(2)
+    added = added & "|ADODB Recordset.AddNew id,name,DDF,DAT " & RecordText(rows(i - 1))
 Next
 CheckEq JournalOf("ADODB"), "ADODB Fields.Append id 3 0 -1|ADODB Fields.Append name 200 1000 -1|" & _
     "ADODB Fields.Append DDF 200 1000 -1|ADODB Fields.Append DAT 200 1000 -1|ADODB Recordset.CursorLocation 3|" & _
