@@ -365,6 +365,25 @@ CheckEq JournalOf("ADODB"), "ADODB Fields.Append id 3 0 -1|ADODB Fields.Append n
     "ADODB Recordset.LockType 4|ADODB Recordset.Open" & added & "|ADODB Recordset.UpdateBatch 3|" & _
     "ADODB Recordset.MoveFirst|ADODB Recordset.MoveNext|ADODB Recordset.MoveNext|ADODB Recordset.MoveNext|" & _
     "ADODB Recordset.MoveFirst|ADODB Recordset.Close", "journal: the recordset built, then read"
+' A recordset a script fabricates: ADO's read-only default refuses rows, as the component knows.
+Set rs = CreateObject("ADODB.Recordset")
+rs.Fields.Append "name", 200, 4
+rs.Open
+On Error Resume Next
+rs.AddNew "name", "abc"
+CheckErr 3251, "ADODB.Recordset", "Current Recordset does not support updating. This may be a limitation " & _
+    "of the provider, or of the selected locktype.", "AddNew on a read-only recordset"
+rs.LockType = 4
+CheckErr 3705, "ADODB.Recordset", "Operation is not allowed when the object is open.", "LockType of an open recordset"
+rs.Close
+rs.LockType = 4
+rs.Open
+rs.AddNew "name", "abcde"
+CheckErr -2147217887, "Microsoft Cursor Engine", "Multiple-step operation generated errors. Check each status value.", _
+    "a text longer than its field"
+On Error GoTo 0
+rs.AddNew "name", "abcd"
+CheckEq rs.RecordCount & "|" & rs("name"), "1|abcd", "a text that fits"
 Set rs = Nothing
 fso.DeleteFile engine & "journal"
 s.DropDBName "GOOD"

@@ -42,17 +42,17 @@ VariantValue Call(IDispatch* object, const wchar_t* name, WORD flags, VARIANT* a
 ComPtr<IDispatch> FieldOfNewRecordset() {
     ComPtr<IDispatch> recordset = Create(L"ADODB.Recordset");
     VariantValue fields = Call(recordset.Get(), L"Fields", DISPATCH_PROPERTYGET);
-    VARIANT append[2];  // reversed: Type, Name
-    V_VT(&append[0]) = VT_I4;
-    V_I4(&append[0]) = 3;
-    V_VT(&append[1]) = VT_BSTR;
-    V_BSTR(&append[1]) = SysAllocString(L"id");
-    Call(V_DISPATCH(fields.Get()), L"Append", DISPATCH_METHOD, append, 2);
-    VariantClear(&append[1]);
-    VARIANT index;
-    V_VT(&index) = VT_I4;
-    V_I4(&index) = 0;
-    VariantValue field = Call(V_DISPATCH(fields.Get()), L"Item", DISPATCH_PROPERTYGET, &index, 1);
+    VariantValue append[2];  // reversed: Type, Name
+    V_VT(append[0].Get()) = VT_I4;
+    V_I4(append[0].Get()) = 3;
+    V_BSTR(append[1].Get()) = SysAllocString(L"id");
+    V_VT(append[1].Get()) = VT_BSTR;
+    VARIANT args[2] = {*append[0], *append[1]};  // views of the owned values
+    Call(V_DISPATCH(fields.Get()), L"Append", DISPATCH_METHOD, args, 2);
+    VariantValue index;
+    V_VT(index.Get()) = VT_I4;
+    V_I4(index.Get()) = 0;
+    VariantValue field = Call(V_DISPATCH(fields.Get()), L"Item", DISPATCH_PROPERTYGET, index.Get(), 1);
     return ComPtr<IDispatch>::Share(V_DISPATCH(field.Get()));
 }
 
@@ -75,12 +75,29 @@ struct Outcome {
     std::string errors;
 };
 
+class Handle {
+public:
+    Handle() = default;
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    ~Handle() { Reset(); }
+    HANDLE* Put() { return &h_; }
+    HANDLE Get() const { return h_; }
+    void Reset() {
+        if (h_) CloseHandle(h_);
+        h_ = nullptr;
+    }
+
+private:
+    HANDLE h_ = nullptr;
+};
+
 Outcome RunChild(const std::wstring& mode) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    Handle readEnd, writeEnd;
     Outcome outcome{~0u, {}};
-    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return outcome;
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    if (!CreatePipe(readEnd.Put(), writeEnd.Put(), &inherit, 0)) return outcome;
+    SetHandleInformation(readEnd.Get(), HANDLE_FLAG_INHERIT, 0);
     wchar_t self[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     std::wstring command = L"\"" + std::wstring(self) + L"\" child " + mode;
@@ -88,22 +105,21 @@ Outcome RunChild(const std::wstring& mode) {
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = writeEnd;
-    PROCESS_INFORMATION process{};
+    startup.hStdOutput = writeEnd.Get();
+    startup.hStdError = writeEnd.Get();
+    PROCESS_INFORMATION info{};
     const BOOL started =
-        CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
-    CloseHandle(writeEnd);
-    if (started) {
-        char buffer[512];
-        DWORD n = 0;
-        while (ReadFile(readEnd, buffer, sizeof buffer, &n, nullptr) && n > 0) outcome.errors.append(buffer, n);
-        WaitForSingleObject(process.hProcess, INFINITE);
-        GetExitCodeProcess(process.hProcess, &outcome.exitCode);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
-    CloseHandle(readEnd);
+        CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info);
+    writeEnd.Reset();  // the child's copy is the pipe's only writer now
+    if (!started) return outcome;
+    Handle process, thread;
+    *process.Put() = info.hProcess;
+    *thread.Put() = info.hThread;
+    char buffer[512];
+    DWORD n = 0;
+    while (ReadFile(readEnd.Get(), buffer, sizeof buffer, &n, nullptr) && n > 0) outcome.errors.append(buffer, n);
+    WaitForSingleObject(process.Get(), INFINITE);
+    GetExitCodeProcess(process.Get(), &outcome.exitCode);
     return outcome;
 }
 
