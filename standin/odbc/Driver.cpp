@@ -2,10 +2,8 @@
 // It connects to a database name of the stand-in store (ServerName, dbq=@NAME), checks that the
 // name's dictionary is in place, and answers "Select Top 1 * From T" from the data folder's
 // files. Texts are UTF-8 on both sides.
-#include <dirent.h>
 #include <sql.h>
 #include <sqlext.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -14,14 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "odbc/DriverText.h"
+#include "odbc/DriverSession.h"
 #include "platform/drivetable/DriveTable.h"
-#include "store/EngineHome.h"
-#include "store/Faults.h"
-#include "store/Journal.h"
-#include "store/NameStore.h"
-#include "store/Status.h"
-#include "store/Text.h"
 
 #define STANDIN_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -29,13 +21,7 @@ namespace {
 
 using namespace varnholt::standin;
 
-constexpr char kLibrary[] = "ODBC";
 constexpr char kPrefix[] = "[Varnholt][Stand-in ODBC] ";
-
-// Engine statuses the driver reports inside its messages.
-constexpr int32_t kServerUnreachable = 3012;
-constexpr int32_t kUnknownDatabaseName = 2301;
-constexpr int32_t kFileNotFound = 12;
 
 struct Diagnostic {
     std::string state;
@@ -98,9 +84,8 @@ SQLRETURN Fail(HandleBase& handle, std::string state, int32_t native, std::strin
     return Finish(handle, SQL_ERROR);
 }
 
-// An engine failure: the message ends with the engine's status, the one part clients parse.
-SQLRETURN FailEngine(HandleBase& handle, const char* state, int32_t status, const std::string& text) {
-    return Fail(handle, state, status, kPrefix + text + " (Btrieve Error " + std::to_string(status) + ")");
+SQLRETURN Fail(HandleBase& handle, const DriverFailure& failure) {
+    return Fail(handle, failure.state, failure.native, failure.message);
 }
 
 std::string TextArgument(const SQLCHAR* text, SQLINTEGER length) {
@@ -124,85 +109,24 @@ std::string LocalPath(const std::string& enginePath) {
     return varnholt::platform::DriveTable::Load().ToLocalPath(enginePath);
 }
 
-// The entry of folder whose name equals fileName without regard to case.
-bool FolderHasFile(const std::string& folder, std::string_view fileName) {
-    if (folder.empty()) return false;
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
-    if (!dir) return false;
-    while (const dirent* entry = ::readdir(dir.get()))
-        if (SameText(entry->d_name, fileName)) return true;
-    return false;
-}
-
 // States that ODBC defines beyond the SQL standard's.
 bool IsOdbcState(const std::string& state) {
     return state.compare(0, 2, "HY") == 0 || state.compare(0, 2, "IM") == 0 || state.compare(0, 3, "42S") == 0 ||
            state.compare(0, 3, "01S") == 0;
 }
 
-std::string HostName() {
-    char host[256] = {};
-    ::gethostname(host, sizeof host - 1);
-    return host;
-}
-
-// Journals the call and returns the status of a fault set for it, if any.
-std::optional<int32_t> Begin(const std::string& home, const char* function, const std::string& argument) {
-    const HomeFiles files = ProbeHomeFiles(home);
-    if (files.journal) RecordCall(home, kLibrary, function, {JournalArg::Text(argument.c_str())});
-    return files.faults ? TakeFault(home, function) : std::nullopt;
-}
-
 SQLRETURN Connect(Connection& connection, const std::string& text) {
-    const std::string home = EngineHome();
-    if (const std::optional<int32_t> fault = Begin(home, "SQLDriverConnect", text)) {
-        if (*fault == kOk) {
-            connection.connected = true;
-            return Finish(connection, SQL_SUCCESS);
-        }
-        return FailEngine(connection, "HY000", *fault, "Injected failure.");
-    }
-    const std::string server = Attribute(text, "ServerName").value_or("");
-    const std::string shownServer = server.empty() ? HostName() : server;
-    const std::optional<std::string> folder = FindServerFolder(home, server);
-    if (!folder)
-        return FailEngine(connection, "08001", kServerUnreachable, "Server " + shownServer + " is not reachable.");
-    // A server whose engine is stopped: the driver names the engine but has no status to give.
-    if (::access((*folder + "/offline").c_str(), F_OK) == 0)
-        return Fail(connection, "08001", 0,
-                    std::string(kPrefix) + "The Btrieve engine on server " + shownServer + " is not running.");
-
-    std::string name = Attribute(text, "dbq").value_or("");
-    if (!name.empty() && name.front() == '@') name.erase(0, 1);
-    DatabaseName entry;
-    const int32_t status = name.empty() ? kNameMissing : NameStore::ForFolder(*folder).Find(name, entry);
-    if (status == kNameMissing)
-        return FailEngine(connection, "08001", kUnknownDatabaseName,
-                          "Database name " + name + " is not defined on server " + shownServer + ".");
-    if (status != kOk)
-        return FailEngine(connection, "08001", status,
-                          "The database names of server " + shownServer + " are not available.");
-    if (!FolderHasFile(LocalPath(entry.dictionaryPath), "FILE.DDF"))
-        return FailEngine(connection, "08001", kFileNotFound,
-                          "The dictionary file FILE.DDF of " + entry.name + " is missing in " + entry.dictionaryPath +
-                              ".");
+    DriverConnection outcome = DriverConnect(text, LocalPath);
+    if (outcome.failure) return Fail(connection, *outcome.failure);
     connection.connected = true;
-    connection.dataFolder = LocalPath(entry.dataPath);
+    connection.dataFolder = std::move(outcome.dataFolder);
     return Finish(connection, SQL_SUCCESS);
 }
 
 SQLRETURN Execute(Statement& statement, const std::string& sql) {
-    const std::string home = EngineHome();
     statement.hasResult = false;
-    if (const std::optional<int32_t> fault = Begin(home, "SQLExecDirect", sql)) {
-        if (*fault != kOk) return FailEngine(statement, "HY000", *fault, "Injected failure.");
-        statement.hasResult = true;
-        return Finish(statement, SQL_SUCCESS);
-    }
-    const std::optional<std::string> table = SelectTopTable(sql);
-    if (!table) return Fail(statement, "42000", 0, std::string(kPrefix) + "Syntax error in the statement: " + sql);
-    if (!FolderHasFile(statement.connection->dataFolder, *table + ".DAT"))
-        return Fail(statement, "42S02", 0, "No such table or object.");
+    if (const std::optional<DriverFailure> failure = DriverExecute(statement.connection->dataFolder, sql))
+        return Fail(statement, *failure);
     statement.hasResult = true;
     return Finish(statement, SQL_SUCCESS);
 }

@@ -16,6 +16,11 @@ std::string JournalArg::Format() const {
 
 void RecordCall(const std::string& home, std::string_view library, std::string_view function,
                 std::initializer_list<JournalArg> args) {
+    RecordCall(home, library, function, std::span<const JournalArg>(args.begin(), args.size()));
+}
+
+void RecordCall(const std::string& home, std::string_view library, std::string_view function,
+                std::span<const JournalArg> args) {
     std::string line(library);
     line += '\t';
     line += function;

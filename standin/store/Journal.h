@@ -4,6 +4,7 @@
 // reached the engine, in which order and with which arguments.
 #include <cstdint>
 #include <initializer_list>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -36,5 +37,7 @@ private:
 // Costs one failed open when there is no journal.
 void RecordCall(const std::string& home, std::string_view library, std::string_view function,
                 std::initializer_list<JournalArg> args);
+void RecordCall(const std::string& home, std::string_view library, std::string_view function,
+                std::span<const JournalArg> args);
 
 }  // namespace varnholt::standin

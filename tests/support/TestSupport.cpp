@@ -2,6 +2,7 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#include <objbase.h>
 #include <process.h>
 #include <stdlib.h>
 #else
@@ -52,6 +53,13 @@ private:
 };
 
 ScriptedDrives gScriptedDrives;
+
+// The data-access objects are COM objects: a client initialises COM before it calls the
+// component, and so does every test program.
+struct ComApartment {
+    ComApartment() { ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
+    ~ComApartment() { ::CoUninitialize(); }
+} gComApartment;
 }  // namespace
 
 void SetEnv(const char* name, const std::string& utf8) { ::_wputenv_s(Wide(name).c_str(), Wide(utf8).c_str()); }
