@@ -26,7 +26,7 @@ void RecordCall(const std::string& home, std::string_view library, std::string_v
     line += function;
     for (const JournalArg& arg : args) line += '\t' + arg.Format();
     line += '\n';
-    AppendToExistingFile(home + "/journal", line);
+    AppendRecord(home + "/journal", line);
 }
 
 }  // namespace varnholt::standin
