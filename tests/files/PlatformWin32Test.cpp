@@ -49,7 +49,10 @@ TEST(Win32FileSystem, CopyCarriesContentTimesAndReadOnlyAndLeavesNothingElse) {
     const fs::path copy = dir.Path() / "dict/Field.ddf";
     EXPECT_EQ(ReadFile(copy), ReadFile(source));
     EXPECT_EQ(fs::last_write_time(copy), written);
-    EXPECT_EQ(GetFileAttributesW(copy.c_str()), DWORD(FILE_ATTRIBUTE_READONLY));
+    // The source's attributes (read-only, and the archive bit the system adds), never hidden.
+    EXPECT_EQ(GetFileAttributesW(copy.c_str()), GetFileAttributesW(source.c_str()));
+    EXPECT_EQ(GetFileAttributesW(copy.c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN),
+              DWORD(FILE_ATTRIBUTE_READONLY));
     EXPECT_EQ(Entries(dir.Path() / "dict"), std::vector<std::string>{"Field.ddf"});
     for (const fs::path& file : {source, copy}) SetAttributes(file, FILE_ATTRIBUTE_NORMAL);
 }
