@@ -73,13 +73,10 @@ _varnholt_names()
         grep -o '"name": *"[^"\\]*"' | sed 's/^"name": *"//; s/"$//'
 }
 
-# compgen's words, one a reply: names with spaces stay whole.
+# compgen's words, one a reply: names with spaces or wildcards stay as they are.
 _varnholt_compgen()
 {
-    local found
-    found=$(compgen "$@")
-    local IFS=$'\n'
-    COMPREPLY+=($found)
+    mapfile -t -O "${#COMPREPLY[@]}" COMPREPLY < <(compgen "$@")
 }
 
 _varnholt()
@@ -91,7 +88,7 @@ _varnholt()
 
     # Words as the tool sees them: bash splits "--dict=DIR" and "S:\x" at '=' and ':'.
     local -a words=()
-    local i joined= glue=0 cword=0
+    local i glue=0 cword=0
     for ((i = 0; i <= COMP_CWORD; i++)); do
         local word=${COMP_WORDS[i]}
         if ((i > 0)) && [[ $word == [=:] || $glue == 1 ]]; then
