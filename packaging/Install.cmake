@@ -1,8 +1,9 @@
 # What `cmake --install` lays out. Linux, in three components that are the three Debian packages:
 # runtime (the shared library), development (headers, CMake package, pkg-config file, the
 # unversioned .so) and tool (the varnholt tool with its manual page and bash completion, and the
-# stand-in engine in a private library folder); each also gets its copyright and changelog. Windows: Varnholt.dll and its
-# type library, which packaging/windows/ gathers from both architectures into the zip.
+# stand-in engine in a private library folder); each also gets its copyright and changelog.
+# Windows: Varnholt.dll and its type library, which packaging/windows/ gathers from both
+# architectures into the zip.
 
 if(WIN32)
   if(TARGET Varnholt)

@@ -14,8 +14,13 @@ root=$PWD
 build=$(realpath -m "${VARNHOLT_BUILD_DIR:-$root/build/deb}")
 
 echo "==> Building the packages in $build"
+# With the flags Debian builds its packages with, hardening included (relro, bindnow, fortify).
+flags() { DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get "$1"; }
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr \
-    -DVARNHOLT_BUILD_TESTS=OFF >/dev/null
+    -DVARNHOLT_BUILD_TESTS=OFF \
+    "-DCMAKE_C_FLAGS=$(flags CPPFLAGS) $(flags CFLAGS)" "-DCMAKE_CXX_FLAGS=$(flags CPPFLAGS) $(flags CXXFLAGS)" \
+    "-DCMAKE_EXE_LINKER_FLAGS=$(flags LDFLAGS)" "-DCMAKE_SHARED_LINKER_FLAGS=$(flags LDFLAGS)" \
+    "-DCMAKE_MODULE_LINKER_FLAGS=$(flags LDFLAGS)" >/dev/null
 cmake --build "$build" -j2
 rm -rf "$build/packages"
 if ! (cd "$build" && cpack -G DEB -B "$build/packages") >"$build/cpack.log" 2>&1; then
