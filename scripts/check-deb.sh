@@ -68,7 +68,7 @@ wanted_dev=(usr/include/varnholt/ConnectionHelper.h "usr/lib/$multiarch/libvarnh
 wanted_tool=(usr/bin/varnholt usr/share/man/man1/varnholt.1.gz usr/share/bash-completion/completions/varnholt
              "$private/libw3dbav75.so" "$private/libw3dbav78.so" "$private/libw3dbav80.so"
              "$private/libw3dbav90.so" "$private/libvarnholt_standin_odbc.so" "$private/odbcinst.ini")
-zcat -f "$changelog" >"$work/changelog"
+cp "$changelog" "$work/changelog"
 for package in $packages; do
     file=$(deb "$package")
     field() { dpkg-deb -f "$file" "$1"; }
