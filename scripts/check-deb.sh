@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# The Debian route: builds the package with cpack, checks its control data and contents, unpacks
-# it with dpkg -x into a scratch folder (no root install) and, with LD_LIBRARY_PATH unset, runs
-# the tool's scenario from the unpacked files: version, provision a sample company, list,
-# connection-string, connect. Also builds examples/consumer against the unpacked CMake package.
+# The Debian route: builds the three packages with cpack (libvarnholt26, libvarnholt-dev,
+# varnholt), checks their control data, contents, copyright and changelog, runs lintian on each
+# (errors and warnings fail), unpacks all three with dpkg -x into one scratch root (no root
+# install) and, with LD_LIBRARY_PATH unset, runs the tool's scenario from the unpacked files:
+# version, provision a sample company, list, connection-string, connect, and the bash completion
+# of a database name. Then builds examples/consumer against the unpacked development files, with
+# their CMake package and with pkg-config.
 #
 # Builds in build/deb (RelWithDebInfo, prefix /usr, no tests); VARNHOLT_BUILD_DIR names another.
 set -euo pipefail
@@ -10,52 +13,96 @@ cd "$(dirname "$0")/.."
 root=$PWD
 build=$(realpath -m "${VARNHOLT_BUILD_DIR:-$root/build/deb}")
 
-echo "==> Building the package in $build"
+echo "==> Building the packages in $build"
+# With the flags Debian builds its packages with, hardening included (relro, bindnow, fortify).
+flags() { DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get "$1"; }
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr \
-    -DVARNHOLT_BUILD_TESTS=OFF >/dev/null
+    -DVARNHOLT_BUILD_TESTS=OFF \
+    "-DCMAKE_C_FLAGS=$(flags CPPFLAGS) $(flags CFLAGS)" "-DCMAKE_CXX_FLAGS=$(flags CPPFLAGS) $(flags CXXFLAGS)" \
+    "-DCMAKE_EXE_LINKER_FLAGS=$(flags LDFLAGS)" "-DCMAKE_SHARED_LINKER_FLAGS=$(flags LDFLAGS)" \
+    "-DCMAKE_MODULE_LINKER_FLAGS=$(flags LDFLAGS)" >/dev/null
 cmake --build "$build" -j2
 rm -rf "$build/packages"
 if ! (cd "$build" && cpack -G DEB -B "$build/packages") >"$build/cpack.log" 2>&1; then
     cat "$build/cpack.log"
     exit 1
 fi
-deb=$(find "$build/packages" -maxdepth 1 -name 'varnholt_*.deb' -print -quit)
-echo "$deb"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/varnholt-deb.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 failures=0
 fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
 
-unpacked=$work/root
-dpkg -x "$deb" "$unpacked"
+changelog=packaging/debian/changelog
+debian_version=$(dpkg-parsechangelog -l "$changelog" -S Version)
+maintainer=$(dpkg-parsechangelog -l "$changelog" -S Maintainer)
+arch=$(dpkg --print-architecture)
 multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 private=usr/lib/$multiarch/varnholt
+major=${debian_version%%.*}
+runtime=libvarnholt$major
+packages="$runtime libvarnholt-dev varnholt"
+deb() { echo "$build/packages/${1}_${debian_version}_$arch.deb"; }
+for package in $packages; do
+    [ -f "$(deb "$package")" ] || { ls "$build/packages"; echo "FAILED: cpack made no $(basename "$(deb "$package")")"; exit 1; }
+    echo "$(deb "$package")"
+done
+made=$(find "$build/packages" -maxdepth 1 -name '*.deb' | wc -l)
+[ "$made" = 3 ] || fail "cpack made $made packages, not 3"
+
+unpacked=$work/root
+for package in $packages; do dpkg -x "$(deb "$package")" "$unpacked"; done
 tool=$unpacked/usr/bin/varnholt
 version=$(env -u LD_LIBRARY_PATH "$tool" --version)
 version=${version#varnholt }
-major=${version%%.*}
+[ "$debian_version" = "$version-${debian_version##*-}" ] ||
+    fail "the newest entry of $changelog is $debian_version, the tool is $version"
 
-echo "==> Control data and contents (varnholt $version)"
-field() { dpkg-deb -f "$deb" "$1"; }
-[ "$(field Package)" = varnholt ] || fail "Package: $(field Package)"
-[ "$(field Version)" = "$version-1" ] || fail "Version $(field Version) is not the tool's $version-1"
-[ "$(field Architecture)" = "$(dpkg --print-architecture)" ] || fail "Architecture: $(field Architecture)"
-field Depends | tr ',' '\n' | grep -E '^ *libodbc2( |$)' >/dev/null || fail "Depends lacks libodbc2: $(field Depends)"
-
-dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./||' >"$work/contents"
-for path in usr/bin/varnholt usr/share/man/man1/varnholt.1.gz \
-            "usr/lib/$multiarch/libvarnholt.so.$version" "usr/lib/$multiarch/libvarnholt.so.$major" \
-            "usr/lib/$multiarch/libvarnholt.so" usr/include/varnholt/ConnectionHelper.h \
-            "usr/lib/$multiarch/cmake/Varnholt/VarnholtConfig.cmake" \
-            "usr/lib/$multiarch/cmake/Varnholt/VarnholtConfigVersion.cmake" \
-            "usr/lib/$multiarch/pkgconfig/varnholt.pc" \
-            "$private/libw3dbav75.so" "$private/libw3dbav78.so" "$private/libw3dbav80.so" \
-            "$private/libw3dbav90.so" "$private/libvarnholt_standin_odbc.so" "$private/odbcinst.ini"; do
-    grep -qx "$path" "$work/contents" || fail "package lacks /$path"
+echo "==> Control data, contents, copyright and changelog (varnholt $version)"
+# The paths each package must hold; whatever else it holds is listed by the contents check below.
+wanted_libvarnholt=("usr/lib/$multiarch/libvarnholt.so.$version" "usr/lib/$multiarch/libvarnholt.so.$major")
+wanted_dev=(usr/include/varnholt/ConnectionHelper.h "usr/lib/$multiarch/libvarnholt.so"
+            "usr/lib/$multiarch/cmake/Varnholt/VarnholtConfig.cmake"
+            "usr/lib/$multiarch/cmake/Varnholt/VarnholtConfigVersion.cmake"
+            "usr/lib/$multiarch/pkgconfig/varnholt.pc")
+wanted_tool=(usr/bin/varnholt usr/share/man/man1/varnholt.1.gz usr/share/bash-completion/completions/varnholt
+             "$private/libw3dbav75.so" "$private/libw3dbav78.so" "$private/libw3dbav80.so"
+             "$private/libw3dbav90.so" "$private/libvarnholt_standin_odbc.so" "$private/odbcinst.ini")
+cp "$changelog" "$work/changelog"
+for package in $packages; do
+    file=$(deb "$package")
+    field() { dpkg-deb -f "$file" "$1"; }
+    [ "$(field Package)" = "$package" ] || fail "$package: Package: $(field Package)"
+    [ "$(field Version)" = "$debian_version" ] || fail "$package: Version $(field Version)"
+    [ "$(field Architecture)" = "$arch" ] || fail "$package: Architecture: $(field Architecture)"
+    [ "$(field Maintainer)" = "$maintainer" ] || fail "$package: Maintainer '$(field Maintainer)' is not the changelog's"
+    dpkg-deb -c "$file" | awk '{print $6}' | sed 's|^\./||' >"$work/$package.contents"
+    case $package in
+        "$runtime") wanted=("${wanted_libvarnholt[@]}") ;;
+        libvarnholt-dev) wanted=("${wanted_dev[@]}") ;;
+        varnholt) wanted=("${wanted_tool[@]}") ;;
+    esac
+    for path in "${wanted[@]}" "usr/share/doc/$package/copyright" "usr/share/doc/$package/changelog.Debian.gz"; do
+        grep -qx "$path" "$work/$package.contents" || fail "$package lacks /$path"
+    done
+    outside=$(grep -v -e '^usr/' -e '^$' "$work/$package.contents" || true)
+    [ -z "$outside" ] || fail "$package: files outside /usr (nothing may go to /etc): $outside"
+    cmp -s packaging/debian/copyright "$unpacked/usr/share/doc/$package/copyright" || fail "$package: copyright"
+    zcat "$unpacked/usr/share/doc/$package/changelog.Debian.gz" | cmp -s - "$work/changelog" ||
+        fail "$package: changelog.Debian.gz is not $changelog"
 done
-outside=$(grep -v -e '^usr/' -e '^$' "$work/contents" || true)
-[ -z "$outside" ] || fail "files outside /usr (nothing may go to /etc): $outside"
+depends() { dpkg-deb -f "$(deb "$1")" Depends | tr ',' '\n' | sed 's/^ *//'; }
+depends "$runtime" | grep -E '^libodbc2( |$)' >/dev/null || fail "$runtime does not depend on libodbc2"
+depends libvarnholt-dev | grep -qx "$runtime (= $debian_version)" || fail "libvarnholt-dev does not depend on $runtime (= $debian_version)"
+depends varnholt | grep -E '^libodbc2( |$)' >/dev/null || fail "varnholt does not depend on libodbc2"
+# The library is in no other package, and only the development package has its unversioned link.
+! grep -h 'libvarnholt\.so' "$work/libvarnholt-dev.contents" "$work/varnholt.contents" | grep -vx "usr/lib/$multiarch/libvarnholt.so" >/dev/null ||
+    fail "a versioned libvarnholt.so outside $runtime"
+! grep -qx "usr/lib/$multiarch/libvarnholt.so" "$work/$runtime.contents" || fail "$runtime has the unversioned libvarnholt.so"
+soname=$(readelf -d "$unpacked/usr/lib/$multiarch/libvarnholt.so.$version" | sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p')
+[ "$soname" = "libvarnholt.so.$major" ] || fail "SONAME $soname, not libvarnholt.so.$major"
+dpkg-deb --ctrl-tarfile "$(deb "$runtime")" | tar -xO ./shlibs >"$work/shlibs" 2>/dev/null || true
+grep -qx "libvarnholt $major $runtime (>= $version)" "$work/shlibs" || fail "$runtime's shlibs: $(cat "$work/shlibs")"
 
 driver_line=$(grep '^Driver=' "$unpacked/$private/odbcinst.ini")
 [ "$driver_line" = "Driver=/$private/libvarnholt_standin_odbc.so" ] || fail "odbcinst.ini: $driver_line"
@@ -69,6 +116,21 @@ done
 if command -v groff >/dev/null; then
     warnings=$(zcat "$unpacked/usr/share/man/man1/varnholt.1.gz" | groff -man -Tutf8 -ww -z 2>&1)
     [ -z "$warnings" ] || fail "manual page: $warnings"
+fi
+
+echo "==> lintian"
+if command -v lintian >/dev/null; then
+    for package in $packages; do
+        # Root is warned about on stderr; the tags are on stdout.
+        if ! lintian --fail-on error,warning --tag-display-limit 0 "$(deb "$package")" 2>/dev/null >"$work/lintian"; then
+            cat "$work/lintian"
+            fail "lintian: $package"
+        else
+            echo "$package: clean"
+        fi
+    done
+else
+    fail "lintian is not installed (apt-get install lintian)"
 fi
 
 echo "==> The tool's scenario from the unpacked files"
@@ -148,20 +210,39 @@ fi
 LD_DEBUG=files connect_unpacked >/dev/null 2>"$work/ld-connect.log" || true
 loads_only_unpacked "connect" "libvarnholt_standin_odbc" "$work/ld-connect.log"
 
-echo "==> examples/consumer against the unpacked CMake package"
+echo "==> Bash completion from the unpacked package"
+completed=$(env -u LD_LIBRARY_PATH VARNHOLT_ENGINE_HOME="$scenario/engine" bash -c '
+    source "$1/usr/share/bash-completion/completions/varnholt"
+    COMP_WORDS=("$1/usr/bin/varnholt" connect HARB); COMP_CWORD=2
+    _varnholt; printf "%s\n" "${COMPREPLY[@]}"' completion "$unpacked")
+[ "$completed" = HARBOURSIDE ] || fail "completing 'varnholt connect HARB' gave '$completed'"
+
+echo "==> examples/consumer against the unpacked development package"
+expected='PSQLConnectionString: Driver={Pervasive ODBC Client Interface};ServerName=FS01;dbq=@HARBOURSIDE'
 if cmake -S examples/consumer -B "$work/consumer" -DCMAKE_PREFIX_PATH="$unpacked/usr" >"$work/consumer.log" 2>&1 &&
    cmake --build "$work/consumer" >>"$work/consumer.log" 2>&1; then
-    env -u LD_LIBRARY_PATH "$work/consumer/consumer" | grep -x "$(printf 'PSQLConnectionString: %s' \
-        'Driver={Pervasive ODBC Client Interface};ServerName=FS01;dbq=@HARBOURSIDE')" || fail "consumer output"
+    env -u LD_LIBRARY_PATH "$work/consumer/consumer" | grep -xF "$expected" || fail "CMake consumer output"
     ldd "$work/consumer/consumer" | grep "libvarnholt.so.$major => $unpacked/" >/dev/null ||
-        fail "the consumer did not load the unpacked library"
+        fail "the CMake consumer did not load the unpacked library"
 else
     cat "$work/consumer.log"
-    fail "examples/consumer did not build against the unpacked package"
+    fail "examples/consumer did not build against the unpacked CMake package"
+fi
+# The .pc names /usr: the sysroot maps it into the scratch root.
+mkdir -p "$work/pc"
+if PKG_CONFIG_PATH= PKG_CONFIG_LIBDIR="$unpacked/usr/lib/$multiarch/pkgconfig" PKG_CONFIG_SYSROOT_DIR="$unpacked" \
+       make -s -C "$work/pc" -f "$root/examples/consumer/Makefile" >"$work/pc.log" 2>&1; then
+    LD_LIBRARY_PATH="$unpacked/usr/lib/$multiarch" "$work/pc/consumer-pc" | grep -xF "$expected" ||
+        fail "pkg-config consumer output"
+    LD_LIBRARY_PATH="$unpacked/usr/lib/$multiarch" ldd "$work/pc/consumer-pc" |
+        grep "libvarnholt.so.$major => $unpacked/" >/dev/null || fail "the pkg-config consumer did not load the unpacked library"
+else
+    cat "$work/pc.log"
+    fail "examples/consumer did not build with the unpacked package's pkg-config file"
 fi
 
 if [ "$failures" -ne 0 ]; then
     echo "check-deb: $failures failure(s)"
     exit 1
 fi
-echo "check-deb: passed ($(basename "$deb"))"
+echo "check-deb: passed ($packages $debian_version)"

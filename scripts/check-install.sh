@@ -42,6 +42,10 @@ expect_file "$libdir/libvarnholt.so.$version"
 [ "$(readlink "$libdir/libvarnholt.so")" = "libvarnholt.so.$major" ] || fail "libvarnholt.so link"
 readelf -d "$libdir/libvarnholt.so.$version" | grep "SONAME.*\[libvarnholt.so.$major\]" >/dev/null || fail "SONAME"
 expect_file "$libdir/cmake/Varnholt/VarnholtConfig.cmake"
+expect_file "$prefix/share/bash-completion/completions/varnholt"
+for package in "libvarnholt$major" libvarnholt-dev varnholt; do
+    cmp -s packaging/debian/copyright "$prefix/share/doc/$package/copyright" || fail "share/doc/$package/copyright"
+done
 expect_file "$libdir/cmake/Varnholt/VarnholtConfigVersion.cmake"
 [ "$(PKG_CONFIG_PATH=$(dirname "$pc") pkg-config --modversion varnholt)" = "$version" ] ||
     fail "pkg-config version is not the tool's $version"

@@ -53,7 +53,7 @@ fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
 
 echo "==> Contents"
 listed=$(unzip -Z1 "$zip" | grep -v '/$' | sort | tr '\n' ' ')
-wanted="INSTALL.txt sample.vbs x64/Varnholt.dll x64/Varnholt.tlb x86/Varnholt.dll x86/Varnholt.tlb "
+wanted="INSTALL.txt LICENSE.txt sample.vbs x64/Varnholt.dll x64/Varnholt.tlb x86/Varnholt.dll x86/Varnholt.tlb "
 [ "$listed" = "$wanted" ] || fail "the zip holds [$listed], expected [$wanted]"
 unpacked=$work/Varnholt
 unzip -q "$zip" -d "$unpacked"
@@ -75,7 +75,7 @@ for arch in x64 x86; do
     [ $(($(od -A n -t u1 -j 20 -N 1 "$tlb") & 15)) = "$syskind" ] || fail "$arch/Varnholt.tlb is not for $arch"
     cmp -s "$tlb" "$builds/mingw-$arch/src/component/generated/varnholt.tlb" || fail "$arch/Varnholt.tlb is not the build's"
 done
-for text in INSTALL.txt sample.vbs; do
+for text in INSTALL.txt LICENSE.txt sample.vbs; do
     ! grep -q $'[^\r]$' "$unpacked/$text" || fail "$text has lines without CRLF"
 done
 grep -qF "Varnholt $version for Windows" "$unpacked/INSTALL.txt" || fail "INSTALL.txt does not name version $version"
