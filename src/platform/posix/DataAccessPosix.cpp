@@ -8,6 +8,7 @@
 #include <mutex>
 #include <type_traits>
 
+#include "platform/DriverText.h"
 #include "varnholt/DataAccess.h"
 #include "varnholt/Error.h"
 
@@ -92,11 +93,9 @@ public:
         if (!connectionString.empty()) connectionString_ = connectionString;
         OdbcHandle dbc(SQL_HANDLE_DBC, Environment());
         if (!dbc) RaiseDataAccess(kProviderError, u"The ODBC driver manager could not allocate a connection.");
+        // Dropped text could be the database name, leaving a connection to something else.
+        platform::RefuseUnsendableDriverText(connectionString_, u"connection string");
         std::string text = ToUtf8(connectionString_);
-        // The driver reads up to the first NUL: the rest would be silently dropped, and with it
-        // perhaps the database name, leaving a connection to something else.
-        if (text.find('\0') != std::string::npos)
-            RaiseDataAccess(kProviderError, u"The connection string holds a NUL character.");
         const SQLRETURN rc = SQLDriverConnect(dbc.Get(), nullptr, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS,
                                               nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
         if (!SQL_SUCCEEDED(rc)) RaiseDiagnostic(dbc);
@@ -114,9 +113,8 @@ public:
         if (!IsOpen()) RaiseDataAccess(kObjectClosed, u"Operation is not allowed when the object is closed.");
         OdbcHandle stmt(SQL_HANDLE_STMT, dbc_.Get());
         if (!stmt) RaiseDiagnostic(dbc_);
+        platform::RefuseUnsendableDriverText(sql, u"statement");
         std::string text = ToUtf8(sql);
-        if (text.find('\0') != std::string::npos)
-            RaiseDataAccess(kProviderError, u"The statement holds a NUL character.");
         if (!SQL_SUCCEEDED(SQLExecDirect(stmt.Get(), reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS)))
             RaiseDiagnostic(stmt);
         return stmt;

@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "platform/DriverText.h"
 #include "platform/win32/AutomationObject.h"
 #include "platform/win32/ComTypes.h"
 #include "varnholt/DataAccess.h"
@@ -159,6 +160,10 @@ public:
     }
     String ConnectionString() const override { return FromAutomation(*Get(ado_.Get(), L"ConnectionString")).ToText(); }
     void Open(const String& connectionString, const String& userId, const String& password, int32_t options) override {
+        // ADO hands the driver the text in the code page, where a character it lacks would turn
+        // into another name.
+        platform::RefuseUnsendableDriverText(connectionString.empty() ? ConnectionString() : connectionString,
+                                             u"connection string");
         std::vector<VariantValue> args;
         args.push_back(Text(connectionString));
         args.push_back(Text(userId));
@@ -206,6 +211,7 @@ public:
         if (open_) RaiseDataAccess(kObjectOpen, u"Operation is not allowed when the object is open.");
         auto* automation = dynamic_cast<platform::AutomationObject*>(&connection);
         if (!automation) RaiseRuntime(kTypeMismatch);
+        platform::RefuseUnsendableDriverText(source, u"statement");
         Materialize();
         VariantValue active;
         V_DISPATCH(active.Get()) = automation->NewDispatchReference();
