@@ -1,11 +1,13 @@
 #include "varnholt/CPVSServer.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "engine/CPVSWrapper.h"
 #include "engine/EntryPoints.h"
 #include "engine/StatusText.h"
+#include "server/EngineFailureReason.h"
 #include "platform/DynamicLibrary.h"
 #include "varnholt/DataAccess.h"
 #include "varnholt/Error.h"
@@ -52,7 +54,14 @@ CPVSServer::CPVSServer() = default;
 // Ending releases the binding only: no disconnect, no stop.
 CPVSServer::~CPVSServer() = default;
 
+namespace {
+thread_local int gLastEngineFailureErrno = 0;
+}
+
+int LastEngineFailureErrno() noexcept { return gLastEngineFailureErrno; }
+
 void CPVSServer::RaiseStatusError(int32_t ErrNumber, const String& ProcName) {
+    gLastEngineFailureErrno = errno;  // before anything here can change it
     Raise(ErrNumber, kSourcePrefix + ProcName, GetPSQLErrorText(ErrNumber));
 }
 
