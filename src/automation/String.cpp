@@ -42,17 +42,25 @@ constexpr std::array<char16_t, 32> kCp1252High = {
     0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
-char AnsiByte(char16_t c) {
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<char>(c);
-    for (size_t i = 0; i < kCp1252High.size(); ++i)
-        if (kCp1252High[i] == c || (kCp1252High[i] == 0 && c == 0x80 + i)) return static_cast<char>(0x80 + i);
-    return '?';
+// False, with '?', for a character the code page lacks.
+bool AnsiByte(char16_t c, char& out) {
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
+        out = static_cast<char>(c);
+        return true;
+    }
+    for (size_t i = 0; i < kCp1252High.size(); ++i) {
+        if (kCp1252High[i] == c || (kCp1252High[i] == 0 && c == 0x80 + i)) {
+            out = static_cast<char>(0x80 + i);
+            return true;
+        }
+    }
+    out = '?';
+    return false;
 }
 #endif
 
-}  // namespace
-
-std::string ToUtf8(StringView text) {
+// Both directions note in *exact whether every character came over as it was.
+std::string Utf8Of(StringView text, bool* exact) {
     std::string out;
     out.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {
@@ -62,13 +70,14 @@ std::string ToUtf8(StringView text) {
             ++i;
         } else if (c >= 0xD800 && c <= 0xDFFF) {
             c = kReplacement;
+            *exact = false;
         }
         AppendUtf8(out, c);
     }
     return out;
 }
 
-String FromUtf8(std::string_view text) {
+String Utf16Of(std::string_view text, bool* exact) {
     String out;
     out.reserve(text.size());
     size_t i = 0;
@@ -80,8 +89,8 @@ String FromUtf8(std::string_view text) {
         else if ((b & 0xE0) == 0xC0) { c = b & 0x1F; len = 2; }
         else if ((b & 0xF0) == 0xE0) { c = b & 0x0F; len = 3; }
         else if ((b & 0xF8) == 0xF0) { c = b & 0x07; len = 4; }
-        else { out += kReplacement; ++i; continue; }
-        if (i + len > text.size()) { out += kReplacement; ++i; continue; }
+        else { out += kReplacement; *exact = false; ++i; continue; }
+        if (i + len > text.size()) { out += kReplacement; *exact = false; ++i; continue; }
         bool ok = true;
         for (size_t k = 1; k < len; ++k) {
             const auto cb = static_cast<unsigned char>(text[i + k]);
@@ -91,6 +100,7 @@ String FromUtf8(std::string_view text) {
         static constexpr char32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
         if (!ok || c < kMin[len] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
             out += kReplacement;
+            *exact = false;
             ++i;
             continue;
         }
@@ -106,16 +116,67 @@ String FromUtf8(std::string_view text) {
     return out;
 }
 
+}  // namespace
+
+std::string ToUtf8(StringView text) {
+    bool exact = true;
+    return Utf8Of(text, &exact);
+}
+
+String FromUtf8(std::string_view text) {
+    bool exact = true;
+    return Utf16Of(text, &exact);
+}
+
+bool ToUtf8Exact(StringView text, std::string& out) {
+    bool exact = true;
+    out = Utf8Of(text, &exact);
+    return exact;
+}
+
+bool FromUtf8Exact(std::string_view text, String& out) {
+    bool exact = true;
+    out = Utf16Of(text, &exact);
+    return exact;
+}
+
 #ifdef _WIN32
+namespace {
+
+// WideCharToMultiByte into the active code page. Without WC_NO_BEST_FIT_CHARS a character the
+// code page lacks may become a look-alike ("L" for "Ł") that no default-character check sees.
+// A UTF-8 code page takes neither that flag nor the check: there only a lone surrogate is lost.
+bool AnsiOf(StringView text, std::string& out) {
+    out.clear();
+    if (text.empty()) return true;
+    const bool utf8 = GetACP() == CP_UTF8;
+    const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+    const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
+    const int length = static_cast<int>(text.size());
+    BOOL usedDefault = FALSE;
+    int n = WideCharToMultiByte(CP_ACP, flags, wide, length, nullptr, 0, nullptr, utf8 ? nullptr : &usedDefault);
+    if (n == 0) {
+        // Only a UTF-8 code page refuses outright; convert anyway, with U+FFFD, for the lossy form.
+        n = WideCharToMultiByte(CP_ACP, 0, wide, length, nullptr, 0, nullptr, nullptr);
+        if (n <= 0) return false;
+        out.resize(static_cast<size_t>(n));
+        WideCharToMultiByte(CP_ACP, 0, wide, length, out.data(), n, nullptr, nullptr);
+        return false;
+    }
+    out.resize(static_cast<size_t>(n));
+    WideCharToMultiByte(CP_ACP, flags, wide, length, out.data(), n, nullptr, utf8 ? nullptr : &usedDefault);
+    return !usedDefault;
+}
+
+}  // namespace
+
 std::string ToAnsi(StringView text) {
-    if (text.empty()) return {};
-    const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, reinterpret_cast<const wchar_t*>(text.data()),
-                                      static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, reinterpret_cast<const wchar_t*>(text.data()), static_cast<int>(text.size()),
-                        out.data(), n, nullptr, nullptr);
+    std::string out;
+    AnsiOf(text, out);
     return out;
 }
+
+bool ToAnsiExact(StringView text, std::string& out) { return AnsiOf(text, out); }
 
 void FromAnsi(std::string_view bytes, String& out) {
     if (bytes.empty()) return out.clear();
@@ -126,9 +187,16 @@ void FromAnsi(std::string_view bytes, String& out) {
 }
 #else
 std::string ToAnsi(StringView text) {
-    std::string out(text.size(), '\0');
-    for (size_t i = 0; i < text.size(); ++i) out[i] = AnsiByte(text[i]);
+    std::string out;
+    ToAnsiExact(text, out);
     return out;
+}
+
+bool ToAnsiExact(StringView text, std::string& out) {
+    out.assign(text.size(), '\0');
+    bool exact = true;
+    for (size_t i = 0; i < text.size(); ++i) exact &= AnsiByte(text[i], out[i]);
+    return exact;
 }
 
 void FromAnsi(std::string_view bytes, String& out) {

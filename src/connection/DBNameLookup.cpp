@@ -72,7 +72,14 @@ bool ConnectionHelper::DBNameExists(const String& DBName, const String& Server, 
             session.Password = Password;
         }
         session.Connect();
-        const Variant list = session.GetDBNames(true);
+        Variant list;
+        try {
+            list = session.GetDBNames(true);
+        } catch (const Error& e) {
+            // A type mismatch while the list is read, whoever raised it, means no names.
+            if (e.Number() == kTypeMismatch) return false;
+            throw;
+        }
         // No names: the list is empty rather than an array, and the name does not exist.
         if (!list.IsArray()) return false;
         const SafeArray<Variant>& names = list.AsArray();

@@ -79,7 +79,10 @@ String ConnectionHelper::CreatePSQLDBName(const String& Name, const String& Serv
         password = uLoginCreds.Pswd;
     }
     ChangeSession session(Server, user, password);
-    session->CreateDBName(Name, PathToUNC(DDFFilePath), PathToUNC(DatFilePath));
+    // The dictionary folder first: its failure is the one to report when both would fail.
+    const String dictionary = PathToUNC(DDFFilePath);
+    const String data = PathToUNC(DatFilePath);
+    session->CreateDBName(Name, dictionary, data);
     session->DisConnect();
     return {};
 }
@@ -174,7 +177,9 @@ String ConnectionHelper::ModifyDataBase(const String& DBName, const String& NewD
     }
     if (!found) return {};
     ChangeSession session(server, uLoginCreds.User, uLoginCreds.Pswd);
-    session->ModifyDataBase(DBName, Variant(NewDBName), Variant(PathToUNC(DDFFilePath)), Variant(PathToUNC(DatFilePath)));
+    const String dictionary = PathToUNC(DDFFilePath);  // before the data folder, as at creation
+    const String data = PathToUNC(DatFilePath);
+    session->ModifyDataBase(DBName, Variant(NewDBName), Variant(dictionary), Variant(data));
     session->DisConnect();
     return {};
 }

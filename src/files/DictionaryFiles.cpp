@@ -35,11 +35,7 @@ bool ConnectionHelper::DoesFileExist(const String& strName, bool /*blnThrowExcep
     if (strName.size() > kLongestName) Raise(kObjectErrorBase, SourceOf(u"DoesFileExist"), Literal(33));
     // An empty name would find the first file of the current folder.
     if (strName.empty()) return false;
-    const std::string ansi = ToAnsi(strName);
-    // A character the code page lacks would reach the search as '?', a wildcard that matches
-    // files of other names. Such a name cannot name any file the search reaches.
-    if (FromAnsi(ansi) != strName) return false;
-    return platform::FindFirstNormalFile(ansi);
+    return platform::FindFirstNormalFile(strName);
 }
 
 bool ConnectionHelper::DifferentDates(const SafeArray<String>& Files, const String& SourcePath,
@@ -52,8 +48,8 @@ bool ConnectionHelper::DifferentDates(const SafeArray<String>& Files, const Stri
             const bool sourceExists = DoesFileExist(source, false);
             const bool targetExists = DoesFileExist(target, false);
             if (sourceExists && targetExists) {
-                const int64_t sourceCreated = platform::CreationTime(ToAnsi(source));
-                const int64_t targetCreated = platform::CreationTime(ToAnsi(target));
+                const int64_t sourceCreated = platform::CreationTime(source);
+                const int64_t targetCreated = platform::CreationTime(target);
                 different = sourceCreated > targetCreated;
             }
             return !different;
@@ -75,7 +71,7 @@ bool ConnectionHelper::CopyFiles(const SafeArray<String>& Files, const String& S
             if (!DoesFileExist(master, false))
                 Raise(kObjectErrorBase + 10004, source, Literal(15) + u" " + master + u" " + Literal(16));
             try {
-                platform::CopyFile(ToAnsi(master), ToAnsi(target));
+                platform::CopyFile(master, target);
             } catch (const Error& copyError) {
                 Raise(kObjectErrorBase + 10003, source,
                       Literal(15) + u" " + target + u" " + Literal(18) + u"\r\n\r\n" + copyError.Description());

@@ -4,13 +4,12 @@
 
 namespace varnholt::platform {
 
-void RefuseNulInConnectionString(const String& text) {
-    if (text.find(u'\0') != String::npos)
-        Raise(kProviderError, kDataAccessSource, u"The connection string holds a NUL character.");
-}
-
-void RefuseNulInStatement(const String& text) {
-    if (text.find(u'\0') != String::npos) Raise(kProviderError, kDataAccessSource, u"The statement holds a NUL character.");
+void RefuseUnsendableDriverText(StringView text, const char16_t* what) {
+    const String subject = u"The " + String(what) + u" holds ";
+    if (text.find(u'\0') != StringView::npos) Raise(kProviderError, kDataAccessSource, subject + u"a NUL character.");
+    std::string ansi;
+    if (!ToAnsiExact(text, ansi))
+        Raise(kProviderError, kDataAccessSource, subject + u"a character the code page cannot hold.");
 }
 
 }  // namespace varnholt::platform

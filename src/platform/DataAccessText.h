@@ -9,10 +9,11 @@ namespace varnholt::platform {
 inline constexpr int32_t kProviderError = -2147467259;  // 0x80004005, the provider's own failure
 inline constexpr char16_t kDataAccessSource[] = u"Varnholt.DataAccess";
 
-// The driver reads a connection string or a statement up to its first NUL: the rest would be
-// silently dropped, and with it perhaps the database name, leaving a connection to something
-// else. Such a text is refused before the driver (or ADO) sees it.
-void RefuseNulInConnectionString(const String& text);
-void RefuseNulInStatement(const String& text);
+// The driver reads a connection string or a statement NUL-terminated in the code page: a NUL
+// would drop the rest (perhaps the database name), a character the code page lacks would
+// become another one, either way a connection to something else. Such a text is refused
+// before the driver (or ADO) sees it: raises kProviderError (kDataAccessSource) "The <what>
+// holds ...". what: "connection string", "statement".
+void RefuseUnsendableDriverText(StringView text, const char16_t* what);
 
 }  // namespace varnholt::platform

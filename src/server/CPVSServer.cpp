@@ -1,11 +1,13 @@
 #include "varnholt/CPVSServer.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "engine/CPVSWrapper.h"
 #include "engine/EntryPoints.h"
 #include "engine/StatusText.h"
+#include "server/EngineFailureReason.h"
 #include "platform/DynamicLibrary.h"
 #include "varnholt/DataAccess.h"
 #include "varnholt/Error.h"
@@ -26,12 +28,18 @@ std::shared_ptr<IPVSWrapper> MakeWrapper(int32_t generation) {
     return std::make_shared<CPVS7Wrapper>();
 }
 
-// Text reaches the engine NUL-terminated: a NUL inside would hand it a shorter text, another
-// server, user or database name than the one asked for. Such an argument is refused.
-void RefuseNul(std::initializer_list<const String*> texts, const char16_t* procName) {
-    for (const String* text : texts)
-        if (text->find(u'\0') != String::npos)
-            Raise(kInvalidProcedureCall, kSourcePrefix + String(procName), RuntimeErrorText(kInvalidProcedureCall));
+// Text reaches the engine NUL-terminated in the code page: a NUL inside would hand it a shorter
+// text, a character the code page lacks a '?' or a look-alike, either way another server, user
+// or database name than the one asked for. Such an argument is refused.
+std::string EngineText(const String& text, const char16_t* procName) {
+    std::string ansi;
+    if (text.find(u'\0') != String::npos || !ToAnsiExact(text, ansi))
+        Raise(kInvalidProcedureCall, kSourcePrefix + String(procName), RuntimeErrorText(kInvalidProcedureCall));
+    return ansi;
+}
+
+void RefuseUnsendable(std::initializer_list<const String*> texts, const char16_t* procName) {
+    for (const String* text : texts) EngineText(*text, procName);
 }
 
 }  // namespace
@@ -46,7 +54,14 @@ CPVSServer::CPVSServer() = default;
 // Ending releases the binding only: no disconnect, no stop.
 CPVSServer::~CPVSServer() = default;
 
+namespace {
+thread_local int gLastEngineFailureErrno = 0;
+}
+
+int LastEngineFailureErrno() noexcept { return gLastEngineFailureErrno; }
+
 void CPVSServer::RaiseStatusError(int32_t ErrNumber, const String& ProcName) {
+    gLastEngineFailureErrno = errno;  // before anything here can change it
     Raise(ErrNumber, kSourcePrefix + ProcName, GetPSQLErrorText(ErrNumber));
 }
 
@@ -83,7 +98,7 @@ void CPVSServer::Connect() {
     if (Server.empty()) {
         lConn = kLocalHandle;
     } else {
-        RefuseNul({&Server, &User, &Password}, u"Connect");
+        RefuseUnsendable({&Server, &User, &Password}, u"Connect");
         status = GetWrapper()->IPvConnectServer(Server, User, Password, lConn);
     }
     if (status != 0) RaiseStatusError(status, u"Connect");
@@ -157,9 +172,9 @@ Variant CPVSServer::GetDBName(int32_t Index, int32_t Attrib, const String& DBNam
     if (Attrib != eDBNA_Name && Attrib != eDBNA_DDF && Attrib != eDBNA_DAT)
         return Variant(String());  // no engine call for an unknown attribute
     const std::shared_ptr<IPVSWrapper> wrapper = GetWrapper();
-    if (Attrib != eDBNA_Name) RefuseNul({&DBName}, u"GetDBName");
+    const std::string name = Attrib == eDBNA_Name ? std::string() : EngineText(DBName, u"GetDBName");
     String text;
-    const int32_t status = ReadDBName(*wrapper, lConn, Index, Attrib, ToAnsi(DBName).c_str(), text);
+    const int32_t status = ReadDBName(*wrapper, lConn, Index, Attrib, name.c_str(), text);
     if (status != 0) RaiseStatusError(status, u"GetDBName");
     return Variant(text);
 }
@@ -177,7 +192,8 @@ Variant CPVSServer::GetDBNames(bool ReturnArray) {
     recordset->AppendField(u"DAT", adVarChar, 1000, adFldUnspecified);
     recordset->Open();
 
-    // Each step is GetDBName's, with its error source; the names read here hold no NUL.
+    // Each step is GetDBName's, with its error source; the names read here came from the code
+    // page and hold no NUL, so they go back exactly.
     const std::shared_ptr<IPVSWrapper> wrapper = GetWrapper();
     static const std::vector<String> kRowFields = {u"id", u"name", u"DAT", u"DDF"};
     std::vector<Variant> row;
@@ -213,7 +229,7 @@ Variant CPVSServer::GetDBNames(bool ReturnArray) {
 
 void CPVSServer::CreateDBName(const String& Name, const String& DDFs, const String& DATs) {
     try {
-        RefuseNul({&Name, &DDFs, &DATs}, u"CreateDBName");
+        RefuseUnsendable({&Name, &DDFs, &DATs}, u"CreateDBName");
         const int16_t status = GetWrapper()->IPvCreateDatabase(lConn, Name, DDFs, DATs, kCreateFlags);
         if (status != 0) RaiseStatusError(status, u"CreateDBName");
     } catch (const Error& e) {
@@ -222,14 +238,14 @@ void CPVSServer::CreateDBName(const String& Name, const String& DDFs, const Stri
 }
 
 void CPVSServer::DropDBName(const String& Name) {
-    RefuseNul({&Name}, u"DropDBName");
+    RefuseUnsendable({&Name}, u"DropDBName");
     const int16_t status = GetWrapper()->IPvDropDatabase(lConn, Name, 0);
     if (status != 0) RaiseStatusError(status, u"DropDBName");
 }
 
 void CPVSServer::ModifyDataBase(const String& Name, const Variant& NewName, const Variant& DDF, const Variant& DAT) {
     const String newName = NewName.ToText(), dict = DDF.ToText(), data = DAT.ToText();
-    RefuseNul({&Name, &newName, &dict, &data}, u"ModifyDatabase");
+    RefuseUnsendable({&Name, &newName, &dict, &data}, u"ModifyDatabase");
     const int16_t status = GetWrapper()->IPvModifyDatabase(lConn, Name, newName, dict, data, kModifyFlags);
     if (status != 0) RaiseStatusError(status, u"ModifyDatabase");
 }

@@ -249,6 +249,12 @@ TEST(Text, AnsiIsWindows1252WithQuestionMarks) {
     EXPECT_EQ(FromAnsi(ansi.substr(0, 4)), text.substr(0, 4));
     EXPECT_EQ(FromAnsi(std::string("\x81\0z", 3)), String(u"\u0081\0z", 3));  // undefined bytes and NUL survive
     EXPECT_EQ(ToAnsi(String(u"\xD800x", 2)), "?x");
+    // The exact form refuses what the lossy one turns into '?', and only that.
+    std::string exact;
+    EXPECT_TRUE(ToAnsiExact(String(u"A?\u00e9\u20ac\u0081", 5), exact));
+    EXPECT_EQ(exact, "A?\xe9\x80\x81");
+    for (const String& lost : {String(u"\u0141"), String(u"\xD800x", 2), String(u"\U0001F600")})
+        EXPECT_FALSE(ToAnsiExact(lost, exact)) << ToUtf8(lost);
     // Into a string that held more or less before: its old text leaves no trace.
     String reused(40, u'#');
     FromAnsi("ab\xe9", reused);
@@ -265,6 +271,13 @@ TEST(Text, Utf8RoundTripAndRepairs) {
     EXPECT_EQ(FromUtf8("a\xff" "b"), u"a\uFFFDb");
     EXPECT_EQ(FromUtf8("\xc0\xaf"), u"\uFFFD\uFFFD");  // overlong
     EXPECT_EQ(ToUtf8(String(u"\xDC00", 1)), "\xef\xbf\xbd");
+    std::string utf8;
+    String utf16;
+    EXPECT_TRUE(ToUtf8Exact(text, utf8) && FromUtf8Exact(utf8, utf16) && utf16 == text);
+    EXPECT_FALSE(ToUtf8Exact(String(u"\xDC00", 1), utf8));
+    EXPECT_FALSE(FromUtf8Exact("a\xff", utf16));
+    EXPECT_FALSE(FromUtf8Exact("\xef\xbf\xbd\xc0\xaf", utf16));  // a real U+FFFD passes, the overlong does not
+    EXPECT_TRUE(FromUtf8Exact("\xef\xbf\xbd", utf16));
 }
 
 TEST(Text, TrimUCaseDecimal) {

@@ -68,8 +68,11 @@ TEST_F(CPVSServerBadInput, Connect) {
          Raises(7002, refused, "Call with NULL pointer")},
         {"password of 100000 characters", [] { return ConnectTo(u"FS01", u"admin", Huge()); },
          Raises(7029, refused, "Invalid User Details")},
+        // The engine would get '?admin': another user than the one asked for.
         {"user outside Windows-1252 (\u03A9admin)", [] { return ConnectTo(u"FS01", S("\u03A9admin"), u"secret"); },
-         Raises(7029, refused, "Invalid User Details")},
+         Raises(5, refused, kInvalidArgument)},
+        {"server outside Windows-1252 (FS\u0141)", [] { return ConnectTo(S("FS\u0141"), u"admin", u"secret"); },
+         Raises(5, refused, kInvalidArgument)},
         {"user in another case", [] { return ConnectTo(u"fs01", u"ADMIN", u"secret"); },
          Returns("Started=True Connected=True")},
         {"local engine: user and password are not looked at", [] { return ConnectTo(u"", WithNul("a", "b"), Huge()); },
@@ -338,9 +341,13 @@ TEST_F(CPVSServerBadInput, CreateDBName) {
          Raises(7004, source, "A general failure occurred.")},
         {"existing name in another case", create(u"accounts"),
          Raises(7012, source, "Named database already exists on the server.")},
-        {"name outside Windows-1252 (\u03A9ORDERS)", create(S("\u03A9ORDERS")), Returns("created")},
+        {"name outside Windows-1252 (\u0141\u00D3D\u0179, stored as ?\u00D3D?)", create(S("\u0141\u00D3D\u0179")),
+         Raises(5, source, kInvalidArgument)},
+        {"dictionary path outside Windows-1252", create(u"NEW", S("C:\\D\u0141")), Raises(5, source, kInvalidArgument)},
+        {"data path outside Windows-1252", create(u"NEW", u"C:\\D", S("C:\\P\u0141")),
+         Raises(5, source, kInvalidArgument)},
     });
-    EXPECT_EQ(LocalNames(), (std::vector<std::string>{"ACCOUNTS", "?ORDERS"}));
+    EXPECT_EQ(LocalNames(), (std::vector<std::string>{"ACCOUNTS"}));
     home.SetFaults("PvCreateDatabase\t-1\n");
     CheckRows({{"PvCreateDatabase answers -1", create(u"OTHER"),
                 Raises(-1, source, "An error occurred in the Pervasive.SQL layer. The error was [-1]")}});
@@ -348,6 +355,7 @@ TEST_F(CPVSServerBadInput, CreateDBName) {
 
 TEST_F(CPVSServerBadInput, DropDBName) {
     const std::string source = kSource + "DropDBName";
+    home.AddName("", "?\u00D3D?", "C:\\Dict", "C:\\Data");
     auto drop = [](const String& name) {
         return [=] {
             Local()->DropDBName(name);
@@ -359,8 +367,9 @@ TEST_F(CPVSServerBadInput, DropDBName) {
         {"name of 100000 characters", drop(Huge()), Raises(7013, source, "Named database does not exist.")},
         {"ACCOUNTS<NUL>X (would drop ACCOUNTS)", drop(WithNul("ACCOUNTS", "X")), Raises(5, source, kInvalidArgument)},
         {"ACCOUNTS followed by a blank", drop(u"ACCOUNTS "), Raises(7013, source, "Named database does not exist.")},
+        {"\u015A\u00D3D\u017B (would drop ?\u00D3D?)", drop(S("\u015A\u00D3D\u017B")), Raises(5, source, kInvalidArgument)},
     });
-    EXPECT_EQ(LocalNames(), std::vector<std::string>{"ACCOUNTS"});
+    EXPECT_EQ(LocalNames(), (std::vector<std::string>{"ACCOUNTS", "?\u00D3D?"}));
 }
 
 TEST_F(CPVSServerBadInput, ModifyDataBase) {
@@ -381,6 +390,8 @@ TEST_F(CPVSServerBadInput, ModifyDataBase) {
         {"unknown name", modify(u"NOSUCH", Variant(u"X")), Raises(7013, source, "Named database does not exist.")},
         {"name with a NUL inside", modify(WithNul("ACCOUNTS", ""), Variant(u"X")), Raises(5, source, kInvalidArgument)},
         {"new name with a NUL inside", modify(u"ACCOUNTS", Variant(WithNul("X", "Y"))),
+         Raises(5, source, kInvalidArgument)},
+        {"new name outside Windows-1252", modify(u"ACCOUNTS", Variant(S("X\u0141"))),
          Raises(5, source, kInvalidArgument)},
         {"new name with a line end", modify(u"ACCOUNTS", Variant(u"X\r\nY")),
          Raises(7004, source, "A general failure occurred.")},

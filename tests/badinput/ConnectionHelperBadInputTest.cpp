@@ -120,6 +120,8 @@ TEST_F(ConnectionHelperBadInput, CreatePSQLConnection) {
          Raises(kProviderError, source, "The connection string holds a NUL character.")},
         {"name with a NUL inside (ACME<NUL>X would open ACME)", open(WithNul("@ACME", "X"), u"FS01"),
          Raises(kProviderError, source, "The connection string holds a NUL character.")},
+        {"name outside Windows-1252", open(S("@ACM\u0141"), u"FS01"),
+         Raises(kProviderError, source, "The connection string holds a character the code page cannot hold.")},
         {"name without its dictionary", open(u"@ACME", u"FS01"),
          Raises(12, source, "An error occurred in the Pervasive.SQL layer. The error was [12]")},
     });
@@ -199,6 +201,9 @@ TEST_F(ConnectionHelperBadInput, DBNameExists) {
         {"name outside Windows-1252 is not mistaken for '?'", exists(S("\u03A9")), Returns("False")},
         {"unknown server", exists(u"ACCOUNTS", u"NOSUCH"), Raises(7004, source, "A general failure occurred.")},
     });
+    home.SetFaults("PvGetDbNamesData\t13\n");
+    CheckRows({{"PvGetDbNamesData answers 13", exists(u"ACCOUNTS"), Returns("False")}});
+    home.SetFaults("");
     LocalNames(32768);
     CheckRows({{"32768 names", exists(u"NAME32768"), Raises(6, source, "Overflow")}});
 }
@@ -207,6 +212,9 @@ TEST_F(ConnectionHelperBadInput, CreatePSQLDBName) {
     const std::string source = kSource + "CreatePSQLDBName";
     home.AddServer("FS01");
     const String company = CompanyOnShare("Co1");
+    drives.Write("drives", "C:\tfixed\t/\nS:\tremote\t" + share.Path().string() + "\t\\\\FS01\\apps\nT:\tremote\t" +
+                               share.Path().string() + "\nL:\tremote\t" + share.Path().string() + "\t\\\\" +
+                               std::string(1200, 's') + "\\apps\n");
     auto create = [&](const String& name, const String& install, const String& ddf, const String& dat,
                       bool force = false) {
         return [=, this] {
@@ -224,6 +232,9 @@ TEST_F(ConnectionHelperBadInput, CreatePSQLDBName) {
          Raises(kBase + 10004, kSource + "CopyFiles", "L15 S:\\Co1\\File.ddf L16")},
         {"name with a NUL inside", create(WithNul("A", "B"), masterPath, company, company),
          Raises(5, "Kestrin.Varnholt.CPVSServer.CreateDBName", kInvalidArgument)},
+        // T: has no share and L: one too long: the dictionary folder's failure is the one reported.
+        {"both folders on drives without a usable share", create(u"A", masterPath, u"T:\\Co1", u"L:\\Co1"),
+         Raises(kBase + 1201, kSource + "GetUNCPathOfDriveLetter", "L26")},
         {"forced login cancelled",
          [&] {
              view->answers.push_back({false, "", ""});
@@ -307,6 +318,8 @@ TEST_F(ConnectionHelperBadInput, PathToUNC) {
 
 TEST_F(ConnectionHelperBadInput, DoesFileExist) {
     share.Write("Orders.dat", "rows");
+    share.Write("Order\u03A9.dat", "rows");
+    share.Write("Order?.dat", "rows");
     const std::string folder = share.Path().string() + "/";
     auto exists = [&](const String& name) { return [=, this] { return Bool(helper.DoesFileExist(name)); }; };
     CheckRows({
@@ -314,7 +327,9 @@ TEST_F(ConnectionHelperBadInput, DoesFileExist) {
         {"the file", exists(S(folder + "Orders.dat")), Returns("True")},
         {"the file with a NUL and more after it", exists(S(folder + "Orders.dat") + u'\0' + u"x"), Returns("False")},
         {"a wildcard in the last part", exists(S(folder + "*.DAT")), Returns("True")},
-        {"a name outside Windows-1252 (would search '?')", exists(S(folder + "Order\u03A9.dat")), Returns("False")},
+        // Looked up by its exact name, never as '?', a wildcard that matched Order?.dat.
+        {"a name outside Windows-1252 that exists", exists(S(folder + "Order\u03A9.dat")), Returns("True")},
+        {"a name outside Windows-1252 beside its '?' form", exists(S(folder + "Order\u0141.dat")), Returns("False")},
         {"259 characters", exists(String(259, u'a')), Returns("False")},
         {"260 characters", exists(String(260, u'a')), Raises(kBase, kSource + "DoesFileExist", "L33")},
         {"260 characters without Literals",
@@ -549,6 +564,8 @@ TEST_F(ConnectionHelperBadInput, CreateDBEntry) {
 TEST_F(ConnectionHelperBadInput, CopyDictionaryFiles) {
     const std::string source = kSource + "CopyFiles";
     const String target = S(share.Path().string() + "/");
+    std::filesystem::create_directories(share.Path() / "d?");
+    std::filesystem::create_directories(share.Path() / "d\u0141");
     auto copy = [&](const String& from, const String& to) {
         return [=, this] { return Bool(helper.CopyDictionaryFiles(from, to)); };
     };
@@ -561,11 +578,14 @@ TEST_F(ConnectionHelperBadInput, CopyDictionaryFiles) {
                 "L15 " + U8(target) + "missing/File.ddf L18\r\n\r\nPath not found: cannot create " + U8(target) +
                     "missing/File.ddf (" + MissingFolderReason() + ")")},
         {"source of 300 characters", copy(String(300, u'm'), target), Raises(kBase + 10004, source, "L33")},
+        {"target outside Windows-1252 beside its '?' form", copy(master, target + S("d\u0141/")), Returns("True")},
         {"target with a NUL inside", copy(master, target + WithNul("a", "/")),
          Raises(kBase + 10003, source,
                 "L15 " + U8(target) + "a" + kNul + "/File.ddf L18\r\n\r\nBad file name or number: cannot create " +
                     U8(target) + "a" + kNul + "/File.ddf (the name holds a NUL character)")},
     });
+    EXPECT_TRUE(HasDictionary(share.Path() / "d\u0141"));
+    EXPECT_TRUE(std::filesystem::is_empty(share.Path() / "d?"));
 }
 
 }  // namespace

@@ -3,10 +3,13 @@
 against a fresh stand-in engine home per test. VARNHOLT_CLI names the tool; CLI_TEST_TMP the
 folder for temporary files (a file system with birth times); CLI_LIBRARY_PATH, when set, the
 engine's library folder (otherwise the tool finds the engine by itself)."""
+import errno
 import json
 import os
 import pty
+import resource
 import select
+import signal
 import socket
 import subprocess
 import sys
@@ -84,10 +87,15 @@ class Workspace:
             env["VARNHOLT_DRIVES"] = str(self.drives)
         return env
 
-    def run(self, *args, stdin=""):
+    def run(self, *args, stdin="", limit=None):
+        """limit: the largest file the tool may write, in bytes."""
+        def limited():
+            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)  # a write past the limit fails with EFBIG
+            resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit))
         # A session of its own: no controlling terminal, so a login prompt cannot be answered.
-        done = subprocess.run([TOOL, *map(str, args)], input=stdin, capture_output=True, text=True,
-                              env=self.environment(), start_new_session=True, timeout=60)
+        done = subprocess.run([TOOL, *[a if isinstance(a, bytes) else str(a) for a in args]], input=stdin,
+                              capture_output=True, text=True, env=self.environment(), start_new_session=True,
+                              timeout=60, preexec_fn=limited if limit is not None else None)
         return done.returncode, done.stdout, done.stderr
 
 
@@ -164,6 +172,7 @@ class AdminTest(CliTestCase):
 
     def test_engine_refusals(self):
         self.ws.add_name("", "ACME", "/d", "/d")
+        self.ws.add_name("", "?ÓD?", "/d", "/d")
         rows = [
             (("drop", "MISSING"),
              "error 7013 (Kestrin.Varnholt.CPVSServer.DropDBName): Named database does not exist."),
@@ -171,11 +180,20 @@ class AdminTest(CliTestCase):
              "error 7012 (Kestrin.Varnholt.CPVSServer.CreateDBName): Named database already exists on the server."),
             (("modify", "MISSING", "--dict", "/x"),
              "error 7013 (Kestrin.Varnholt.CPVSServer.ModifyDatabase): Named database does not exist."),
+            # The code page would make both ?ÓD?: stored as another name, dropping another name.
+            (("create", "ŁÓDŹ", "/x", "/x"),
+             "error 5 (Kestrin.Varnholt.CPVSServer.CreateDBName): Invalid procedure call or argument"),
+            (("drop", "ŚÓDŻ"), "error 5 (Kestrin.Varnholt.CPVSServer.DropDBName): Invalid procedure call or argument"),
         ]
         for args, line in rows:
             with self.subTest(args=args):
                 self.assertRaised(self.ws.run(*args), line)
-        self.assertEqual(self.ws.names(), [["ACME", "/d", "/d", "2"]])
+        self.assertEqual(self.ws.names(), [["ACME", "/d", "/d", "2"], ["?ÓD?", "/d", "/d", "2"]])
+
+    def test_a_general_failure_says_the_system_reason(self):
+        self.assertRaised(self.ws.run("create", "N" * 64, "/x", "/x", limit=32),
+                          f"varnholt: the system's reason: {os.strerror(errno.EFBIG)}",
+                          ["error 7004 (Kestrin.Varnholt.CPVSServer.CreateDBName): A general failure occurred."])
 
     def test_named_server_credentials(self):
         self.ws.add_server("FS01", users=[("admin", "s3cret")])
@@ -458,6 +476,35 @@ class FilesTest(CliTestCase):
         self.assertEqual(self.json(self.ws.run("copy-dictionary", f"{master}/", f"{target}/", "--json")),
                          {"copied": [], "kept": DICTIONARY_FILES})
 
+    def test_copy_dictionary_removes_temporaries_of_dead_copies_only(self):
+        target = self.ws.folder("target")
+        dead = subprocess.Popen(["true"])
+        dead.wait()
+        stale = target / f".varnholt-copy-{dead.pid}-00000000000000ff.tmp"
+        alive = target / f".varnholt-copy-{os.getpid()}-00000000000000ff.tmp"
+        stale.write_text("x" * 1000)
+        alive.write_text("x")
+        self.assertDone(self.ws.run("copy-dictionary", self.ws.master(), target))
+        self.assertEqual(sorted(p.name for p in target.iterdir()), sorted([*DICTIONARY_FILES, alive.name]))
+
+    def test_a_copy_ended_by_a_signal_leaves_no_temporary(self):
+        master = self.ws.folder("big", DICTIONARY_FILES[1:])
+        with open(master / "File.ddf", "wb") as f:
+            f.truncate(1 << 30)  # sparse: reading is quick, writing the copy is not
+        for sig in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
+            with self.subTest(signal=sig):
+                target = self.ws.folder(f"target{int(sig)}")
+                tool = subprocess.Popen([TOOL, "copy-dictionary", str(master), str(target)], env=self.ws.environment(),
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True,
+                                        preexec_fn=lambda: signal.signal(sig, signal.SIG_DFL))
+                deadline = time.monotonic() + 30
+                while not any(target.iterdir()) and tool.poll() is None and time.monotonic() < deadline:
+                    time.sleep(0.002)
+                self.assertIsNone(tool.poll(), "the copy ended before it could be interrupted")
+                tool.send_signal(sig)
+                self.assertEqual(tool.wait(timeout=30), -sig)
+                self.assertEqual(list(target.iterdir()), [])
+
     def test_copy_dictionary_stops_at_a_missing_master_file(self):
         master = self.ws.folder("master", ["File.ddf", "Index.ddf", "Attrib.ddf"])
         target = self.ws.folder("target")
@@ -496,9 +543,14 @@ class UsageTest(CliTestCase):
     def test_usage_errors(self):
         rows = [
             ((), "no command given", "varnholt --help"),
-            (("frobnicate",), "unknown command 'frobnicate'", "varnholt --help"),
-            (("list", "--colour"), "unknown option '--colour'", "varnholt --help"),
-            (("list", "-x"), "unknown option '-x'", "varnholt --help"),
+            (("frobnicate",), "unknown command: the first argument that is not an option names none",
+             "varnholt --help"),
+            (("list", "--colour"), "unknown option '--colour' (argument 2)", "varnholt --help"),
+            (("list", "-x"), "unknown option '-x' (argument 2)", "varnholt --help"),
+            (("exists", b"\xc5\x81\xc5"), "argument 2 is not valid UTF-8 text", "varnholt --help"),
+            (("copy-dictionary", "/m", ""), "TARGET must not be empty", "varnholt copy-dictionary --help"),
+            (("copy-dictionary", "", "/t"), "MASTER must not be empty", "varnholt copy-dictionary --help"),
+            (("dates", "/a", "", "F"), "TARGET must not be empty", "varnholt dates --help"),
             (("list", "--server"), "option '--server' needs NAME", "varnholt --help"),
             (("list", "--json=yes"), "option '--json' takes no value", "varnholt --help"),
             (("list", "--server", "A", "--server=B"), "option '--server' is given twice", "varnholt --help"),
@@ -515,7 +567,8 @@ class UsageTest(CliTestCase):
             (("repoint", "N", "--data", "/d", "--master", "/m"), "repoint needs --dict", "varnholt repoint --help"),
             (("modify", "N"), "modify needs --new-name, --dict or --data", "varnholt modify --help"),
             (("create", "N", "/d", "/d", "--login"), "--login needs --master", "varnholt create --help"),
-            (("path", "nowhere"), "unknown path operation 'nowhere'", "varnholt path --help"),
+            (("path", "nowhere"), "unknown path operation: the argument after 'path' names none",
+             "varnholt path --help"),
             (("path", "unc"), "path unc takes PATH", "varnholt path --help"),
             (("dates", "/a", "/b"), "dates needs SOURCE TARGET FILE...", "varnholt dates --help"),
             (("list", "--engine-home", "/no/such/home"), "engine home '/no/such/home' is not a folder",
@@ -526,10 +579,18 @@ class UsageTest(CliTestCase):
                 self.assertUsage(self.ws.run(*args), message, hint)
 
     def test_a_password_typed_on_the_command_line_is_not_repeated(self):
-        status, out, err = self.ws.run("list", "--password=hunter2")
-        self.assertEqual(status, 2)
-        self.assertNotIn("hunter2", out + err)
-        self.assertIn("unknown option '--password'", err)
+        for args in (("list", "--password=hunter2"), ("list", "-phunter2"), ("hunter2", "list"),
+                     ("path", "hunter2", "x")):
+            with self.subTest(args=args):
+                status, out, err = self.ws.run(*args)
+                self.assertEqual(status, 2)
+                self.assertNotIn("hunter2", out + err)
+
+    def test_the_runpath_has_no_empty_entry(self):
+        dynamic = subprocess.run(["readelf", "-d", TOOL], capture_output=True, text=True, check=True).stdout
+        runpaths = [line.split("[", 1)[1].rstrip("]") for line in dynamic.splitlines() if "PATH)" in line]
+        for runpath in runpaths:
+            self.assertNotIn("", runpath.split(":"), runpath)
 
     def test_output_that_cannot_be_written_is_a_failure(self):
         with open("/dev/full", "w") as full:
@@ -583,12 +644,20 @@ class TextsTest(CliTestCase):
 class TerminalLoginTest(CliTestCase):
     """A person at a terminal answers the login prompt of a member."""
 
-    def run_on_terminal(self, args, answers):
+    def run_on_terminal(self, args, answers, then=None):
         """Runs the tool with a pseudo-terminal as its controlling terminal; answers are pairs of
-        (text to wait for, keys to type). Returns the exit status and everything the terminal showed."""
+        (text to wait for, keys to type); then, a shell command run on the terminal after the tool.
+        Returns the exit status (the shell's with then) and everything the terminal showed."""
         pid, fd = pty.fork()
         if pid == 0:
             try:
+                for sig in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
+                    signal.signal(sig, signal.SIG_DFL)
+                if then:
+                    # The shell outlives a Ctrl-C meant for the tool (a trap, unlike an ignored
+                    # signal, is not inherited).
+                    os.execve("/bin/sh", ["sh", "-c", f'trap : INT; "$0" "$@"; {then}', TOOL, *map(str, args)],
+                              self.ws.environment())
                 os.execve(TOOL, [TOOL, *map(str, args)], self.ws.environment())
             finally:
                 os._exit(127)
@@ -634,6 +703,13 @@ class TerminalLoginTest(CliTestCase):
                       "Enter the login name and password.\nServer: FS01\n", shown)
         self.assertTrue(shown.endswith("\nPAY\n"), shown)
         self.assertNotIn("s3cret", shown)
+
+    def test_ctrl_c_at_the_password_prompt_gives_the_echo_back(self):
+        status, shown = self.run_on_terminal(["count", "--password-stdin"], [("Password: ", b"\x03")],
+                                             then="echo; stty -a")
+        self.assertEqual(status, 0, shown)
+        modes = shown.split("Password: ", 1)[1].split()
+        self.assertIn("echo", modes, shown)
 
     def test_ctrl_d_cancels(self):
         status, shown = self.run_on_terminal(["find", "\\\\FS01\\apps\\Pay", "--server", "FS01"],

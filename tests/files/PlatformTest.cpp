@@ -80,9 +80,9 @@ TEST(FileSystem, SearchFailuresOtherThanAMissingFolderRaise) {
     TempDir dir;
     fs::create_directory_symlink("loop", dir.Path() / "loop");
     const std::string bad = "Bad file name or number";
-    EXPECT_RAISES(FindFirstNormalFile((dir.Path() / "loop").string() + "\\*"), 52, "Varnholt", bad);
-    EXPECT_RAISES(FindFirstNormalFile(dir.Path().string() + "\\*\\x"), 52, "Varnholt", bad);
-    EXPECT_FALSE(FindFirstNormalFile(dir.Path().string() + "\\missing\\deeper\\x.dat"));
+    EXPECT_RAISES(FindFirstNormalFile(S((dir.Path() / "loop").string() + "\\*")), 52, "Varnholt", bad);
+    EXPECT_RAISES(FindFirstNormalFile(S(dir.Path().string() + "\\*\\x")), 52, "Varnholt", bad);
+    EXPECT_FALSE(FindFirstNormalFile(S(dir.Path().string() + "\\missing\\deeper\\x.dat")));
 }
 
 const std::string kNul("\0.dat", 5);
@@ -104,8 +104,8 @@ TEST(FileSystem, CopyKeepsContentModeAndTimesThroughDrivesAndShares) {
     const mode_t mask = ::umask(0);
     ::umask(mask);
 
-    CopyFile("M:\\Field.ddf", "\\\\SRV\\apps\\dict\\Field.ddf");
-    CopyFile("m:Field.ddf", "S:\\dict\\Copy.ddf");
+    CopyFile(u"M:\\Field.ddf", u"\\\\SRV\\apps\\dict\\Field.ddf");
+    CopyFile(u"m:Field.ddf", u"S:\\dict\\Copy.ddf");
     for (const char* name : {"Field.ddf", "Copy.ddf"}) {
         const fs::path copy = root / "server/dict" / name;
         EXPECT_EQ(ReadFile(copy), ReadFile(source));
@@ -148,26 +148,26 @@ TEST(FileSystem, CopyFailuresSayWhatAndWhy) {
         // Reading fails once the copy has begun.
         {"/proc/self/mem", d + "\\dict\\Mem.ddf", 57,
          Failure("Device I/O error", "cannot read", "/proc/self/mem", EIO)}};
-    for (const Case& c : cases) EXPECT_RAISES(CopyFile(c.from, c.to), c.number, "Varnholt", c.description) << c.to;
+    for (const Case& c : cases) EXPECT_RAISES(CopyFile(S(c.from), S(c.to)), c.number, "Varnholt", c.description) << c.to;
     EXPECT_EQ(ReadFile(dir.Path() / "dict/Taken.ddf"), "theirs");
     EXPECT_EQ(Entries(dir.Path() / "dict"), std::vector<std::string>{"Taken.ddf"});
 }
 
 TEST(FileSystem, CreationTimeFailures) {
     ScopedDrives drives;
-    EXPECT_RAISES(CreationTime("/nonexistent/x"), 53, "Varnholt",
+    EXPECT_RAISES(CreationTime(u"/nonexistent/x"), 53, "Varnholt",
                   Failure("File not found", "cannot read the creation time of", "/nonexistent/x", ENOENT));
-    EXPECT_RAISES(CreationTime("/tmp" + kNul), 52, "Varnholt",
+    EXPECT_RAISES(CreationTime(S("/tmp" + kNul)), 52, "Varnholt",
                   "Bad file name or number: cannot read the creation time of /tmp" + kNul +
                       " (the name holds a NUL character)");
-    EXPECT_RAISES(CreationTime("Q:\\x"), 76, "Varnholt",
+    EXPECT_RAISES(CreationTime(u"Q:\\x"), 76, "Varnholt",
                   "Path not found: cannot read the creation time of Q:\\x (no such drive or share)");
     // /proc keeps no birth times; some folders report a zero one.
     for (const char* path : {"/proc/self/status", "/tmp"}) {
         struct statx stx {};
         ASSERT_EQ(statx(AT_FDCWD, path, 0, STATX_BTIME, &stx), 0);
         if ((stx.stx_mask & STATX_BTIME) && stx.stx_btime.tv_sec != 0) continue;  // this machine keeps one
-        EXPECT_RAISES(CreationTime(path), 75, "Varnholt",
+        EXPECT_RAISES(CreationTime(S(path)), 75, "Varnholt",
                       std::string("Path/File access error: cannot read the creation time of ") + path +
                           " (its file system keeps no creation time)");
     }

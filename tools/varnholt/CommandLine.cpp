@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "varnholt/String.h"
+
 namespace varnholt::cli {
 namespace {
 
@@ -54,8 +56,13 @@ CommandLine Parse(int argc, const char* const* argv) {
     CommandLine line;
     std::vector<std::string> positional;
     bool optionsEnded = false;
+    // Arguments are named by their place, never repeated: any of them may be a password typed
+    // in the wrong place.
+    auto place = [](int i) { return "argument " + std::to_string(i); };
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        // Invalid bytes would become U+FFFD: another name, stored as such.
+        if (String text; !FromUtf8Exact(arg, text)) throw UsageError(place(i) + " is not valid UTF-8 text");
         if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
             positional.push_back(arg);
             continue;
@@ -68,12 +75,14 @@ CommandLine Parse(int argc, const char* const* argv) {
             line.help = true;
             continue;
         }
-        // Only the option's name is ever repeated back: a value typed after '=' may be a secret.
+        // Only the option's name is ever repeated back: a value typed after '=' may be a secret,
+        // and so may anything after a single dash ("-psecret").
         const size_t equals = arg.find('=');
-        const std::string shown = arg.substr(0, equals);
+        const bool isLong = arg.rfind("--", 0) == 0;
+        const std::string shown = isLong ? arg.substr(0, equals) : arg.substr(0, 2);
         const std::string name = shown.substr(2);
-        const OptionSpec* option = arg.rfind("--", 0) == 0 ? FindOption(name) : nullptr;
-        if (!option) throw UsageError("unknown option '" + shown + "'");
+        const OptionSpec* option = isLong ? FindOption(name) : nullptr;
+        if (!option) throw UsageError("unknown option '" + shown + "' (" + place(i) + ")");
         std::string value;
         if (option->valueName) {
             if (equals != std::string::npos) {
@@ -105,7 +114,7 @@ CommandLine Parse(int argc, const char* const* argv) {
         throw UsageError("no command given");
     }
     line.command = FindCommand(positional.front());
-    if (!line.command) throw UsageError("unknown command '" + positional.front() + "'");
+    if (!line.command) throw UsageError("unknown command: the first argument that is not an option names none");
     line.args.assign(positional.begin() + 1, positional.end());
     if (line.help) return line;
 

@@ -40,9 +40,11 @@ String Addressed(const std::string& name) {
     return addressed;
 }
 
-// Folder arguments of the file members are prefixes that file names are appended to.
-String Folder(const std::string& path) {
-    if (!path.empty() && (path.back() == '\\' || path.back() == '/')) return U(path);
+// Folder arguments of the file members are prefixes that file names are appended to. An empty
+// one would become the root folder.
+String Folder(const Invocation& run, const std::string& path, const char* what) {
+    if (path.empty()) throw UsageError(std::string(what) + " must not be empty", run.line.command->name);
+    if (path.back() == '\\' || path.back() == '/') return U(path);
     const bool windowsForm = path.find('\\') != std::string::npos || (path.size() >= 2 && path[1] == ':');
     return U(path + (windowsForm ? "\\" : "/"));
 }
@@ -372,7 +374,7 @@ int Path(Invocation& run) {
                            : "no");
         return exists ? kExitDone : kExitNo;
     } else {
-        throw UsageError("unknown path operation '" + kind + "'", "path");
+        throw UsageError("unknown path operation: the argument after 'path' names none", "path");
     }
     PrintLine(run.json ? JsonObject().Add("value", value).Text() : ToUtf8(value));
     return kExitDone;
@@ -380,7 +382,7 @@ int Path(Invocation& run) {
 
 // The dictionary files of a database, copied where the target lacks them; existing ones are kept.
 int CopyDictionary(Invocation& run) {
-    const String master = Folder(run.line.args[0]), target = Folder(run.line.args[1]);
+    const String master = Folder(run, run.line.args[0], "MASTER"), target = Folder(run, run.line.args[1], "TARGET");
     static const char16_t* const kFiles[] = {u"File.ddf", u"Field.ddf", u"Index.ddf", u"Attrib.ddf"};
     std::vector<bool> present;
     try {
@@ -406,7 +408,8 @@ int CopyDictionary(Invocation& run) {
 }
 
 int Dates(Invocation& run) {
-    const String sourcePath = Folder(run.line.args[0]), targetPath = Folder(run.line.args[1]);
+    const String sourcePath = Folder(run, run.line.args[0], "SOURCE"),
+                 targetPath = Folder(run, run.line.args[1], "TARGET");
     std::vector<String> files;
     for (size_t i = 2; i < run.line.args.size(); ++i) files.push_back(U(run.line.args[i]));
     const bool different = run.helper.DifferentDates(SafeArray<String>::Vector(1, files), sourcePath, targetPath);

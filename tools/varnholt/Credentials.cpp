@@ -1,6 +1,5 @@
 #include "Credentials.h"
 
-#include <termios.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -9,33 +8,10 @@
 
 #include "login/frmLogin.h"
 #include "platform/LoginDialog.h"
+#include "platform/posix/EchoGuard.h"
 
 namespace varnholt::cli {
 namespace {
-
-// Echo off on a terminal for the life of the object.
-class QuietTerminal {
-public:
-    explicit QuietTerminal(int fd) : fd_(fd) {
-        if (!isatty(fd_) || tcgetattr(fd_, &saved_) != 0) return;
-        termios quiet = saved_;
-        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHOE | ECHOK | ECHONL);
-        active_ = tcsetattr(fd_, TCSAFLUSH, &quiet) == 0;
-    }
-    ~QuietTerminal() {
-        if (!active_) return;
-        tcsetattr(fd_, TCSANOW, &saved_);
-        std::fputs("\n", stderr);  // the Enter that was not echoed
-    }
-    QuietTerminal(const QuietTerminal&) = delete;
-    QuietTerminal& operator=(const QuietTerminal&) = delete;
-    bool Active() const { return active_; }
-
-private:
-    int fd_;
-    termios saved_{};
-    bool active_ = false;
-};
 
 class ToolLoginView : public platform::LoginView {
 public:
@@ -61,9 +37,11 @@ public:
 std::string ReadPasswordLine() {
     std::string line;
     {
-        QuietTerminal quiet(STDIN_FILENO);
+        // The guard the login prompt uses: Ctrl-C here must not leave the terminal without echo.
+        platform::EchoGuard quiet(STDIN_FILENO);
         if (quiet.Active()) std::fputs("Password: ", stderr);
         std::getline(std::cin, line);
+        if (quiet.Active()) std::fputs("\n", stderr);  // the Enter that was not echoed
     }
     if (!line.empty() && line.back() == '\r') line.pop_back();
     return line;

@@ -1,7 +1,10 @@
 // varnholt: the component's two public classes from a shell, for administrators and support
 // staff of the desktop applications.
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -9,6 +12,8 @@
 #include "Commands.h"
 #include "Credentials.h"
 #include "Output.h"
+#include "platform/FileSystem.h"
+#include "server/EngineFailureReason.h"
 #include "varnholt/Error.h"
 
 namespace fs = std::filesystem;
@@ -53,6 +58,39 @@ void SelectEngineHome(const CommandLine& line) {
     setenv("VARNHOLT_ENGINE_HOME", fs::absolute(*home, error).c_str(), 1);
 }
 
+// A copy cut short by a signal would leave a hidden temporary as large as its source. The
+// password prompt's echo guard runs before this, then hands the signal on to it.
+extern "C" void RemoveCopiesAndEnd(int signal) {
+    platform::RemoveCopiesInProgress();
+    std::signal(signal, SIG_DFL);
+    raise(signal);
+}
+
+void EndCleanlyOnSignals() {
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction previous {};
+        // What the caller ignores (nohup, a background job) stays ignored.
+        if (sigaction(signal, nullptr, &previous) != 0 || previous.sa_handler == SIG_IGN) continue;
+        struct sigaction action {};
+        action.sa_handler = RemoveCopiesAndEnd;
+        sigemptyset(&action.sa_mask);
+        sigaction(signal, &action, nullptr);
+    }
+}
+
+// The engine reports a full disk, a file size limit or a read-only folder only as its general
+// failure 7004; the system's reason it left behind says why. Other leftovers (a file that was
+// merely looked for) say nothing about the failure.
+const char* SystemReason(const Error& e) {
+    constexpr int32_t kGeneralFailure = 7004;
+    if (e.Number() != kGeneralFailure) return nullptr;
+    switch (const int err = LastEngineFailureErrno()) {
+        case ENOSPC: case EDQUOT: case EFBIG: case EIO: case EROFS: case EACCES: case EPERM: case EMFILE:
+        case ENFILE: case ENOMEM: return std::strerror(err);
+        default: return nullptr;
+    }
+}
+
 int Main(int argc, char** argv) {
     try {
         const CommandLine line = Parse(argc, argv);
@@ -67,6 +105,7 @@ int Main(int argc, char** argv) {
         SelectEngineHome(line);
         SelectOdbcConfiguration();
         InstallLoginView();
+        EndCleanlyOnSignals();
         return Run(line);
     } catch (const UsageError& e) {
         std::fflush(stdout);
@@ -77,6 +116,7 @@ int Main(int argc, char** argv) {
         std::fflush(stdout);
         std::fprintf(stderr, "error %d (%s): %s\n", e.Number(), OneLine(e.Source()).c_str(),
                      OneLine(e.Description()).c_str());
+        if (const char* reason = SystemReason(e)) std::fprintf(stderr, "varnholt: the system's reason: %s\n", reason);
         return kExitRaised;
     } catch (const std::exception& e) {
         std::fflush(stdout);

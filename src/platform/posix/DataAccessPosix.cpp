@@ -94,7 +94,8 @@ public:
         if (!connectionString.empty()) connectionString_ = connectionString;
         OdbcHandle dbc(SQL_HANDLE_DBC, Environment());
         if (!dbc) RaiseDataAccess(kProviderError, u"The ODBC driver manager could not allocate a connection.");
-        platform::RefuseNulInConnectionString(connectionString_);
+        // Dropped text could be the database name, leaving a connection to something else.
+        platform::RefuseUnsendableDriverText(connectionString_, u"connection string");
         std::string text = ToUtf8(connectionString_);
         const SQLRETURN rc = SQLDriverConnect(dbc.Get(), nullptr, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS,
                                               nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
@@ -113,7 +114,7 @@ public:
         if (!IsOpen()) RaiseDataAccess(kObjectClosed, u"Operation is not allowed when the object is closed.");
         OdbcHandle stmt(SQL_HANDLE_STMT, dbc_.Get());
         if (!stmt) RaiseDiagnostic(dbc_);
-        platform::RefuseNulInStatement(sql);
+        platform::RefuseUnsendableDriverText(sql, u"statement");
         std::string text = ToUtf8(sql);
         if (!SQL_SUCCEEDED(SQLExecDirect(stmt.Get(), reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS)))
             RaiseDiagnostic(stmt);

@@ -4,6 +4,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <climits>
+#include <csignal>
+#include <cstdlib>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -58,9 +62,14 @@ std::string Reason(int err) {
 
 constexpr char kNoSuchDrive[] = "no such drive or share";
 constexpr char kHoldsNul[] = "the name holds a NUL character";
+constexpr char kNotUtf8[] = "the name holds a character that is not UTF-16 text";
 
-// The system would read such a name only up to the NUL, which makes it another name.
-bool HoldsNul(const std::string& ansi) { return ansi.find('\0') != std::string::npos; }
+// The name as the system takes it, or the reason it cannot be given: the system would read a
+// NUL as the name's end, and a lone surrogate has no UTF-8 form.
+const char* LocalName(const String& name, std::string& utf8) {
+    if (name.find(u'\0') != String::npos) return kHoldsNul;
+    return ToUtf8Exact(name, utf8) ? nullptr : kNotUtf8;
+}
 
 struct DirCloser {
     void operator()(DIR* dir) const { closedir(dir); }
@@ -191,17 +200,69 @@ std::string ResolveCase(const std::string& path) {
     return path;
 }
 
+// The temporaries of copies under way, for RemoveCopiesInProgress: fixed slots, as a signal
+// handler can neither allocate nor lock. A path too long for a slot is not listed.
+struct PendingCopy {
+    std::atomic<int> state{0};  // 0 free, 1 being written, 2 listed
+    char path[PATH_MAX];
+};
+PendingCopy gPendingCopies[16];
+
+PendingCopy* ListPending(const std::string& path) {
+    if (path.size() >= PATH_MAX) return nullptr;
+    for (PendingCopy& slot : gPendingCopies) {
+        int expected = 0;
+        if (!slot.state.compare_exchange_strong(expected, 1)) continue;
+        std::memcpy(slot.path, path.c_str(), path.size() + 1);
+        slot.state = 2;
+        return &slot;
+    }
+    return nullptr;
+}
+
+constexpr char kTemporaryPrefix[] = ".varnholt-copy-";
+
+// ".varnholt-copy-PID-RANDOM.tmp": the owner's process id, 0 for another name.
+pid_t TemporaryOwner(const char* name) {
+    const size_t prefix = sizeof kTemporaryPrefix - 1;
+    if (std::strncmp(name, kTemporaryPrefix, prefix) != 0) return 0;
+    char* end = nullptr;
+    const long pid = std::strtol(name + prefix, &end, 10);
+    if (pid <= 0 || end == name + prefix || *end != '-') return 0;
+    const size_t length = std::strlen(end);
+    if (length < 5 || std::strcmp(end + length - 4, ".tmp") != 0) return 0;
+    return static_cast<pid_t>(pid);
+}
+
+// A process that was killed while copying into folder left its temporary behind, as large as
+// its source; nothing else will ever remove it. Only processes known to be gone lose theirs.
+void RemoveStaleTemporaries(const std::string& folder) {
+    DirHandle dir(opendir(folder.empty() ? "." : folder.c_str()));
+    if (!dir) return;
+    while (const dirent* entry = readdir(dir.get())) {
+        const pid_t owner = TemporaryOwner(entry->d_name);
+        if (owner == 0 || owner == getpid()) continue;
+        if (::kill(owner, 0) == 0 || errno != ESRCH) continue;
+        if (IsRegularEntry(dirfd(dir.get()), *entry)) ::unlinkat(dirfd(dir.get()), entry->d_name, 0);
+    }
+}
+
 // A hidden temporary file beside the target that disappears unless committed.
 class TemporaryFile {
 public:
     TemporaryFile(const std::string& folder, mode_t mode, const String& target) {
         static thread_local std::mt19937_64 random(std::random_device{}());
+        RemoveStaleTemporaries(folder);
         for (int attempt = 0; attempt < 100; ++attempt) {
-            char suffix[17];
-            std::snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(random()));
-            path_ = JoinLocal(folder, ".varnholt-copy-" + std::string(suffix) + ".tmp");
+            char suffix[40];
+            std::snprintf(suffix, sizeof suffix, "%ld-%016llx", static_cast<long>(getpid()),
+                          static_cast<unsigned long long>(random()));
+            path_ = JoinLocal(folder, kTemporaryPrefix + std::string(suffix) + ".tmp");
             fd_.Reset(::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
-            if (fd_.IsOpen()) return;
+            if (fd_.IsOpen()) {
+                pending_ = ListPending(path_);
+                return;
+            }
             if (errno != EEXIST) break;
         }
         const int err = errno;
@@ -211,6 +272,7 @@ public:
         RaiseErrno(err, u"cannot create", target);
     }
     ~TemporaryFile() {
+        Unlist();
         fd_.Close();
         if (!committed_ && !path_.empty()) ::unlink(path_.c_str());
     }
@@ -220,11 +282,20 @@ public:
     int Fd() const { return fd_.Get(); }
     const std::string& Path() const { return path_; }
     int Close() { return fd_.Close(); }
-    void Commit() { committed_ = true; }
+    // After the rename: a signal in between finds no file to remove.
+    void Commit() {
+        committed_ = true;
+        Unlist();
+    }
 
 private:
+    void Unlist() {
+        if (pending_) pending_->state = 0;
+        pending_ = nullptr;
+    }
     std::string path_;
     FileDescriptor fd_;
+    PendingCopy* pending_ = nullptr;
     bool committed_ = false;
 };
 
@@ -240,9 +311,14 @@ int RenameNoReplace(const std::string& temporary, const std::string& target) {
 
 }  // namespace
 
-bool FindFirstNormalFile(const std::string& ansiPattern) {
-    const std::string pattern = ToUtf8(FromAnsi(ansiPattern));
-    if (pattern.empty() || HoldsNul(pattern)) return false;
+void RemoveCopiesInProgress() noexcept {
+    for (PendingCopy& slot : gPendingCopies)
+        if (slot.state.load() == 2) ::unlink(slot.path);
+}
+
+bool FindFirstNormalFile(const String& wanted) {
+    std::string pattern;
+    if (wanted.empty() || LocalName(wanted, pattern)) return false;
     size_t nameStart = pattern.size();
     while (nameStart > 0 && !IsSeparator(pattern[nameStart - 1])) --nameStart;
     // "X:name" is drive X's folder, then name.
@@ -276,14 +352,14 @@ bool FindFirstNormalFile(const std::string& ansiPattern) {
     }
 }
 
-void CopyFile(const std::string& ansiSource, const std::string& ansiTarget) {
-    const String sourceName = FromAnsi(ansiSource);
-    const String targetName = FromAnsi(ansiTarget);
-    if (HoldsNul(ansiSource)) RaiseFileError(kBadFileName, u"cannot open", sourceName, kHoldsNul);
-    if (HoldsNul(ansiTarget)) RaiseFileError(kBadFileName, u"cannot create", targetName, kHoldsNul);
+void CopyFile(const String& sourceName, const String& targetName) {
+    std::string sourceUtf8, targetUtf8;
+    if (const char* why = LocalName(sourceName, sourceUtf8)) RaiseFileError(kBadFileName, u"cannot open", sourceName, why);
+    if (const char* why = LocalName(targetName, targetUtf8))
+        RaiseFileError(kBadFileName, u"cannot create", targetName, why);
     const DriveTable table = DriveTable::Load();
-    std::string source = table.ToLocalPath(ToUtf8(sourceName));
-    const std::string target = table.ToLocalPath(ToUtf8(targetName));
+    std::string source = table.ToLocalPath(sourceUtf8);
+    const std::string target = table.ToLocalPath(targetUtf8);
     if (source.empty()) RaiseFileError(kPathNotFound, u"cannot open", sourceName, kNoSuchDrive);
     if (target.empty()) RaiseFileError(kPathNotFound, u"cannot create", targetName, kNoSuchDrive);
     source = ResolveCase(source);
@@ -324,11 +400,11 @@ void CopyFile(const std::string& ansiSource, const std::string& ansiTarget) {
     if (folder.IsOpen()) fsync(folder.Get());
 }
 
-int64_t CreationTime(const std::string& ansiPath) {
-    const String name = FromAnsi(ansiPath);
-    const std::string local = DriveTable::Load().ToLocalPath(ToUtf8(name));
+int64_t CreationTime(const String& name) {
     const String action = u"cannot read the creation time of";
-    if (HoldsNul(ansiPath)) RaiseFileError(kBadFileName, action, name, kHoldsNul);
+    std::string utf8;
+    if (const char* why = LocalName(name, utf8)) RaiseFileError(kBadFileName, action, name, why);
+    const std::string local = DriveTable::Load().ToLocalPath(utf8);
     if (local.empty()) RaiseFileError(kPathNotFound, action, name, kNoSuchDrive);
     struct statx stx {};
     if (statx(AT_FDCWD, ResolveCase(local).c_str(), AT_STATX_SYNC_AS_STAT, STATX_BTIME, &stx) != 0)

@@ -13,65 +13,12 @@
 
 #include "login/frmLogin.h"
 #include "platform/LoginDialog.h"
+#include "platform/posix/EchoGuard.h"
 
 namespace varnholt::platform {
 namespace {
 
-// What the signal handlers need to put the terminal back; only one prompt runs at a time.
-constexpr int kFatalSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
-std::atomic<int> gQuietFd{-1};
-std::atomic<bool> gInterrupted{false};
-termios gSavedModes;
-struct sigaction gPreviousActions[std::size(kFatalSignals)];
-std::mutex gPromptMutex;
-
-extern "C" void RestoreTerminalAndReraise(int signal) {
-    gInterrupted = true;
-    if (const int fd = gQuietFd.load(); fd >= 0) tcsetattr(fd, TCSANOW, &gSavedModes);
-    // Delivered again under what the process had before, once this handler returns.
-    for (size_t i = 0; i < std::size(kFatalSignals); ++i)
-        if (kFatalSignals[i] == signal) sigaction(signal, &gPreviousActions[i], nullptr);
-    raise(signal);
-}
-
-// Echo off for the life of the object, with the terminal's modes put back on every way out.
-class EchoOff {
-public:
-    explicit EchoOff(int fd) : fd_(fd) {
-        if (tcgetattr(fd_, &saved_) != 0) return;
-        gSavedModes = saved_;
-        gInterrupted = false;
-        gQuietFd = fd_;
-        struct sigaction action {};
-        action.sa_handler = RestoreTerminalAndReraise;
-        sigemptyset(&action.sa_mask);
-        for (size_t i = 0; i < std::size(kFatalSignals); ++i) {
-            sigaction(kFatalSignals[i], nullptr, &gPreviousActions[i]);
-            // A signal the process ignores cannot end the prompt, so it needs no handler.
-            installed_[i] = gPreviousActions[i].sa_handler != SIG_IGN &&
-                            sigaction(kFatalSignals[i], &action, nullptr) == 0;
-        }
-        termios quiet = saved_;
-        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHOE | ECHOK | ECHONL);
-        active_ = tcsetattr(fd_, TCSAFLUSH, &quiet) == 0;
-    }
-    ~EchoOff() {
-        if (gQuietFd != fd_) return;
-        tcsetattr(fd_, TCSANOW, &saved_);
-        gQuietFd = -1;
-        for (size_t i = 0; i < std::size(kFatalSignals); ++i)
-            if (installed_[i]) sigaction(kFatalSignals[i], &gPreviousActions[i], nullptr);
-    }
-    EchoOff(const EchoOff&) = delete;
-    EchoOff& operator=(const EchoOff&) = delete;
-    bool Active() const { return active_; }
-
-private:
-    int fd_;
-    termios saved_{};
-    bool installed_[std::size(kFatalSignals)] = {};
-    bool active_ = false;
-};
+std::mutex gPromptMutex;  // one prompt at a time
 
 class FileDescriptor {
 public:
@@ -112,7 +59,7 @@ public:
         Control& password = dialog.txtPassword();
         std::optional<std::string> secret;
         {
-            EchoOff quiet(tty_.Get());
+            EchoGuard quiet(tty_.Get());
             // Never read a password that would be echoed.
             if (quiet.Active()) {
                 Write(Prompt(dialog.lblPassword(), password));
@@ -152,7 +99,7 @@ private:
             if (n == 1) {
                 if (c == '\n') break;
                 line += c;
-            } else if (n < 0 && errno == EINTR && !gInterrupted) {
+            } else if (n < 0 && errno == EINTR && !EchoGuard::Interrupted()) {
                 continue;
             } else {
                 return std::nullopt;

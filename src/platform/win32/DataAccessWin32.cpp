@@ -170,7 +170,10 @@ public:
         return refused_ ? *refused_ : FromAutomation(*Get(ado_.Get(), L"ConnectionString")).ToText();
     }
     void Open(const String& connectionString, const String& userId, const String& password, int32_t options) override {
-        platform::RefuseNulInConnectionString(connectionString.empty() ? ConnectionString() : connectionString);
+        // ADO hands the driver the text in the code page, where a character it lacks would turn
+        // into another name.
+        platform::RefuseUnsendableDriverText(connectionString.empty() ? ConnectionString() : connectionString,
+                                             u"connection string");
         std::vector<VariantValue> args;
         args.push_back(Text(connectionString));
         args.push_back(Text(userId));
@@ -217,7 +220,7 @@ public:
     void Open(const String& source, Connection& connection, int32_t cursorType, int32_t lockType,
               int32_t options) override {
         if (open_) RaiseDataAccess(kObjectOpen, u"Operation is not allowed when the object is open.");
-        platform::RefuseNulInStatement(source);
+        platform::RefuseUnsendableDriverText(source, u"statement");
         auto* automation = dynamic_cast<platform::AutomationObject*>(&connection);
         if (!automation) RaiseRuntime(kTypeMismatch);
         Materialize();

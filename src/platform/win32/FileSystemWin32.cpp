@@ -1,6 +1,8 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cwchar>
+#include <iterator>
 #include <memory>
 #include <random>
 
@@ -70,7 +72,7 @@ String Reason(DWORD error) {
 constexpr char16_t kHoldsNul[] = u"the name holds a NUL character";
 
 // The system would read such a name only up to the NUL, which makes it another name.
-bool HoldsNul(const std::string& ansi) { return ansi.find('\0') != std::string::npos; }
+bool HoldsNul(const String& name) { return name.find(u'\0') != String::npos; }
 
 bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
 
@@ -128,18 +130,56 @@ constexpr DWORD kNotNormal = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | 
 constexpr DWORD kCarried = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                            FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
+constexpr char16_t kTemporaryPrefix[] = u".varnholt-copy-";
+
+// ".varnholt-copy-PID-RANDOM.tmp": the owner's process id, 0 for another name.
+DWORD TemporaryOwner(const wchar_t* name) {
+    const size_t prefix = std::size(kTemporaryPrefix) - 1;
+    if (wcsncmp(name, reinterpret_cast<const wchar_t*>(kTemporaryPrefix), prefix) != 0) return 0;
+    wchar_t* end = nullptr;
+    const unsigned long pid = wcstoul(name + prefix, &end, 10);
+    if (pid == 0 || end == name + prefix || *end != L'-') return 0;
+    const size_t length = wcslen(end);
+    if (length < 5 || wcscmp(end + length - 4, L".tmp") != 0) return 0;
+    return static_cast<DWORD>(pid);
+}
+
+// A process that was killed while copying into folder left its temporary behind, as large as
+// its source; nothing else will ever remove it. Only processes known to be gone lose theirs.
+void RemoveStaleTemporaries(const String& folder) {
+    WIN32_FIND_DATAW data;
+    FindHandle search(FindFirstFileW(SystemPath(folder + kTemporaryPrefix + u"*.tmp").c_str(), &data));
+    if (search.get() == INVALID_HANDLE_VALUE) {
+        search.release();
+        return;
+    }
+    do {
+        const DWORD owner = TemporaryOwner(data.cFileName);
+        if (owner == 0 || owner == GetCurrentProcessId() || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
+        if (HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, owner)) {
+            CloseHandle(process);
+            continue;
+        }
+        if (GetLastError() != ERROR_INVALID_PARAMETER) continue;  // alive but out of reach
+        const String name(reinterpret_cast<const char16_t*>(data.cFileName));
+        DeleteFileW(SystemPath(folder + name).c_str());
+    } while (FindNextFileW(search.get(), &data));
+}
+
 // A hidden file beside the target, open for writing, that disappears unless committed. It is
 // never read-only, so it can always be removed.
 class TemporaryFile {
 public:
     TemporaryFile(const String& folder, const String& target) {
         static thread_local std::mt19937_64 random(std::random_device{}());
+        RemoveStaleTemporaries(folder);
         DWORD error = ERROR_FILE_EXISTS;
         for (int attempt = 0; attempt < 100 && (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS);
              ++attempt) {
-            char suffix[17];
-            std::snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(random()));
-            path_ = SystemPath(folder + u".varnholt-copy-" + FromAnsi(suffix) + u".tmp");
+            char suffix[40];
+            std::snprintf(suffix, sizeof suffix, "%lu-%016llx", static_cast<unsigned long>(GetCurrentProcessId()),
+                          static_cast<unsigned long long>(random()));
+            path_ = SystemPath(folder + kTemporaryPrefix + FromAnsi(suffix) + u".tmp");
             handle_.Reset(CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN,
                                       nullptr));
             if (handle_.IsOpen()) return;
@@ -168,9 +208,13 @@ private:
 
 }  // namespace
 
-bool FindFirstNormalFile(const std::string& ansiPattern) {
-    if (ansiPattern.empty() || HoldsNul(ansiPattern)) return false;
-    String pattern = FromAnsi(ansiPattern);
+// Only the POSIX tool ends on signals; on Windows a later copy into the folder removes what an
+// ended program left.
+void RemoveCopiesInProgress() noexcept {}
+
+bool FindFirstNormalFile(const String& wanted) {
+    if (wanted.empty() || HoldsNul(wanted)) return false;
+    String pattern = wanted;
     // The search does not take a bare folder ("C:\Data\"): ask for its contents.
     if (IsSeparator(pattern.back())) pattern += u'*';
     WIN32_FIND_DATAW data;
@@ -196,11 +240,9 @@ bool FindFirstNormalFile(const std::string& ansiPattern) {
     return false;
 }
 
-void CopyFile(const std::string& ansiSource, const std::string& ansiTarget) {
-    const String sourceName = FromAnsi(ansiSource);
-    const String targetName = FromAnsi(ansiTarget);
-    if (HoldsNul(ansiSource)) RaiseFileError(kBadFileName, u"cannot open", sourceName, kHoldsNul);
-    if (HoldsNul(ansiTarget)) RaiseFileError(kBadFileName, u"cannot create", targetName, kHoldsNul);
+void CopyFile(const String& sourceName, const String& targetName) {
+    if (HoldsNul(sourceName)) RaiseFileError(kBadFileName, u"cannot open", sourceName, kHoldsNul);
+    if (HoldsNul(targetName)) RaiseFileError(kBadFileName, u"cannot create", targetName, kHoldsNul);
     size_t leaf = targetName.size();
     while (leaf > 0 && !IsSeparator(targetName[leaf - 1])) --leaf;
     if (leaf == 0 && targetName.size() >= 2 && targetName[1] == u':') leaf = 2;
@@ -249,10 +291,9 @@ void CopyFile(const std::string& ansiSource, const std::string& ansiTarget) {
     }
 }
 
-int64_t CreationTime(const std::string& ansiPath) {
-    const String name = FromAnsi(ansiPath);
+int64_t CreationTime(const String& name) {
     const String action = u"cannot read the creation time of";
-    if (HoldsNul(ansiPath)) RaiseFileError(kBadFileName, action, name, kHoldsNul);
+    if (HoldsNul(name)) RaiseFileError(kBadFileName, action, name, kHoldsNul);
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExW(SystemPath(name).c_str(), GetFileExInfoStandard, &data))
         RaiseFileError(GetLastError(), action, name);
