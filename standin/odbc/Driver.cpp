@@ -76,11 +76,19 @@ struct Statement : HandleBase {
     size_t fetched = 0;      // rows fetched so far; the last of them is the current row
     bool pastEnd = false;
     std::vector<size_t> read;  // per column of the current row: what SQLGetData gave of it
+    struct Binding {
+        SQLSMALLINT type = SQL_C_DEFAULT;
+        SQLPOINTER target = nullptr;  // none: the column is not bound
+        SQLLEN capacity = 0;
+        SQLLEN* indicator = nullptr;
+    };
+    std::vector<Binding> bindings;  // by column number - 1
 };
 
 struct Connection : HandleBase {
     Connection() : HandleBase(Kind::kConnection) {}
     bool connected = false;
+    bool autocommit = true;
     std::string server;      // as the caller named it; empty for the local engine
     std::string database;    // the database name
     std::string dataFolder;  // local POSIX folder of the connected name's data files
@@ -395,6 +403,46 @@ SQLRETURN Catalog(Statement& statement, ResultSet result) {
     return Finish(statement, SQL_SUCCESS);
 }
 
+SQLRETURN NoConversion(Statement& statement, SQLSMALLINT type) {
+    return Refuse(statement, "HYC00",
+                  "Optional feature not implemented: no conversion to C type " + std::to_string(type) + ".");
+}
+
+// What a conversion of GetData means to the caller of SQLGetData or SQLFetch.
+SQLRETURN Converted(Statement& statement, SQLSMALLINT type, GetDataOutcome outcome) {
+    switch (outcome) {
+        case GetDataOutcome::kDone: return Finish(statement, SQL_SUCCESS);
+        case GetDataOutcome::kTruncated: return Truncated(statement);
+        case GetDataOutcome::kNoMoreData: return Finish(statement, SQL_NO_DATA);
+        case GetDataOutcome::kNullNoIndicator:
+            return Refuse(statement, "22002", "Indicator variable required but not supplied.");
+        case GetDataOutcome::kNotANumber:
+            return Refuse(statement, "22018", "Invalid character value for cast specification.");
+        case GetDataOutcome::kOutOfRange: return Refuse(statement, "22003", "Numeric value out of range.");
+        case GetDataOutcome::kUnsupportedType: break;
+    }
+    return NoConversion(statement, type);
+}
+
+// Fills the bound columns from the current row. A truncated value warns and the fetch goes on;
+// a value that cannot be converted fails it.
+SQLRETURN FillBindings(Statement& statement) {
+    const Row& row = statement.result.rows[statement.fetched - 1];
+    SQLRETURN result = Finish(statement, SQL_SUCCESS);
+    for (size_t i = 0; i < statement.bindings.size(); ++i) {
+        const Statement::Binding& b = statement.bindings[i];
+        if (!b.target) continue;
+        if (i >= row.size()) return Refuse(statement, "07009", "Invalid descriptor index.");
+        size_t whole = 0;
+        const SQLRETURN one = Converted(statement, b.type,
+                                        GetData(row[i], statement.result.columns[i], b.type, b.target, b.capacity,
+                                                b.indicator, whole));
+        if (!SQL_SUCCEEDED(one)) return one;
+        if (one == SQL_SUCCESS_WITH_INFO) result = one;
+    }
+    return Finish(statement, result);
+}
+
 const Column* ColumnOf(Statement& statement, SQLUSMALLINT number) {
     if (number < 1 || number > statement.result.columns.size()) return nullptr;
     return &statement.result.columns[number - 1];
@@ -529,6 +577,20 @@ STANDIN_EXPORT SQLRETURN SQL_API SQLFetch(SQLHSTMT StatementHandle) {
     }
     ++statement->fetched;
     statement->read.assign(statement->result.columns.size(), 0);
+    return FillBindings(*statement);
+}
+
+STANDIN_EXPORT SQLRETURN SQL_API SQLBindCol(SQLHSTMT StatementHandle, SQLUSMALLINT ColumnNumber,
+                                            SQLSMALLINT TargetType, SQLPOINTER TargetValue, SQLLEN BufferLength,
+                                            SQLLEN* StrLen_or_Ind) {
+    Statement* statement = OpenStatement(StatementHandle);
+    if (!statement) return SQL_INVALID_HANDLE;
+    // Column 0 is the bookmark, which the driver does not keep.
+    if (ColumnNumber < 1) return Refuse(*statement, "07009", "Invalid descriptor index.");
+    if (BufferLength < 0) return Refuse(*statement, "HY090", "Invalid string or buffer length.");
+    if (TargetValue && !Converts(TargetType)) return NoConversion(*statement, TargetType);
+    if (statement->bindings.size() < ColumnNumber) statement->bindings.resize(ColumnNumber);
+    statement->bindings[ColumnNumber - 1] = {TargetType, TargetValue, BufferLength, StrLen_or_Ind};
     return Finish(*statement, SQL_SUCCESS);
 }
 
@@ -543,20 +605,9 @@ STANDIN_EXPORT SQLRETURN SQL_API SQLGetData(SQLHSTMT StatementHandle, SQLUSMALLI
     if (!column) return Refuse(*statement, "07009", "Invalid descriptor index.");
     if (BufferLength < 0) return Refuse(*statement, "HY090", "Invalid string or buffer length.");
     const Value& value = statement->result.rows[statement->fetched - 1][ColumnNumber - 1];
-    switch (GetData(value, *column, TargetType, TargetValue, BufferLength, StrLen_or_Ind,
-                    statement->read[ColumnNumber - 1])) {
-        case GetDataOutcome::kDone: return Finish(*statement, SQL_SUCCESS);
-        case GetDataOutcome::kTruncated: return Truncated(*statement);
-        case GetDataOutcome::kNoMoreData: return Finish(*statement, SQL_NO_DATA);
-        case GetDataOutcome::kNullNoIndicator:
-            return Refuse(*statement, "22002", "Indicator variable required but not supplied.");
-        case GetDataOutcome::kNotANumber:
-            return Refuse(*statement, "22018", "Invalid character value for cast specification.");
-        case GetDataOutcome::kOutOfRange: return Refuse(*statement, "22003", "Numeric value out of range.");
-        case GetDataOutcome::kUnsupportedType: break;
-    }
-    return Refuse(*statement, "HYC00",
-                  "Optional feature not implemented: no conversion to C type " + std::to_string(TargetType) + ".");
+    return Converted(*statement, TargetType,
+                     GetData(value, *column, TargetType, TargetValue, BufferLength, StrLen_or_Ind,
+                             statement->read[ColumnNumber - 1]));
 }
 
 // One result per statement.
@@ -581,6 +632,7 @@ STANDIN_EXPORT SQLRETURN SQL_API SQLFreeStmt(SQLHSTMT StatementHandle, SQLUSMALL
     if (Option == SQL_DROP) return SQLFreeHandle(SQL_HANDLE_STMT, StatementHandle);
     statement->diagnostics.clear();
     if (Option == SQL_CLOSE && statement->hasResult) CloseCursor(*statement);
+    if (Option == SQL_UNBIND) statement->bindings.clear();
     return Finish(*statement, SQL_SUCCESS);
 }
 
@@ -687,7 +739,7 @@ constexpr SQLUSMALLINT kFunctions[] = {
     SQL_API_SQLFETCH,         SQL_API_SQLGETDATA,       SQL_API_SQLMORERESULTS,  SQL_API_SQLCLOSECURSOR,
     SQL_API_SQLFREESTMT,      SQL_API_SQLTABLES,        SQL_API_SQLCOLUMNS,      SQL_API_SQLGETTYPEINFO,
     SQL_API_SQLGETDIAGREC,    SQL_API_SQLGETDIAGFIELD,  SQL_API_SQLGETINFO,      SQL_API_SQLGETFUNCTIONS,
-    SQL_API_SQLSETCONNECTATTR, SQL_API_SQLENDTRAN,
+    SQL_API_SQLSETCONNECTATTR, SQL_API_SQLGETCONNECTATTR, SQL_API_SQLENDTRAN, SQL_API_SQLBINDCOL,
 };
 
 // SQLGetInfo's fixed answers; the ones that depend on the connection are in the function.
@@ -846,6 +898,7 @@ STANDIN_EXPORT SQLRETURN SQL_API SQLSetConnectAttr(SQLHDBC ConnectionHandle, SQL
         // Either way no change is ever pending: every transaction is empty.
         case SQL_ATTR_AUTOCOMMIT:
             if (number != SQL_AUTOCOMMIT_ON && number != SQL_AUTOCOMMIT_OFF) break;
+            connection->autocommit = number == SQL_AUTOCOMMIT_ON;
             return Finish(*connection, SQL_SUCCESS);
         case SQL_ATTR_ACCESS_MODE:
             if (number == SQL_MODE_READ_ONLY) return Finish(*connection, SQL_SUCCESS);
@@ -861,6 +914,28 @@ STANDIN_EXPORT SQLRETURN SQL_API SQLSetConnectAttr(SQLHDBC ConnectionHandle, SQL
                           "Optional feature not implemented: connection attribute " + std::to_string(Attribute) + ".");
     }
     return Refuse(*connection, "HY024", "Invalid attribute value.");
+}
+
+STANDIN_EXPORT SQLRETURN SQL_API SQLGetConnectAttr(SQLHDBC ConnectionHandle, SQLINTEGER Attribute, SQLPOINTER Value,
+                                                   SQLINTEGER, SQLINTEGER* StringLength) {
+    auto* connection = Cast<Connection>(ConnectionHandle, Kind::kConnection);
+    if (!connection) return SQL_INVALID_HANDLE;
+    connection->diagnostics.clear();
+    SQLUINTEGER number = 0;
+    switch (Attribute) {
+        case SQL_ATTR_AUTOCOMMIT: number = connection->autocommit ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF; break;
+        case SQL_ATTR_ACCESS_MODE: number = SQL_MODE_READ_ONLY; break;
+        case SQL_ATTR_TXN_ISOLATION: number = SQL_TXN_SERIALIZABLE; break;
+        case SQL_ATTR_CONNECTION_DEAD: number = connection->connected ? SQL_CD_FALSE : SQL_CD_TRUE; break;
+        case SQL_ATTR_LOGIN_TIMEOUT:
+        case SQL_ATTR_CONNECTION_TIMEOUT: number = 0; break;
+        default:
+            return Refuse(*connection, "HYC00",
+                          "Optional feature not implemented: connection attribute " + std::to_string(Attribute) + ".");
+    }
+    if (Value) *static_cast<SQLUINTEGER*>(Value) = number;
+    if (StringLength) *StringLength = sizeof number;
+    return Finish(*connection, SQL_SUCCESS);
 }
 
 STANDIN_EXPORT SQLRETURN SQL_API SQLEndTran(SQLSMALLINT HandleType, SQLHANDLE Handle, SQLSMALLINT CompletionType) {

@@ -109,14 +109,29 @@ SQLLEN OctetLength(const Column& column) {
     }
 }
 
+bool Converts(SQLSMALLINT targetType) {
+    switch (targetType) {
+        case SQL_C_DEFAULT:
+        case SQL_C_CHAR:
+        case SQL_C_WCHAR:
+        case SQL_C_SLONG:
+        case SQL_C_LONG:
+        case SQL_C_ULONG:
+        case SQL_C_SSHORT:
+        case SQL_C_SHORT:
+        case SQL_C_USHORT:
+        case SQL_C_SBIGINT:
+        case SQL_C_UBIGINT:
+        case SQL_C_DOUBLE: return true;
+        default: return false;
+    }
+}
+
 GetDataOutcome GetData(const Value& value, const Column& column, SQLSMALLINT targetType, SQLPOINTER target,
                        SQLLEN bufferLength, SQLLEN* indicator, size_t& offset) {
     if (targetType == SQL_C_DEFAULT) targetType = DefaultCType(column.type);
+    if (!Converts(targetType)) return GetDataOutcome::kUnsupportedType;
     const bool text = targetType == SQL_C_CHAR || targetType == SQL_C_WCHAR;
-    const bool number = targetType == SQL_C_SLONG || targetType == SQL_C_LONG || targetType == SQL_C_ULONG ||
-                        targetType == SQL_C_SSHORT || targetType == SQL_C_SHORT || targetType == SQL_C_USHORT ||
-                        targetType == SQL_C_SBIGINT || targetType == SQL_C_UBIGINT || targetType == SQL_C_DOUBLE;
-    if (!text && !number) return GetDataOutcome::kUnsupportedType;
     if (std::holds_alternative<std::monostate>(value)) {
         if (offset == kWhole) return GetDataOutcome::kNoMoreData;
         if (!indicator) return GetDataOutcome::kNullNoIndicator;

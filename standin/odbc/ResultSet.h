@@ -45,6 +45,9 @@ enum class GetDataOutcome {
     kOutOfRange,       // 22003
 };
 
+// Whether GetData converts to the C type (SQL_C_DEFAULT included).
+bool Converts(SQLSMALLINT targetType);
+
 // Converts value to the C type and writes it as SQLGetData does. offset counts what earlier
 // calls returned of the same value (bytes of text, or whether a whole value was given).
 GetDataOutcome GetData(const Value& value, const Column& column, SQLSMALLINT targetType, SQLPOINTER target,

@@ -435,6 +435,38 @@ TEST_F(OdbcDriverTest, GetDataConversions) {
     }
 }
 
+TEST_F(OdbcDriverTest, BoundColumnsAreFilledByFetch) {
+    AddDatabase("FS01", "ACCOUNTS", {"Company.DAT", "Ledger.DAT"});
+    Handle dbc(SQL_HANDLE_DBC, env_.Get());
+    ASSERT_EQ(Connect(dbc, "Driver={Pervasive ODBC Client Interface};ServerName=FS01;dbq=@ACCOUNTS").result,
+              SQL_SUCCESS);
+    Handle stmt(SQL_HANDLE_STMT, dbc.Get());
+    char name[16] = {}, type[4] = {};
+    EXPECT_EQ(stmt.Outcome(SQLBindCol(stmt.Get(), 3, SQL_C_BINARY, name, sizeof name, nullptr)).state, "HYC00");
+    SQLLEN nameLength = 0, typeLength = 0, catalogLength = 0;
+    SQLINTEGER catalog = 0;
+    ASSERT_EQ(SQLBindCol(stmt.Get(), 3, SQL_C_CHAR, name, sizeof name, &nameLength), SQL_SUCCESS);
+    ASSERT_EQ(SQLBindCol(stmt.Get(), 4, SQL_C_CHAR, type, sizeof type, &typeLength), SQL_SUCCESS);
+    ASSERT_EQ(SQLTables(stmt.Get(), nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0), SQL_SUCCESS);
+    const Diagnostic first = stmt.Outcome(SQLFetch(stmt.Get()));
+    EXPECT_EQ(std::tie(first.result, first.state), std::make_tuple(SQL_SUCCESS_WITH_INFO, std::string("01004")));
+    EXPECT_EQ(std::make_tuple(std::string(name), nameLength, std::string(type), typeLength),
+              std::make_tuple(std::string("Company"), SQLLEN{7}, std::string("TAB"), SQLLEN{5}));
+    // TABLE_CAT is null: bound without an indicator, the row cannot be given.
+    ASSERT_EQ(SQLBindCol(stmt.Get(), 1, SQL_C_SLONG, &catalog, 0, nullptr), SQL_SUCCESS);
+    EXPECT_EQ(stmt.Outcome(SQLFetch(stmt.Get())).state, "22002");
+    ASSERT_EQ(SQLBindCol(stmt.Get(), 1, SQL_C_SLONG, &catalog, 0, &catalogLength), SQL_SUCCESS);
+    EXPECT_EQ(SQLFreeStmt(stmt.Get(), SQL_CLOSE), SQL_SUCCESS);
+    ASSERT_EQ(SQLTables(stmt.Get(), nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0), SQL_SUCCESS);
+    EXPECT_EQ(SQLFetch(stmt.Get()), SQL_SUCCESS_WITH_INFO);
+    EXPECT_EQ(catalogLength, SQL_NULL_DATA);
+    EXPECT_EQ(SQLFreeStmt(stmt.Get(), SQL_UNBIND), SQL_SUCCESS);
+    name[0] = '\0';
+    EXPECT_EQ(SQLFetch(stmt.Get()), SQL_SUCCESS);  // Ledger, into no buffer
+    EXPECT_STREQ(name, "");
+    EXPECT_EQ(SQLFetch(stmt.Get()), SQL_NO_DATA);
+}
+
 TEST_F(OdbcDriverTest, InformationAndAttributes) {
     AddDatabase("FS01", "ACCOUNTS", {});
     home_.SetEngineConf("10.2.1", "L");
@@ -463,6 +495,10 @@ TEST_F(OdbcDriverTest, InformationAndAttributes) {
     EXPECT_EQ(SQLSetConnectAttr(dbc.Get(), SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF),
                                 SQL_IS_UINTEGER),
               SQL_SUCCESS);
+    SQLUINTEGER autocommit = SQL_AUTOCOMMIT_ON, access = SQL_MODE_READ_WRITE;
+    EXPECT_EQ(SQLGetConnectAttr(dbc.Get(), SQL_ATTR_AUTOCOMMIT, &autocommit, 0, nullptr), SQL_SUCCESS);
+    EXPECT_EQ(SQLGetConnectAttr(dbc.Get(), SQL_ATTR_ACCESS_MODE, &access, 0, nullptr), SQL_SUCCESS);
+    EXPECT_EQ(std::tie(autocommit, access), std::make_tuple(SQLUINTEGER{SQL_AUTOCOMMIT_OFF}, SQLUINTEGER{SQL_MODE_READ_ONLY}));
     EXPECT_EQ(SQLEndTran(SQL_HANDLE_DBC, dbc.Get(), SQL_ROLLBACK), SQL_SUCCESS);
     SQLDisconnect(dbc.Get());
 }
@@ -550,6 +586,7 @@ TEST_F(DriverDirect, SequenceAndArgumentErrors) {
 
     ASSERT_EQ(alloc_(SQL_HANDLE_STMT, dbc, &stmt), SQL_SUCCESS);
     expect(SQL_HANDLE_STMT, stmt, fetch_(stmt), {"24000", "Invalid cursor state."});
+    expect(SQL_HANDLE_STMT, stmt, Entry<decltype(&SQLExecute)>("SQLExecute")(stmt), {"HY010", "Function sequence error."});
     expect(SQL_HANDLE_STMT, stmt, closeCursor_(stmt), {"24000", "Invalid cursor state."});
     expect(SQL_HANDLE_STMT, stmt, execute_(stmt, nullptr, SQL_NTS), {"HY009", "Invalid use of null pointer."});
     std::string sql = "Select Top 1 * From T";
@@ -574,6 +611,39 @@ TEST_F(DriverDirect, SequenceAndArgumentErrors) {
     EXPECT_EQ(diagField_(SQL_HANDLE_STMT, stmt, 1, SQL_DIAG_CLASS_ORIGIN, origin, sizeof origin, &length), SQL_SUCCESS);
     EXPECT_STREQ(origin, "ISO 9075");
     EXPECT_EQ(diagField_(SQL_HANDLE_STMT, stmt, 2, SQL_DIAG_SQLSTATE, state, sizeof state, &length), SQL_NO_DATA);
+
+    // SQLGetFunctions names exactly what the library exports.
+    const std::pair<SQLUSMALLINT, const char*> functions[] = {
+        {SQL_API_SQLALLOCHANDLE, "SQLAllocHandle"}, {SQL_API_SQLFREEHANDLE, "SQLFreeHandle"},
+        {SQL_API_SQLSETENVATTR, "SQLSetEnvAttr"}, {SQL_API_SQLDRIVERCONNECT, "SQLDriverConnect"},
+        {SQL_API_SQLDISCONNECT, "SQLDisconnect"}, {SQL_API_SQLEXECDIRECT, "SQLExecDirect"},
+        {SQL_API_SQLPREPARE, "SQLPrepare"}, {SQL_API_SQLEXECUTE, "SQLExecute"},
+        {SQL_API_SQLNUMRESULTCOLS, "SQLNumResultCols"}, {SQL_API_SQLDESCRIBECOL, "SQLDescribeCol"},
+        {SQL_API_SQLCOLATTRIBUTE, "SQLColAttribute"}, {SQL_API_SQLROWCOUNT, "SQLRowCount"},
+        {SQL_API_SQLFETCH, "SQLFetch"}, {SQL_API_SQLGETDATA, "SQLGetData"}, {SQL_API_SQLBINDCOL, "SQLBindCol"},
+        {SQL_API_SQLMORERESULTS, "SQLMoreResults"}, {SQL_API_SQLCLOSECURSOR, "SQLCloseCursor"},
+        {SQL_API_SQLFREESTMT, "SQLFreeStmt"}, {SQL_API_SQLTABLES, "SQLTables"}, {SQL_API_SQLCOLUMNS, "SQLColumns"},
+        {SQL_API_SQLGETTYPEINFO, "SQLGetTypeInfo"}, {SQL_API_SQLGETDIAGREC, "SQLGetDiagRec"},
+        {SQL_API_SQLGETDIAGFIELD, "SQLGetDiagField"}, {SQL_API_SQLGETINFO, "SQLGetInfo"},
+        {SQL_API_SQLGETFUNCTIONS, "SQLGetFunctions"}, {SQL_API_SQLSETCONNECTATTR, "SQLSetConnectAttr"},
+        {SQL_API_SQLGETCONNECTATTR, "SQLGetConnectAttr"}, {SQL_API_SQLENDTRAN, "SQLEndTran"},
+        {SQL_API_SQLBINDPARAMETER, "SQLBindParameter"}, {SQL_API_SQLFETCHSCROLL, "SQLFetchScroll"},
+        {SQL_API_SQLSETSTMTATTR, "SQLSetStmtAttr"}, {SQL_API_SQLGETSTMTATTR, "SQLGetStmtAttr"},
+        {SQL_API_SQLNUMPARAMS, "SQLNumParams"}, {SQL_API_SQLCONNECT, "SQLConnect"},
+    };
+    auto getFunctions = Entry<decltype(&SQLGetFunctions)>("SQLGetFunctions");
+    SQLUSMALLINT all[SQL_API_ODBC3_ALL_FUNCTIONS_SIZE] = {};
+    ASSERT_EQ(getFunctions(dbc, SQL_API_ODBC3_ALL_FUNCTIONS, all), SQL_SUCCESS);
+    size_t listed = 0;
+    for (SQLUSMALLINT id = 0; id < SQL_API_ODBC3_ALL_FUNCTIONS_SIZE * 16; ++id) listed += SQL_FUNC_EXISTS(all, id);
+    EXPECT_EQ(listed, 28u);
+    for (const auto& [id, name] : functions) {
+        SQLUSMALLINT one = 2;
+        EXPECT_EQ(getFunctions(dbc, id, &one), SQL_SUCCESS);
+        const bool exported = dlsym(driver_, name) != nullptr;
+        EXPECT_EQ(SQL_FUNC_EXISTS(all, id) == SQL_TRUE, exported) << name;
+        EXPECT_EQ(one, exported ? SQL_TRUE : SQL_FALSE) << name;
+    }
 
     // A statement left open is freed with the disconnect (the sanitizer build checks for leaks).
     EXPECT_EQ(disconnect_(dbc), SQL_SUCCESS);
