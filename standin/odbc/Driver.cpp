@@ -19,6 +19,7 @@
 
 #include "odbc/Catalog.h"
 #include "odbc/DriverText.h"
+#include "odbc/Information.h"
 #include "odbc/ResultSet.h"
 #include "platform/drivetable/DriveTable.h"
 #include "store/EngineHome.h"
@@ -742,89 +743,6 @@ constexpr SQLUSMALLINT kFunctions[] = {
     SQL_API_SQLSETCONNECTATTR, SQL_API_SQLGETCONNECTATTR, SQL_API_SQLENDTRAN, SQL_API_SQLBINDCOL,
 };
 
-// SQLGetInfo's fixed answers; the ones that depend on the connection are in the function.
-struct Info {
-    SQLUSMALLINT type;
-    enum { kText, kSmall, kInteger } kind;
-    SQLUINTEGER number;
-    const char* text;
-};
-constexpr Info kInfo[] = {
-    {SQL_DRIVER_NAME, Info::kText, 0, "libvarnholt_standin_odbc.so"},
-    {SQL_DRIVER_VER, Info::kText, 0, "01.00.0000"},
-    {SQL_DRIVER_ODBC_VER, Info::kText, 0, "03.51"},
-    {SQL_DBMS_NAME, Info::kText, 0, "Varnholt stand-in engine"},
-    {SQL_DATA_SOURCE_NAME, Info::kText, 0, ""},
-    {SQL_USER_NAME, Info::kText, 0, ""},
-    {SQL_DATA_SOURCE_READ_ONLY, Info::kText, 0, "Y"},
-    {SQL_ACCESSIBLE_TABLES, Info::kText, 0, "Y"},
-    {SQL_ACCESSIBLE_PROCEDURES, Info::kText, 0, "N"},
-    {SQL_PROCEDURES, Info::kText, 0, "N"},
-    {SQL_IDENTIFIER_QUOTE_CHAR, Info::kText, 0, "\""},
-    {SQL_SEARCH_PATTERN_ESCAPE, Info::kText, 0, "\\"},
-    {SQL_CATALOG_NAME, Info::kText, 0, "N"},
-    {SQL_CATALOG_NAME_SEPARATOR, Info::kText, 0, ""},
-    {SQL_CATALOG_TERM, Info::kText, 0, ""},
-    {SQL_SCHEMA_TERM, Info::kText, 0, ""},
-    {SQL_TABLE_TERM, Info::kText, 0, "table"},
-    {SQL_PROCEDURE_TERM, Info::kText, 0, ""},
-    {SQL_NEED_LONG_DATA_LEN, Info::kText, 0, "N"},
-    {SQL_DESCRIBE_PARAMETER, Info::kText, 0, "N"},
-    {SQL_MULT_RESULT_SETS, Info::kText, 0, "N"},
-    {SQL_MULTIPLE_ACTIVE_TXN, Info::kText, 0, "Y"},
-    {SQL_COLUMN_ALIAS, Info::kText, 0, "N"},
-    {SQL_LIKE_ESCAPE_CLAUSE, Info::kText, 0, "N"},
-    {SQL_KEYWORDS, Info::kText, 0, ""},
-    {SQL_SPECIAL_CHARACTERS, Info::kText, 0, ""},
-    {SQL_MAX_DRIVER_CONNECTIONS, Info::kSmall, 0, nullptr},
-    {SQL_MAX_CONCURRENT_ACTIVITIES, Info::kSmall, 0, nullptr},
-    // Nothing is ever written, so a transaction is trivially serializable and cursors survive it.
-    {SQL_TXN_CAPABLE, Info::kSmall, SQL_TC_ALL, nullptr},
-    {SQL_CURSOR_COMMIT_BEHAVIOR, Info::kSmall, SQL_CB_PRESERVE, nullptr},
-    {SQL_CURSOR_ROLLBACK_BEHAVIOR, Info::kSmall, SQL_CB_PRESERVE, nullptr},
-    {SQL_DEFAULT_TXN_ISOLATION, Info::kInteger, SQL_TXN_SERIALIZABLE, nullptr},
-    {SQL_TXN_ISOLATION_OPTION, Info::kInteger, SQL_TXN_SERIALIZABLE, nullptr},
-    {SQL_IDENTIFIER_CASE, Info::kSmall, SQL_IC_MIXED, nullptr},
-    {SQL_QUOTED_IDENTIFIER_CASE, Info::kSmall, SQL_IC_MIXED, nullptr},
-    {SQL_MAX_TABLE_NAME_LEN, Info::kSmall, 255, nullptr},
-    {SQL_MAX_COLUMN_NAME_LEN, Info::kSmall, 128, nullptr},
-    {SQL_MAX_IDENTIFIER_LEN, Info::kSmall, 255, nullptr},
-    {SQL_MAX_SCHEMA_NAME_LEN, Info::kSmall, 0, nullptr},
-    {SQL_MAX_CATALOG_NAME_LEN, Info::kSmall, 0, nullptr},
-    {SQL_NON_NULLABLE_COLUMNS, Info::kSmall, SQL_NNC_NON_NULL, nullptr},
-    {SQL_CONCAT_NULL_BEHAVIOR, Info::kSmall, SQL_CB_NULL, nullptr},
-    {SQL_CORRELATION_NAME, Info::kSmall, SQL_CN_NONE, nullptr},
-    {SQL_GROUP_BY, Info::kSmall, SQL_GB_NOT_SUPPORTED, nullptr},
-    {SQL_FILE_USAGE, Info::kSmall, SQL_FILE_NOT_SUPPORTED, nullptr},
-    {SQL_NULL_COLLATION, Info::kSmall, SQL_NC_LOW, nullptr},
-    {SQL_GETDATA_EXTENSIONS, Info::kInteger, SQL_GD_ANY_COLUMN | SQL_GD_ANY_ORDER, nullptr},
-    {SQL_SCROLL_OPTIONS, Info::kInteger, SQL_SO_FORWARD_ONLY, nullptr},
-    {SQL_FORWARD_ONLY_CURSOR_ATTRIBUTES1, Info::kInteger, SQL_CA1_NEXT, nullptr},
-    {SQL_FORWARD_ONLY_CURSOR_ATTRIBUTES2, Info::kInteger, SQL_CA2_READ_ONLY_CONCURRENCY, nullptr},
-    {SQL_STATIC_CURSOR_ATTRIBUTES1, Info::kInteger, 0, nullptr},
-    {SQL_STATIC_CURSOR_ATTRIBUTES2, Info::kInteger, 0, nullptr},
-    {SQL_DYNAMIC_CURSOR_ATTRIBUTES1, Info::kInteger, 0, nullptr},
-    {SQL_DYNAMIC_CURSOR_ATTRIBUTES2, Info::kInteger, 0, nullptr},
-    {SQL_KEYSET_CURSOR_ATTRIBUTES1, Info::kInteger, 0, nullptr},
-    {SQL_KEYSET_CURSOR_ATTRIBUTES2, Info::kInteger, 0, nullptr},
-    {SQL_CURSOR_SENSITIVITY, Info::kInteger, SQL_INSENSITIVE, nullptr},
-    {SQL_ODBC_INTERFACE_CONFORMANCE, Info::kInteger, SQL_OIC_CORE, nullptr},
-    {SQL_ASYNC_MODE, Info::kInteger, SQL_AM_NONE, nullptr},
-    {SQL_BATCH_SUPPORT, Info::kInteger, 0, nullptr},
-    {SQL_PARAM_ARRAY_ROW_COUNTS, Info::kInteger, SQL_PARC_NO_BATCH, nullptr},
-    {SQL_PARAM_ARRAY_SELECTS, Info::kInteger, SQL_PAS_NO_SELECT, nullptr},
-    {SQL_CATALOG_USAGE, Info::kInteger, 0, nullptr},
-    {SQL_SCHEMA_USAGE, Info::kInteger, 0, nullptr},
-    {SQL_STRING_FUNCTIONS, Info::kInteger, 0, nullptr},
-    {SQL_NUMERIC_FUNCTIONS, Info::kInteger, 0, nullptr},
-    {SQL_TIMEDATE_FUNCTIONS, Info::kInteger, 0, nullptr},
-    {SQL_SYSTEM_FUNCTIONS, Info::kInteger, 0, nullptr},
-    {SQL_CONVERT_FUNCTIONS, Info::kInteger, 0, nullptr},
-    {SQL_OJ_CAPABILITIES, Info::kInteger, 0, nullptr},
-    {SQL_MAX_ROW_SIZE, Info::kInteger, 0, nullptr},
-    {SQL_MAX_STATEMENT_LEN, Info::kInteger, 0, nullptr},
-};
-
 // "MM.mm.bbbb" from engine.conf.
 std::string DbmsVersion() {
     const EngineVersionInfo version = ReadEngineConf(EngineHome());
@@ -852,12 +770,12 @@ STANDIN_EXPORT SQLRETURN SQL_API SQLGetInfo(SQLHDBC ConnectionHandle, SQLUSMALLI
         case SQL_DBMS_VER: return text(DbmsVersion());
         default: break;
     }
-    const Info* info = std::find_if(std::begin(kInfo), std::end(kInfo), [&](const Info& i) { return i.type == InfoType; });
-    if (info == std::end(kInfo))
+    const std::optional<InfoAnswer> info = FixedInfo(InfoType);
+    if (!info)
         return Refuse(*connection, "HYC00",
                       "Optional feature not implemented: information type " + std::to_string(InfoType) + ".");
-    if (info->kind == Info::kText) return text(info->text);
-    if (info->kind == Info::kSmall) {
+    if (info->kind == InfoAnswer::kText) return text(info->text);
+    if (info->kind == InfoAnswer::kSmall) {
         if (InfoValue) *static_cast<SQLUSMALLINT*>(InfoValue) = static_cast<SQLUSMALLINT>(info->number);
         if (StringLength) *StringLength = sizeof(SQLUSMALLINT);
     } else {
