@@ -66,4 +66,39 @@ inline std::vector<std::string> SplitModel(std::string_view text, char separator
     return pieces;
 }
 
+// Well-formed UTF-8 by the standard's table (no overlongs, surrogates or values past U+10FFFF).
+inline bool IsValidUtf8(std::string_view bytes) {
+    size_t i = 0;
+    while (i < bytes.size()) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        size_t length;
+        unsigned char low = 0x80, high = 0xBF;
+        if (b < 0x80)
+            length = 1;
+        else if (b >= 0xC2 && b <= 0xDF)
+            length = 2;
+        else if (b == 0xE0)
+            length = 3, low = 0xA0;
+        else if (b == 0xED)
+            length = 3, high = 0x9F;
+        else if (b >= 0xE1 && b <= 0xEF)
+            length = 3;
+        else if (b == 0xF0)
+            length = 4, low = 0x90;
+        else if (b == 0xF4)
+            length = 4, high = 0x8F;
+        else if (b >= 0xF1 && b <= 0xF3)
+            length = 4;
+        else
+            return false;
+        if (i + length > bytes.size()) return false;
+        for (size_t k = 1; k < length; ++k) {
+            const auto c = static_cast<unsigned char>(bytes[i + k]);
+            if (c < (k == 1 ? low : 0x80) || c > (k == 1 ? high : 0xBF)) return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
 }  // namespace varnholt::fuzz

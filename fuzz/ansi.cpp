@@ -13,41 +13,6 @@ namespace {
 
 bool IsSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDFFF; }
 
-// Well-formed UTF-8 by the standard's table (no overlongs, surrogates or values past U+10FFFF).
-bool IsValidUtf8(std::string_view bytes) {
-    size_t i = 0;
-    while (i < bytes.size()) {
-        const auto b = static_cast<unsigned char>(bytes[i]);
-        size_t length;
-        unsigned char low = 0x80, high = 0xBF;
-        if (b < 0x80)
-            length = 1;
-        else if (b >= 0xC2 && b <= 0xDF)
-            length = 2;
-        else if (b == 0xE0)
-            length = 3, low = 0xA0;
-        else if (b == 0xED)
-            length = 3, high = 0x9F;
-        else if (b >= 0xE1 && b <= 0xEF)
-            length = 3;
-        else if (b == 0xF0)
-            length = 4, low = 0x90;
-        else if (b == 0xF4)
-            length = 4, high = 0x8F;
-        else if (b >= 0xF1 && b <= 0xF3)
-            length = 4;
-        else
-            return false;
-        if (i + length > bytes.size()) return false;
-        for (size_t k = 1; k < length; ++k) {
-            const auto c = static_cast<unsigned char>(bytes[i + k]);
-            if (c < (k == 1 ? low : 0x80) || c > (k == 1 ? high : 0xBF)) return false;
-        }
-        i += length;
-    }
-    return true;
-}
-
 // text with every unpaired surrogate replaced by U+FFFD.
 String WithoutLoneSurrogates(StringView text) {
     String out(text);
@@ -95,7 +60,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(WithoutLoneSurrogates(decoded) == decoded, "FromUtf8 made a lone surrogate");
     FUZZ_CHECK(decoded.size() <= bytes.size(), "FromUtf8 made more units than bytes");
 
-    // The stand-in engine converts the same way at its boundary.
+    // The stand-in engine converts the same way at its boundary, and judges UTF-8 alike.
+    FUZZ_CHECK(varnholt::standin::IsUtf8(bytes) == IsValidUtf8(bytes), "the engine judges UTF-8 differently");
     FUZZ_CHECK(varnholt::standin::AnsiToUtf8(bytes) == ToUtf8(fromAnsi), "the engine reads the code page differently");
     bool surrogateFree = true;
     for (char16_t c : units) surrogateFree = surrogateFree && !IsSurrogate(c);

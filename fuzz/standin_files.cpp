@@ -17,25 +17,31 @@ using namespace varnholt::standin;
 
 namespace {
 
-// Lines of a file read independently of the engine's reader: "\n" ends a line, one "\r"
-// before it is dropped, and a last line without "\n" counts.
-std::vector<std::string> ModelLines(const std::string& content) {
+// Lines of a file read independently of the engine's reader: "\n", "\r" and "\r\n" each end
+// a line, a last line without an end counts, and a byte-order mark at the start is dropped.
+std::vector<std::string> ModelLines(std::string content) {
+    if (content.rfind("\xEF\xBB\xBF", 0) == 0) content.erase(0, 3);
     std::vector<std::string> lines;
     std::string line;
-    for (char c : content) {
-        if (c != '\n') {
+    for (size_t i = 0; i < content.size(); ++i) {
+        const char c = content[i];
+        if (c != '\n' && c != '\r') {
             line += c;
             continue;
         }
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (c == '\r' && i + 1 < content.size() && content[i + 1] == '\n') ++i;
         lines.push_back(line);
         line.clear();
     }
-    if (!line.empty()) {
-        if (line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-    }
+    if (!line.empty()) lines.push_back(line);
     return lines;
+}
+
+// A record line is well-formed UTF-8 with no control character but the separating tabs.
+bool ModelRecordText(const std::string& line) {
+    for (char c : line)
+        if ((static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7F) return false;
+    return IsValidUtf8(line);
 }
 
 bool ModelSkipped(const std::string& line) {
@@ -78,7 +84,7 @@ void CheckNames(const std::string& content) {
         FUZZ_CHECK(read[i] == lines[i], "line " + std::to_string(i) + " read differently");
         const std::optional<DatabaseName> record = ParseRecord(lines[i]);
         const std::vector<std::string> fields = ModelFields(lines[i]);
-        if (ModelSkipped(lines[i]) || fields[0].empty()) {
+        if (ModelSkipped(lines[i]) || fields[0].empty() || !ModelRecordText(lines[i])) {
             FUZZ_CHECK(!record, "a record from a skipped line: " + lines[i]);
             continue;
         }

@@ -34,13 +34,14 @@ using varnholt::engine::MkdeVersion;
 constexpr char kLibrary[] = VARNHOLT_STANDIN_LIBRARY;
 constexpr int32_t kLocalHandle = -1;
 
-// Connections of this process: handle -> server folder.
+// Sessions of this process: handle -> server folder, and the names its last count saw. The
+// local engine (-1) has one session per server folder: the home may change between calls.
 class Connections {
 public:
     int32_t Open(std::string folder) {
         std::lock_guard lock(mutex_);
         const int32_t handle = next_++;
-        open_.emplace(handle, std::move(folder));
+        open_.emplace(handle, Session{std::move(folder), nullptr});
         return handle;
     }
     bool Close(int32_t handle) {
@@ -56,13 +57,35 @@ public:
         std::lock_guard lock(mutex_);
         const auto found = open_.find(handle);
         if (found == open_.end()) return kInvalidHandle;
-        folder = found->second;
+        folder = found->second.folder;
         return kOk;
+    }
+    // The names the session's reads index until its next count; none (reads go to the store)
+    // before its first count and after a change of its own.
+    void SetListed(int32_t handle, const std::string& folder, NameSnapshot names) {
+        std::lock_guard lock(mutex_);
+        if (Session* session = Find(handle, folder)) session->listed = std::move(names);
+    }
+    NameSnapshot Listed(int32_t handle, const std::string& folder) {
+        std::lock_guard lock(mutex_);
+        const Session* session = Find(handle, folder);
+        return session ? session->listed : nullptr;
     }
 
 private:
+    struct Session {
+        std::string folder;
+        NameSnapshot listed;
+    };
+    Session* Find(int32_t handle, const std::string& folder) {
+        if (handle == kLocalHandle) return &local_.try_emplace(folder, Session{folder, nullptr}).first->second;
+        const auto found = open_.find(handle);
+        return found != open_.end() && found->second.folder == folder ? &found->second : nullptr;
+    }
+
     std::mutex mutex_;
-    std::map<int32_t, std::string> open_;
+    std::map<int32_t, Session> open_;
+    std::map<std::string, Session> local_;
     int32_t next_ = 1;
 };
 
@@ -100,11 +123,18 @@ std::optional<int32_t> ScriptedAnswer(const Call& call, const char* function, in
 }
 
 // The store of the handle's server, or the status that stops the call.
-int32_t StoreOf(const Call& call, int32_t handle, NameStore*& store) {
+int32_t StoreOf(const Call& call, int32_t handle, NameStore*& store, std::string* folderOut = nullptr) {
     std::string folder;
     if (const int32_t status = OpenConnections().Folder(call.home, handle, folder)) return status;
     store = &NameStore::ForFolder(folder);
+    if (folderOut) *folderOut = std::move(folder);
     return kOk;
+}
+
+// A change of the session's own ends its listing: its next reads see the change.
+int32_t Changed(int32_t handle, const std::string& folder, int32_t status) {
+    if (status == kOk) OpenConnections().SetListed(handle, folder, nullptr);
+    return status;
 }
 
 // Writes text and its NUL at the start of buffer, and nothing beyond them.
@@ -128,10 +158,17 @@ int32_t GetPath(const char* function, int32_t hConnection, const char* dbName, i
     if (call.fault) return *call.fault;
     if (const std::optional<int32_t> answered = ScriptedAnswer(call, function, pBufSize, path)) return *answered;
     NameStore* store = nullptr;
-    if (const int32_t status = StoreOf(call, hConnection, store)) return status;
+    std::string folder;
+    if (const int32_t status = StoreOf(call, hConnection, store, &folder)) return status;
     if (!dbName || !pBufSize || !path) return kNullPointer;
     DatabaseName entry;
-    if (const int32_t status = store->Find(AnsiToUtf8(dbName), entry)) return status;
+    const std::string name = AnsiToUtf8(dbName);
+    int32_t status = store->Find(name, entry);
+    // A name of the session's listing that another has dropped or renamed since still has its
+    // paths: the listing stays whole.
+    if (status == kNameMissing)
+        if (const NameSnapshot listed = OpenConnections().Listed(hConnection, folder)) status = listed->Find(name, entry);
+    if (status != kOk) return status;
     return CopyOut(entry.*field, pBufSize, path);
 }
 
@@ -150,7 +187,7 @@ STANDIN_EXPORT int32_t VARNHOLT_ENGINE_API PvStop(int32_t reserved) {
 STANDIN_EXPORT int32_t VARNHOLT_ENGINE_API PvConnectServer(const char* serverName, const char* userName,
                                                            const char* password, int32_t* phConnection) {
     const Call call = Begin("PvConnectServer", {JournalArg::AnsiText(serverName), JournalArg::AnsiText(userName),
-                                                JournalArg::AnsiText(password)});
+                                                JournalArg::SecretLength(password)});
     if (call.fault) return *call.fault;
     if (!serverName || !phConnection) return kNullPointer;
     const std::optional<std::string> folder = FindServerFolder(call.home, AnsiToUtf8(serverName));
@@ -181,9 +218,11 @@ STANDIN_EXPORT int32_t VARNHOLT_ENGINE_API PvCreateDatabase(int32_t hConnection,
                                                  JournalArg::Number(dbFlags)});
     if (call.fault) return *call.fault;
     NameStore* store = nullptr;
-    if (const int32_t status = StoreOf(call, hConnection, store)) return status;
+    std::string folder;
+    if (const int32_t status = StoreOf(call, hConnection, store, &folder)) return status;
     if (!dbName || !dictPath || !dataPath) return kNullPointer;
-    return store->Create({AnsiToUtf8(dbName), AnsiToUtf8(dictPath), AnsiToUtf8(dataPath), dbFlags});
+    return Changed(hConnection, folder,
+                   store->Create({AnsiToUtf8(dbName), AnsiToUtf8(dictPath), AnsiToUtf8(dataPath), dbFlags}));
 }
 
 STANDIN_EXPORT int32_t VARNHOLT_ENGINE_API PvGetDbName(int32_t hConnection, int32_t sequence, int32_t* pBufSize,
@@ -193,10 +232,12 @@ STANDIN_EXPORT int32_t VARNHOLT_ENGINE_API PvGetDbName(int32_t hConnection, int3
     if (call.fault) return *call.fault;
     if (const std::optional<int32_t> answered = ScriptedAnswer(call, "PvGetDbName", pBufSize, dbName)) return *answered;
     NameStore* store = nullptr;
-    if (const int32_t status = StoreOf(call, hConnection, store)) return status;
+    std::string folder;
+    if (const int32_t status = StoreOf(call, hConnection, store, &folder)) return status;
     if (!pBufSize || !dbName) return kNullPointer;
     DatabaseName entry;
-    if (const int32_t status = store->At(sequence, entry)) return status;
+    const NameSnapshot listed = OpenConnections().Listed(hConnection, folder);
+    if (const int32_t status = listed ? listed->At(sequence, entry) : store->At(sequence, entry)) return status;
     return CopyOut(entry.name, pBufSize, dbName);
 }
 
@@ -214,7 +255,8 @@ STANDIN_EXPORT int32_t VARNHOLT_ENGINE_API PvGetDbNamesData(int32_t hConnection,
     const Call call = Begin("PvGetDbNamesData", {JournalArg::Number(hConnection)});
     if (call.fault) return *call.fault;
     NameStore* store = nullptr;
-    if (const int32_t status = StoreOf(call, hConnection, store)) return status;
+    std::string folder;
+    if (const int32_t status = StoreOf(call, hConnection, store, &folder)) return status;
     if (!pCount) return kNullPointer;
     // A scripted count (its SIZE), for counts no store of test size could reach.
     if (call.answers)
@@ -222,7 +264,11 @@ STANDIN_EXPORT int32_t VARNHOLT_ENGINE_API PvGetDbNamesData(int32_t hConnection,
             *pCount = answer->size;
             return kOk;
         }
-    return store->Count(*pCount);
+    NameSnapshot names;
+    if (const int32_t status = store->Snapshot(names)) return status;
+    OpenConnections().SetListed(hConnection, folder, names);
+    *pCount = names->Size();
+    return kOk;
 }
 
 STANDIN_EXPORT int32_t VARNHOLT_ENGINE_API PvDropDatabase(int32_t hConnection, const char* dbName, int32_t option) {
@@ -230,9 +276,10 @@ STANDIN_EXPORT int32_t VARNHOLT_ENGINE_API PvDropDatabase(int32_t hConnection, c
                                                JournalArg::Number(option)});
     if (call.fault) return *call.fault;
     NameStore* store = nullptr;
-    if (const int32_t status = StoreOf(call, hConnection, store)) return status;
+    std::string folder;
+    if (const int32_t status = StoreOf(call, hConnection, store, &folder)) return status;
     if (!dbName) return kNullPointer;
-    return store->Drop(AnsiToUtf8(dbName));
+    return Changed(hConnection, folder, store->Drop(AnsiToUtf8(dbName)));
 }
 
 STANDIN_EXPORT int32_t VARNHOLT_ENGINE_API PvModifyDatabase(int32_t hConnection, const char* dbNameExisting,
@@ -244,10 +291,12 @@ STANDIN_EXPORT int32_t VARNHOLT_ENGINE_API PvModifyDatabase(int32_t hConnection,
                              JournalArg::AnsiText(dataPath), JournalArg::Number(dbFlags)});
     if (call.fault) return *call.fault;
     NameStore* store = nullptr;
-    if (const int32_t status = StoreOf(call, hConnection, store)) return status;
+    std::string folder;
+    if (const int32_t status = StoreOf(call, hConnection, store, &folder)) return status;
     if (!dbNameExisting || !dbNameNew || !dictPath || !dataPath) return kNullPointer;
-    return store->Modify(AnsiToUtf8(dbNameExisting), AnsiToUtf8(dbNameNew), AnsiToUtf8(dictPath),
-                         AnsiToUtf8(dataPath), dbFlags);
+    return Changed(hConnection, folder,
+                   store->Modify(AnsiToUtf8(dbNameExisting), AnsiToUtf8(dbNameNew), AnsiToUtf8(dictPath),
+                                 AnsiToUtf8(dataPath), dbFlags));
 }
 
 STANDIN_EXPORT int32_t VARNHOLT_ENGINE_API PvGetMkdeVersion(int32_t hConnection, MkdeVersion* version) {

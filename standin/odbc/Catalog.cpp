@@ -70,15 +70,6 @@ bool TypesTakeTables(const Search& types) {
 
 }  // namespace
 
-std::optional<std::string> FindTable(const std::string& dataFolder, std::string_view name) {
-    std::optional<std::string> found;
-    EachTable(dataFolder, [&](const std::string& table) {
-        if (SameText(table, name)) found = table;
-        return !found;
-    });
-    return found;
-}
-
 std::vector<std::string> ListTables(const std::string& dataFolder) {
     std::vector<std::pair<std::string, std::string>> keyed;
     EachTable(dataFolder, [&](const std::string& table) {

@@ -9,8 +9,6 @@
 
 namespace varnholt::standin::odbc {
 
-// The table a statement names, as the folder spells it (T.DAT in any case); none without one.
-std::optional<std::string> FindTable(const std::string& dataFolder, std::string_view name);
 // Every table of the folder, in name order without regard to case.
 std::vector<std::string> ListTables(const std::string& dataFolder);
 

@@ -3,10 +3,8 @@
 // name's dictionary is in place, and answers "Select [Top N] * From T" and the catalog functions
 // from the data folder's files: every table has the same columns and no records (see README.md).
 // Texts are UTF-8 on both sides.
-#include <dirent.h>
 #include <sql.h>
 #include <sqlext.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -18,16 +16,12 @@
 #include <vector>
 
 #include "odbc/Catalog.h"
+#include "odbc/DriverSession.h"
 #include "odbc/DriverText.h"
 #include "odbc/Information.h"
 #include "odbc/ResultSet.h"
 #include "platform/drivetable/DriveTable.h"
 #include "store/EngineHome.h"
-#include "store/Faults.h"
-#include "store/Journal.h"
-#include "store/NameStore.h"
-#include "store/Status.h"
-#include "store/Text.h"
 
 #define STANDIN_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -36,13 +30,7 @@ namespace {
 using namespace varnholt::standin;
 using namespace varnholt::standin::odbc;
 
-constexpr char kLibrary[] = "ODBC";
 constexpr char kPrefix[] = "[Varnholt][Stand-in ODBC] ";
-
-// Engine statuses the driver reports inside its messages.
-constexpr int32_t kServerUnreachable = 3012;
-constexpr int32_t kUnknownDatabaseName = 2301;
-constexpr int32_t kFileNotFound = 12;
 
 struct Diagnostic {
     std::string state;
@@ -135,9 +123,8 @@ SQLRETURN Warn(HandleBase& handle, const char* state, const std::string& message
 
 SQLRETURN Truncated(HandleBase& handle) { return Warn(handle, "01004", "String data, right truncated."); }
 
-// An engine failure: the message ends with the engine's status, the one part clients parse.
-SQLRETURN FailEngine(HandleBase& handle, const char* state, int32_t status, const std::string& text) {
-    return Fail(handle, state, status, kPrefix + text + " (Btrieve Error " + std::to_string(status) + ")");
+SQLRETURN Fail(HandleBase& handle, const DriverFailure& failure) {
+    return Fail(handle, failure.state, failure.native, failure.message);
 }
 
 std::string TextArgument(const SQLCHAR* text, SQLINTEGER length) {
@@ -165,83 +152,20 @@ std::string LocalPath(const std::string& enginePath) {
     return varnholt::platform::DriveTable::Load().ToLocalPath(enginePath);
 }
 
-// The entry of folder whose name equals fileName without regard to case.
-bool FolderHasFile(const std::string& folder, std::string_view fileName) {
-    if (folder.empty()) return false;
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
-    if (!dir) return false;
-    while (const dirent* entry = ::readdir(dir.get()))
-        if (SameText(entry->d_name, fileName)) return true;
-    return false;
-}
-
 // States that ODBC defines beyond the SQL standard's.
 bool IsOdbcState(const std::string& state) {
     return state.compare(0, 2, "HY") == 0 || state.compare(0, 2, "IM") == 0 || state.compare(0, 3, "42S") == 0 ||
            state.compare(0, 3, "01S") == 0;
 }
 
-std::string HostName() {
-    char host[256] = {};
-    ::gethostname(host, sizeof host - 1);
-    return host;
-}
-
-// Journals the call and returns the status of a fault set for it, if any.
-std::optional<int32_t> Begin(const std::string& home, const char* function, const std::string& argument) {
-    const HomeFiles files = ProbeHomeFiles(home);
-    if (files.journal) RecordCall(home, kLibrary, function, {JournalArg::Text(argument.c_str())});
-    return files.faults ? TakeFault(home, function) : std::nullopt;
-}
-
 SQLRETURN Connect(Connection& connection, const std::string& text) {
-    const std::string home = EngineHome();
-    if (const std::optional<int32_t> fault = Begin(home, "SQLDriverConnect", text)) {
-        if (*fault == kOk) {
-            connection.connected = true;
-            return Finish(connection, SQL_SUCCESS);
-        }
-        return FailEngine(connection, "HY000", *fault, "Injected failure.");
-    }
-    const std::string server = Attribute(text, "ServerName").value_or("");
-    const std::string shownServer = server.empty() ? HostName() : server;
-    const std::optional<std::string> folder = FindServerFolder(home, server);
-    if (!folder)
-        return FailEngine(connection, "08001", kServerUnreachable, "Server " + shownServer + " is not reachable.");
-    // A server whose engine is stopped: the driver names the engine but has no status to give.
-    if (::access((*folder + "/offline").c_str(), F_OK) == 0)
-        return Fail(connection, "08001", 0,
-                    std::string(kPrefix) + "The Btrieve engine on server " + shownServer + " is not running.");
-
-    std::string name = Attribute(text, "dbq").value_or("");
-    if (!name.empty() && name.front() == '@') name.erase(0, 1);
-    DatabaseName entry;
-    const int32_t status = name.empty() ? kNameMissing : NameStore::ForFolder(*folder).Find(name, entry);
-    if (status == kNameMissing)
-        return FailEngine(connection, "08001", kUnknownDatabaseName,
-                          "Database name " + name + " is not defined on server " + shownServer + ".");
-    if (status != kOk)
-        return FailEngine(connection, "08001", status,
-                          "The database names of server " + shownServer + " are not available.");
-    if (!FolderHasFile(LocalPath(entry.dictionaryPath), "FILE.DDF"))
-        return FailEngine(connection, "08001", kFileNotFound,
-                          "The dictionary file FILE.DDF of " + entry.name + " is missing in " + entry.dictionaryPath +
-                              ".");
+    DriverConnection outcome = DriverConnect(text, LocalPath);
+    if (outcome.failure) return Fail(connection, *outcome.failure);
     connection.connected = true;
-    connection.server = server;
-    connection.database = entry.name;
-    connection.dataFolder = LocalPath(entry.dataPath);
+    connection.server = std::move(outcome.server);
+    connection.database = std::move(outcome.database);
+    connection.dataFolder = std::move(outcome.dataFolder);
     return Finish(connection, SQL_SUCCESS);
-}
-
-// What a statement answers, or why it answers nothing.
-SQLRETURN Resolve(Statement& statement, const std::string& sql, ResultSet& result) {
-    const std::optional<std::string> name = SelectTable(sql);
-    if (!name) return Refuse(statement, "42000", "Syntax error in the statement: " + sql);
-    const std::optional<std::string> table = FindTable(statement.connection->dataFolder, *name);
-    if (!table) return Fail(statement, "42S02", 0, "No such table or object.");
-    result = TableResult(*table);
-    return Finish(statement, SQL_SUCCESS);
 }
 
 void OpenCursor(Statement& statement, ResultSet result) {
@@ -276,25 +200,15 @@ const char* FunctionName(Step step) {
 
 SQLRETURN Execute(Statement& statement, Step step, const std::string& sql) {
     if (step != Step::kExecute) Unprepare(statement);
-    if (const std::optional<int32_t> fault = Begin(EngineHome(), FunctionName(step), sql)) {
-        if (*fault != kOk) return FailEngine(statement, "HY000", *fault, "Injected failure.");
-        if (step == Step::kPrepare) {
-            statement.prepared = sql;
-            statement.preparedForced = true;
-        } else {
-            OpenCursor(statement, {});
-        }
-        return Finish(statement, SQL_SUCCESS);
-    }
-    if (step == Step::kExecute && statement.preparedForced) {
-        OpenCursor(statement, {});
-        return Finish(statement, SQL_SUCCESS);
-    }
-    // A prepared statement is looked at again: its table may be gone since.
-    ResultSet result;
-    if (const SQLRETURN resolved = Resolve(statement, sql, result); !SQL_SUCCEEDED(resolved)) return resolved;
+    // A prepared statement is looked at again, its table may be gone since; one prepared under a
+    // fault of 0 never was.
+    const bool check = step != Step::kExecute || !statement.preparedForced;
+    DriverExecution run = DriverExecute(statement.connection->dataFolder, sql, FunctionName(step), check);
+    if (run.failure) return Fail(statement, *run.failure);
+    ResultSet result = run.table.empty() ? ResultSet{} : TableResult(run.table);
     if (step == Step::kPrepare) {
         statement.prepared = sql;
+        statement.preparedForced = run.table.empty();
         statement.result = std::move(result);
     } else {
         OpenCursor(statement, std::move(result));
@@ -765,7 +679,7 @@ STANDIN_EXPORT SQLRETURN SQL_API SQLGetInfo(SQLHDBC ConnectionHandle, SQLUSMALLI
         return Finish(*connection, SQL_SUCCESS);
     };
     switch (InfoType) {
-        case SQL_SERVER_NAME: return text(connection->server.empty() ? HostName() : connection->server);
+        case SQL_SERVER_NAME: return text(connection->server.empty() ? LocalHostName() : connection->server);
         case SQL_DATABASE_NAME: return text(connection->database);
         case SQL_DBMS_VER: return text(DbmsVersion());
         default: break;

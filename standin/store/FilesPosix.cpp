@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <optional>
 
 namespace varnholt::standin {
 namespace {
@@ -41,6 +43,33 @@ FileIdentity FromStat(const struct stat& st) {
     return id;
 }
 
+// Opens without blocking on a FIFO or a device; only a regular file is kept.
+int OpenRegular(const std::string& path, int flags, struct stat& st) {
+    const int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0644);
+    if (fd < 0) return -1;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        errno = EINVAL;
+        return -1;
+    }
+    return fd;
+}
+
+// Where a chain of links ends: the file that a write through path replaces. None for a loop.
+std::optional<std::string> FinalTarget(std::string path) {
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+        std::string target(PATH_MAX, '\0');
+        const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
+        if (n <= 0) return std::nullopt;
+        target.resize(static_cast<size_t>(n));
+        if (target[0] != '/' && !ParentFolder(path).empty()) target = ParentFolder(path) + "/" + target;
+        path = std::move(target);
+    }
+    return std::nullopt;
+}
+
 bool WriteAll(int fd, std::string_view data) {
     while (!data.empty()) {
         const ssize_t n = ::write(fd, data.data(), data.size());
@@ -57,17 +86,21 @@ bool WriteAll(int fd, std::string_view data) {
 
 FileIdentity IdentifyFile(const std::string& path) {
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return {};
+    if (::stat(path.c_str(), &st) != 0) {
+        FileIdentity id;
+        id.failed = errno != ENOENT;
+        return id;
+    }
     return FromStat(st);
 }
 
 ReadOutcome ReadFileContent(const std::string& path, std::string& content, FileIdentity& identity) {
     content.clear();
     identity = {};
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.Get() < 0) return errno == ENOENT || errno == ENOTDIR ? ReadOutcome::kMissing : ReadOutcome::kFailed;
     struct stat st {};
-    if (::fstat(fd.Get(), &st) != 0) return ReadOutcome::kFailed;
+    FileDescriptor fd(OpenRegular(path, O_RDONLY, st));
+    if (fd.Get() < 0) return errno == ENOENT ? ReadOutcome::kMissing : ReadOutcome::kFailed;
+    if (st.st_size > kLargestFile) return ReadOutcome::kFailed;
     content.reserve(static_cast<size_t>(st.st_size));
     char chunk[65536];
     for (;;) {
@@ -78,6 +111,7 @@ ReadOutcome ReadFileContent(const std::string& path, std::string& content, FileI
         }
         if (n == 0) break;
         content.append(chunk, static_cast<size_t>(n));
+        if (static_cast<int64_t>(content.size()) > kLargestFile) return ReadOutcome::kFailed;
     }
     identity = FromStat(st);
     identity.size = static_cast<int64_t>(content.size());
@@ -85,28 +119,34 @@ ReadOutcome ReadFileContent(const std::string& path, std::string& content, FileI
 }
 
 bool ReplaceFileContent(const std::string& path, std::string_view content, FileIdentity* written) {
-    const std::string temporary = path + ".tmp";
-    FileDescriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-    if (fd.Get() < 0) return false;
+    const std::optional<std::string> target = FinalTarget(path);
+    if (!target) return false;
+    const std::string temporary = *target + ".tmp";
+    // What lies at the temporary's name is a leftover of a killed writer, or worse a FIFO that
+    // an open would wait on: remove it and create the file afresh.
+    ::unlink(temporary.c_str());
     struct stat st {};
+    FileDescriptor fd(OpenRegular(temporary, O_WRONLY | O_CREAT | O_EXCL, st));
+    if (fd.Get() < 0) return false;
     if (!WriteAll(fd.Get(), content) || ::fsync(fd.Get()) != 0 || ::fstat(fd.Get(), &st) != 0 || !fd.Close()) {
         ::unlink(temporary.c_str());
         return false;
     }
-    if (::rename(temporary.c_str(), path.c_str()) != 0) {
+    if (::rename(temporary.c_str(), target->c_str()) != 0) {
         ::unlink(temporary.c_str());
         return false;
     }
     // The rename itself survives a power cut only once the folder is flushed too.
-    FileDescriptor folder(::open(ParentFolder(path).empty() ? "." : ParentFolder(path).c_str(),
-                                 O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder.Get() >= 0) ::fsync(folder.Get());
+    const std::string folder = ParentFolder(*target);
+    FileDescriptor folderFd(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folderFd.Get() >= 0) ::fsync(folderFd.Get());
     if (written) *written = FromStat(st);
     return true;
 }
 
 ExclusiveLock::ExclusiveLock(const std::string& lockPath) {
-    const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    struct stat st {};
+    const int fd = OpenRegular(lockPath, O_RDWR | O_CREAT, st);
     if (fd < 0) return;
     native_ = fd;
     while (::flock(fd, LOCK_EX) != 0)
@@ -118,10 +158,28 @@ ExclusiveLock::~ExclusiveLock() {
     if (native_ >= 0) ::close(static_cast<int>(native_));
 }
 
-bool AppendToExistingFile(const std::string& path, std::string_view data) {
-    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
-    return fd.Get() >= 0 && WriteAll(fd.Get(), data);
+bool AppendRecord(const std::string& path, std::string_view record) {
+    struct stat st {};
+    FileDescriptor fd(OpenRegular(path, O_RDWR | O_APPEND, st));
+    if (fd.Get() < 0) return false;
+    while (::flock(fd.Get(), LOCK_EX) != 0)
+        if (errno != EINTR) return false;
+    if (::fstat(fd.Get(), &st) != 0) return false;
+    const off_t end = st.st_size;
+    char last = '\n';
+    if (end > 0 && ::pread(fd.Get(), &last, 1, end - 1) != 1) return false;
+    // A record torn by a writer that died or could not cut back must not swallow this one.
+    std::string line;
+    if (last != '\n') line += '\n';
+    line += record;
+    ssize_t n;
+    do n = ::write(fd.Get(), line.data(), line.size());
+    while (n < 0 && errno == EINTR);
+    // Cut short (a full disk): back to whole records. Should that fail too, the next record
+    // still starts on a line of its own (above).
+    const bool whole = n == static_cast<ssize_t>(line.size());
+    if (n > 0 && !whole && ::ftruncate(fd.Get(), end) != 0) return false;
+    return whole;
 }
-
 
 }  // namespace varnholt::standin

@@ -16,12 +16,17 @@ std::string JournalArg::Format() const {
 
 void RecordCall(const std::string& home, std::string_view library, std::string_view function,
                 std::initializer_list<JournalArg> args) {
+    RecordCall(home, library, function, std::span<const JournalArg>(args.begin(), args.size()));
+}
+
+void RecordCall(const std::string& home, std::string_view library, std::string_view function,
+                std::span<const JournalArg> args) {
     std::string line(library);
     line += '\t';
     line += function;
     for (const JournalArg& arg : args) line += '\t' + arg.Format();
     line += '\n';
-    AppendToExistingFile(home + "/journal", line);
+    AppendRecord(home + "/journal", line);
 }
 
 }  // namespace varnholt::standin

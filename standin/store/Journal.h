@@ -4,6 +4,7 @@
 // reached the engine, in which order and with which arguments.
 #include <cstdint>
 #include <initializer_list>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,10 @@ public:
     static JournalArg Text(const char* utf8) { return JournalArg(Kind::kText, 0, utf8); }
     // 8-bit text of the administration calls, written to the journal as UTF-8.
     static JournalArg AnsiText(const char* ansi) { return JournalArg(Kind::kAnsi, 0, ansi); }
+    // A secret (a password) as its length only: the journal is no place for it in clear.
+    static JournalArg SecretLength(const char* text) {
+        return text ? Number(static_cast<int64_t>(std::char_traits<char>::length(text))) : Text(nullptr);
+    }
     // A pointer to a number, read only when the journal is written: "(null)" when absent.
     static JournalArg NumberAt(const int32_t* value) {
         return value ? Number(*value) : JournalArg(Kind::kText, 0, nullptr);
@@ -32,9 +37,11 @@ private:
     const char* text_;
 };
 
-// Appends the call's line with a single write, so lines of concurrent processes never mix.
-// Costs one failed open when there is no journal.
+// Appends the call's line as one whole record (store/Files.h), so lines of concurrent
+// processes never mix and a full disk tears none.
 void RecordCall(const std::string& home, std::string_view library, std::string_view function,
                 std::initializer_list<JournalArg> args);
+void RecordCall(const std::string& home, std::string_view library, std::string_view function,
+                std::span<const JournalArg> args);
 
 }  // namespace varnholt::standin

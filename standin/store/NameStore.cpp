@@ -11,9 +11,11 @@
 namespace varnholt::standin {
 
 std::optional<DatabaseName> ParseRecord(std::string_view line) {
-    if (IsSkippedLine(line)) return std::nullopt;
+    if (IsSkippedLine(line) || !IsUtf8(line)) return std::nullopt;
     const std::vector<std::string_view> fields = SplitFields(line);
     if (fields[0].empty()) return std::nullopt;
+    for (std::string_view field : fields)
+        if (!IsFieldText(field)) return std::nullopt;
     DatabaseName entry;
     entry.name = fields[0];
     if (fields.size() > 1) entry.dictionaryPath = fields[1];
@@ -28,10 +30,13 @@ std::string FormatRecord(const DatabaseName& entry) {
 
 namespace {
 
-// A name must survive the file format: one field, not mistaken for a comment or a blank line.
-bool IsStorableName(std::string_view name) {
-    return IsFieldText(name) && !IsSkippedLine(name);
+// A text must survive the file format as one field and come back whole from a name read.
+bool IsStorableText(std::string_view text) {
+    return IsFieldText(text) && Utf8ToAnsi(text).size() <= kLongestText;
 }
+
+// A name must also not be mistaken for a comment or a blank line.
+bool IsStorableName(std::string_view name) { return IsStorableText(name) && !IsSkippedLine(name); }
 
 // The file as lines; edits keep comments and blank lines where they were.
 struct Lines {
@@ -56,6 +61,28 @@ struct Lines {
 
 }  // namespace
 
+NameList::NameList(std::string_view content) {
+    for (std::string_view line : SplitLines(content)) {
+        if (auto entry = ParseRecord(line)) {
+            index_.try_emplace(FoldCase(entry->name), names_.size());
+            names_.push_back(std::move(*entry));
+        }
+    }
+}
+
+int32_t NameList::At(int32_t sequence, DatabaseName& out) const {
+    if (sequence < 1 || static_cast<size_t>(sequence) > names_.size()) return kBadSequence;
+    out = names_[static_cast<size_t>(sequence) - 1];
+    return kOk;
+}
+
+int32_t NameList::Find(std::string_view name, DatabaseName& out) const {
+    const auto found = index_.find(FoldCase(name));
+    if (found == index_.end()) return kNameMissing;
+    out = names_[found->second];
+    return kOk;
+}
+
 NameStore& NameStore::ForFolder(const std::string& serverFolder) {
     static std::mutex mutex;
     static std::map<std::string, std::unique_ptr<NameStore>> stores;
@@ -68,14 +95,7 @@ NameStore& NameStore::ForFolder(const std::string& serverFolder) {
 NameStore::NameStore(std::string serverFolder) : folder_(std::move(serverFolder)), path_(folder_ + "/dbnames") {}
 
 void NameStore::Adopt(std::string_view content, const FileIdentity& identity) {
-    names_.clear();
-    index_.clear();
-    for (std::string_view line : SplitLines(content)) {
-        if (auto entry = ParseRecord(line)) {
-            index_.try_emplace(FoldCase(entry->name), names_.size());
-            names_.push_back(std::move(*entry));
-        }
-    }
+    names_ = std::make_shared<const NameList>(content);
     identity_ = identity;
     loaded_ = true;
     ++loads_;
@@ -84,6 +104,11 @@ void NameStore::Adopt(std::string_view content, const FileIdentity& identity) {
 int32_t NameStore::Refresh() {
     const FileIdentity now = IdentifyFile(path_);
     if (loaded_ && now == identity_) return kOk;
+    // A file that cannot be examined is not an empty one: its names may all exist.
+    if (now.failed) {
+        loaded_ = false;
+        return kNamesUnavailable;
+    }
     if (!now.exists) {
         Adopt({}, now);
         return kOk;
@@ -102,24 +127,26 @@ int32_t NameStore::Refresh() {
 int32_t NameStore::Count(int32_t& count) {
     std::lock_guard lock(mutex_);
     if (const int32_t status = Refresh()) return status;
-    count = static_cast<int32_t>(names_.size());
+    count = names_->Size();
     return kOk;
 }
 
 int32_t NameStore::At(int32_t sequence, DatabaseName& out) {
     std::lock_guard lock(mutex_);
     if (const int32_t status = Refresh()) return status;
-    if (sequence < 1 || static_cast<size_t>(sequence) > names_.size()) return kBadSequence;
-    out = names_[static_cast<size_t>(sequence) - 1];
-    return kOk;
+    return names_->At(sequence, out);
 }
 
 int32_t NameStore::Find(std::string_view name, DatabaseName& out) {
     std::lock_guard lock(mutex_);
     if (const int32_t status = Refresh()) return status;
-    const auto found = index_.find(FoldCase(name));
-    if (found == index_.end()) return kNameMissing;
-    out = names_[found->second];
+    return names_->Find(name, out);
+}
+
+int32_t NameStore::Snapshot(NameSnapshot& out) {
+    std::lock_guard lock(mutex_);
+    if (const int32_t status = Refresh()) return status;
+    out = names_;
     return kOk;
 }
 
@@ -128,6 +155,7 @@ int32_t NameStore::Find(std::string_view name, DatabaseName& out) {
 template <class Edit>
 int32_t NameStore::Change(Edit&& edit) {
     std::lock_guard lock(mutex_);
+    if (IdentifyFile(path_).failed) return kNamesUnavailable;
     std::error_code error;
     std::filesystem::create_directories(NativePath(folder_), error);
     if (error) return kGeneralFailure;
@@ -145,7 +173,7 @@ int32_t NameStore::Change(Edit&& edit) {
 }
 
 int32_t NameStore::Create(const DatabaseName& entry) {
-    if (!IsStorableName(entry.name) || !IsFieldText(entry.dictionaryPath) || !IsFieldText(entry.dataPath))
+    if (!IsStorableName(entry.name) || !IsStorableText(entry.dictionaryPath) || !IsStorableText(entry.dataPath))
         return kGeneralFailure;
     return Change([&](Lines& lines) {
         if (lines.Find(entry.name) != lines.lines.size()) return kNameExists;
@@ -165,7 +193,7 @@ int32_t NameStore::Drop(std::string_view name) {
 
 int32_t NameStore::Modify(std::string_view existing, std::string_view newName, std::string_view dictionaryPath,
                           std::string_view dataPath, int32_t flags) {
-    if ((!newName.empty() && !IsStorableName(newName)) || !IsFieldText(dictionaryPath) || !IsFieldText(dataPath))
+    if ((!newName.empty() && !IsStorableName(newName)) || !IsStorableText(dictionaryPath) || !IsStorableText(dataPath))
         return kGeneralFailure;
     return Change([&](Lines& lines) {
         const size_t at = lines.Find(existing);

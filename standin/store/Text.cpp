@@ -30,8 +30,9 @@ void AppendUtf8(std::string& out, char32_t c) {
     }
 }
 
-// Decodes one character at text[pos]; an invalid sequence yields its first byte as a
-// negative value so callers can pass it through untouched.
+// Decodes one character at text[pos]; an ill-formed sequence (overlong forms included, which
+// would turn "\xC0\xAF" into "/") yields its first byte as a negative value so callers can pass
+// it through untouched.
 long NextCodePoint(std::string_view text, size_t& pos) {
     const auto lead = static_cast<unsigned char>(text[pos]);
     size_t length = 0;
@@ -60,6 +61,11 @@ long NextCodePoint(std::string_view text, size_t& pos) {
             return -static_cast<long>(lead);
         }
         c = (c << 6) | (next & 0x3F);
+    }
+    static constexpr char32_t kShortest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (c < kShortest[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+        ++pos;
+        return -static_cast<long>(lead);
     }
     pos += length;
     return static_cast<long>(c);
@@ -90,16 +96,23 @@ std::vector<std::string_view> SplitFields(std::string_view line) {
 }
 
 std::vector<std::string_view> SplitLines(std::string_view content) {
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    if (content.substr(0, kByteOrderMark.size()) == kByteOrderMark) content.remove_prefix(kByteOrderMark.size());
     std::vector<std::string_view> lines;
     while (!content.empty()) {
-        const size_t end = content.find('\n');
-        std::string_view line = content.substr(0, end);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        lines.push_back(line);
+        const size_t end = content.find_first_of("\r\n");
+        lines.push_back(content.substr(0, end));
         if (end == std::string_view::npos) break;
-        content.remove_prefix(end + 1);
+        const bool crlf = content[end] == '\r' && end + 1 < content.size() && content[end + 1] == '\n';
+        content.remove_prefix(end + (crlf ? 2 : 1));
     }
     return lines;
+}
+
+bool IsUtf8(std::string_view text) {
+    for (size_t pos = 0; pos < text.size();)
+        if (NextCodePoint(text, pos) < 0) return false;
+    return true;
 }
 
 bool IsSkippedLine(std::string_view line) {

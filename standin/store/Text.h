@@ -11,8 +11,14 @@ namespace varnholt::standin {
 
 std::vector<std::string_view> SplitFields(std::string_view line);
 
-// Lines without their ends ("\n" or "\r\n"); a last line without "\n" counts.
+// Lines without their ends: "\n", "\r\n" and a lone "\r" each end one, as the editors that
+// write these files do; a last line without an end counts. A UTF-8 byte-order mark at the
+// start is no part of the first line.
 std::vector<std::string_view> SplitLines(std::string_view content);
+
+// True when text is well-formed UTF-8: no stray, overlong or surrogate sequence, nothing past
+// U+10FFFF. Anything else would reach the code page as another character.
+bool IsUtf8(std::string_view text);
 
 // Blank lines and "#" comments carry no record.
 bool IsSkippedLine(std::string_view line);

@@ -42,7 +42,8 @@ TEST_F(ConnectionStrings, AConnectionNotOpenedNowTouchesNothing) {
     ASSERT_TRUE(connection);
     EXPECT_FALSE(connection->IsOpen());
     EXPECT_EQ(U8(connection->ConnectionString()), std::string(kPrefix) + "NOWHERE;dbq=@NOSUCH");
-    EXPECT_TRUE(home.Journal().empty());
+    // Neither the engine nor its driver saw it (on Windows the ADO layer journals the string set).
+    for (const auto& line : home.Journal()) EXPECT_EQ(line.at(0), "ADODB") << line.at(1);
 }
 
 TEST_F(ConnectionStrings, OpensAgainstAnExistingName) {

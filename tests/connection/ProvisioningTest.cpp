@@ -65,8 +65,8 @@ TEST_F(Provisioning, RejectedDefaultsPromptOnceAndCreateWithTheEnteredCredential
     EXPECT_EQ(U8(helper.userName()), "admin");
     const auto connects = CallsOf("PvConnectServer");
     ASSERT_EQ(connects.size(), 3u);
-    EXPECT_EQ(connects[0], "PvConnectServer FS01 Beta Marlwood4839");
-    EXPECT_EQ(connects[2], "PvConnectServer FS01 admin secret");
+    EXPECT_EQ(connects[0], "PvConnectServer FS01 Beta 12");
+    EXPECT_EQ(connects[2], "PvConnectServer FS01 admin 6");
     EXPECT_EQ(CallsWithoutHandle("PvCreateDatabase"),
               (std::vector<std::string>{"PvCreateDatabase ACME " + kUncCo1 + " " + kUncCo1 + " 2"}));
 }
@@ -101,7 +101,7 @@ TEST_F(Provisioning, CreateDBEntryNeverPromptsAndPassesRefusalsOn) {
     home.SetUsers("FS01", {{"admin", "secret"}});
     EXPECT_RAISES(helper.CreateDBEntry(u"ACME", CompanyOnShare("Co1"), masterPath, lits, u"", u"pw"), 7029,
                   "Kestrin.Varnholt.ConnectionHelper.DBNameExists", "Invalid User Details");
-    EXPECT_EQ(CallsOf("PvConnectServer"), (std::vector<std::string>{"PvConnectServer FS01 Beta pw"}));
+    EXPECT_EQ(CallsOf("PvConnectServer"), (std::vector<std::string>{"PvConnectServer FS01 Beta 2"}));
     helper.CreateDBEntry(u"ACME", CompanyOnShare("Co1"), masterPath, SafeArray<String>(), u"admin", u"secret");
     EXPECT_TRUE(helper.DBWasCreated());
     EXPECT_TRUE(view->shown.empty());
@@ -186,7 +186,7 @@ TEST_F(Provisioning, ModifyDataBaseTriesDefaultsThenPromptsAndPassesRefusalsOn) 
                   "Kestrin.Varnholt.CPVSServer.ModifyDatabase", "Named database already exists on the server.");
     ASSERT_EQ(view->shown.size(), 1u);
     EXPECT_EQ(view->shown[0].caption, "L31");
-    EXPECT_EQ(CallsOf("PvConnectServer")[0], "PvConnectServer FS01 Beta Marlwood4839");
+    EXPECT_EQ(CallsOf("PvConnectServer")[0], "PvConnectServer FS01 Beta 12");
     EXPECT_EQ(U8(helper.userName()), "admin");
 }
 

@@ -126,6 +126,15 @@ Names ReadStore(const fs::path& file) {
     return names;
 }
 
+// Waits (up to a generous bound) until a worker has written its first line, so that however
+// slow the machine is, the kill that follows meets the worker at work, not while it loads.
+void AwaitFirstStep(const fs::path& log) {
+    const auto limit = Clock::now() + std::chrono::seconds(30);
+    std::error_code error;
+    while (Clock::now() < limit && !(fs::file_size(log, error) > 0 && !error))
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+}
+
 TEST(Crash, NamesSurviveKillsAtAnyMoment) {
     EngineHome home;
     TempDir logs;
@@ -140,7 +149,8 @@ TEST(Crash, NamesSurviveKillsAtAnyMoment) {
             runs.emplace_back(tag, logs.Path() / (tag + ".log"));
             pids.push_back(StartWorker({"names", runs.back().second.string(), tag}));
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20 + random() % 200));
+        for (int w = 0; w < kWorkers; ++w) AwaitFirstStep(runs[runs.size() - kWorkers + w].second);
+        std::this_thread::sleep_for(std::chrono::milliseconds(random() % 200));
         for (pid_t pid : pids) ASSERT_TRUE(KilledBySignal(Kill(pid))) << "a worker ended on its own: it failed";
     }
 

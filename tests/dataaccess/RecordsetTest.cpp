@@ -1,5 +1,6 @@
 // The in-memory recordset the component builds: rows added by field names in any order and
-// case, read back in order, and a failed addition leaving no trace.
+// case, read back in order, and a failed addition leaving no trace. And the one rule both
+// connections apply before the driver sees a text.
 #include <string>
 #include <vector>
 
@@ -10,6 +11,12 @@ namespace varnholt::test {
 namespace {
 
 constexpr char kSource[] = "Varnholt.DataAccess";
+// The driver's failures as the platform's data access raises them: ADO names its ODBC provider.
+#ifdef _WIN32
+constexpr char kDriverSource[] = "Microsoft OLE DB Provider for ODBC Drivers";
+#else
+constexpr char kDriverSource[] = "Varnholt.DataAccess";
+#endif
 constexpr char kNotFound[] = "Item cannot be found in the collection corresponding to the requested name or ordinal.";
 
 std::shared_ptr<Recordset> Open(const std::vector<String>& fields) {
@@ -67,6 +74,46 @@ TEST(Recordset, ARowWithoutFieldsStillCounts) {
     recordset->AddNew({}, std::vector<Variant>{});
     EXPECT_EQ(recordset->RecordCount(), 2);
     EXPECT_FALSE(recordset->EOF_());
+}
+
+// The driver would read such a text up to the NUL: another connection than the one asked for.
+TEST(Connection, ATextHoldingANulNeverReachesTheDriver) {
+    EngineHome home;
+    home.EnableJournal();
+    const String text = S("Driver={Pervasive ODBC Client Interface};ServerName=" + HostName() + ";dbq=@ACME");
+    const String withNul = text + u'\0' + u"X";
+    struct Case {
+        const char* what;
+        String stored, given;
+        bool refused;
+    } cases[] = {
+        {"given to Open", u"", withNul, true},
+        {"stored before Open", withNul, u"", true},
+        {"given while a clean one is stored", text, withNul, true},
+        {"the text up to the NUL alone reaches the driver", u"", text, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        home.ClearJournal();
+        auto connection = CreateConnection();
+        connection->SetConnectionString(c.stored);
+        EXPECT_EQ(connection->ConnectionString(), c.stored);
+        bool driverCalled = false;
+        try {
+            connection->Open(c.given, u"", u"", adOptionUnspecified);
+            ADD_FAILURE() << "opened a name that does not exist";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.Number(), -2147467259);
+            EXPECT_EQ(U8(e.Source()), c.refused ? kSource : kDriverSource);
+            EXPECT_EQ(U8(e.Description()), c.refused ? "The connection string holds a NUL character."
+                                                     : "[Varnholt][Stand-in ODBC] Database name ACME is not defined "
+                                                       "on server " + HostName() + ". (Btrieve Error 2301)");
+        }
+        for (const auto& fields : home.Journal())
+            driverCalled = driverCalled || (fields.size() > 1 && fields[1] == "SQLDriverConnect");
+        EXPECT_EQ(driverCalled, !c.refused);
+        EXPECT_FALSE(connection->IsOpen());
+    }
 }
 
 }  // namespace

@@ -173,7 +173,7 @@ TEST_P(Binding, CallsReachTheirOwnLibraryInOrder) {
 
     const std::string h = std::to_string(handle);
     EXPECT_EQ(home.Calls(), (std::vector<std::string>{
-                                "PvStart 0", "PvConnectServer FS01 Beta Marlwood4839",
+                                "PvStart 0", "PvConnectServer FS01 Beta 12",
                                 "PvCreateDatabase " + h + " ACME C:\\Dict C:\\Data 2",
                                 "PvModifyDatabase " + h + " ACME  D:\\Dict  -2147483648", "PvGetDbNamesData " + h,
                                 "PvDropDatabase " + h + " ACME 0", "PvDropDatabase " + h + " ACME 0",

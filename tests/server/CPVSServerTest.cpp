@@ -72,7 +72,7 @@ TEST_F(CPVSServerTest, ASecondConnectOverwritesTheHandleWithoutClosingTheFirst) 
     home.ClearJournal();
     server.Connect();
     EXPECT_NE(server.lConn, first);
-    EXPECT_EQ(Lines(home), (Calls{"W3DBAV90 PvStart 0", "W3DBAV90 PvConnectServer FS01 admin secret"}));
+    EXPECT_EQ(Lines(home), (Calls{"W3DBAV90 PvStart 0", "W3DBAV90 PvConnectServer FS01 admin 6"}));
 }
 
 TEST_F(CPVSServerTest, RefusedConnectRaisesTheStatusAndLeavesStartedOn) {

@@ -1,6 +1,9 @@
 // The administration libraries as the component meets them: statuses, buffers, names in the
 // engine's files, the journal and injected faults.
 #ifndef _WIN32
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -13,6 +16,7 @@
 #include <functional>
 #include <optional>
 #include <thread>
+#include <tuple>
 
 #include "StandinLibraries.h"
 #include "TestSupport.h"
@@ -178,11 +182,28 @@ TEST_F(AdminTest, CreateEnumerateAndDropInEngineOrder) {
 
 TEST_F(AdminTest, NamesTheFileCannotHoldAreRefused) {
     home.AddName("", "KEEP", "/k", "/k");
-    const char* names[] = {"", "TAB\tNAME", "LINE\nNAME", "#COMMENT", "   "};
-    for (const char* name : names) EXPECT_EQ(lib.createDatabase(-1, name, "/d", "/d", 2), 7004) << name;
+    // 255 code-page bytes and their NUL overflow the component's 255-byte reads.
+    const std::string tooLong(255, 'L');
+    const std::string names[] = {"", "TAB\tNAME", "LINE\nNAME", "#COMMENT", "   ", tooLong};
+    for (const std::string& name : names) EXPECT_EQ(lib.createDatabase(-1, name.c_str(), "/d", "/d", 2), 7004) << name;
     EXPECT_EQ(lib.createDatabase(-1, "OK", "/d\n", "/d", 2), 7004);
+    EXPECT_EQ(lib.createDatabase(-1, "OK", tooLong.c_str(), "/d", 2), 7004);
+    EXPECT_EQ(lib.createDatabase(-1, "OK", "/d", tooLong.c_str(), 2), 7004);
     EXPECT_EQ(lib.modifyDatabase(-1, "KEEP", "BAD\tNAME", "", "", 0), 7004);
+    EXPECT_EQ(lib.modifyDatabase(-1, "KEEP", tooLong.c_str(), "", "", 0), 7004);
+    EXPECT_EQ(lib.modifyDatabase(-1, "KEEP", "", tooLong.c_str(), "", 0), 7004);
+    EXPECT_EQ(lib.modifyDatabase(-1, "KEEP", "", "", tooLong.c_str(), 0), 7004);
     EXPECT_EQ(NameColumn(), (std::vector<std::string>{"KEEP"}));
+
+    // 254 bytes fit, counted in the code page (each \xE9 is two bytes in the file).
+    const std::string longest(254, '\xE9');
+    ASSERT_EQ(lib.createDatabase(-1, longest.c_str(), longest.c_str(), "/d", 2), 0);
+    char buffer[255];
+    int32_t size = sizeof buffer;
+    ASSERT_EQ(lib.getDbName(-1, 2, &size, buffer), 0);
+    EXPECT_EQ(buffer, longest);
+    size = sizeof buffer;
+    EXPECT_EQ(lib.getDbDictionaryPath(-1, longest.c_str(), &size, buffer), 0);
 }
 
 TEST_F(AdminTest, NullPointersAnswer7002) {
@@ -263,6 +284,72 @@ TEST_F(AdminTest, EditsKeepCommentsAndForeignLines) {
               "# names of the test engine\n\nTWO\t/b\t/b\t2\nTHREE\t/c\t/c\t2\n");
 }
 
+// Files as editors leave them: any line end, a byte-order mark, and lines that are no text. A
+// bad line names nothing and stays as it is; the others list whole and drop alone.
+TEST_F(AdminTest, HandEditedFilesKeepEachRecordApart) {
+    const std::string a = "A\t/a\t/a\t2", b = "B\t/b\t/b\t2";
+    struct Case {
+        const char* what;
+        std::string content;
+        std::string afterDrop;  // the file once A is dropped
+    } cases[] = {
+        {"CR only", a + "\r" + b + "\r", b + "\n"},
+        {"CRLF", a + "\r\n" + b + "\r\n", b + "\n"},
+        {"LF CR, no last end", a + "\n\r" + b, "\n" + b + "\n"},
+        {"byte-order mark", "\xEF\xBB\xBF" + a + "\n" + b + "\n", b + "\n"},
+        {"NUL in a name", a + "\n" + std::string("N\0L\t/n\t/n\t2\n", 12) + b + "\n",
+         std::string("N\0L\t/n\t/n\t2\n", 12) + b + "\n"},
+        {"invalid byte", a + "\nX\xFFY\t/x\t/x\t2\n" + b + "\n", "X\xFFY\t/x\t/x\t2\n" + b + "\n"},
+        {"overlong slash", a + "\n\xC0\xAF\t/x\t/x\t2\n" + b + "\n", "\xC0\xAF\t/x\t/x\t2\n" + b + "\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Put(home, "local/dbnames", c.content);
+        ASSERT_EQ(Count(), 2);
+        for (const auto& [sequence, name, dataPath] : {std::tuple(1, "A", "/a"), std::tuple(2, "B", "/b")}) {
+            char buffer[64];
+            int32_t size = sizeof buffer;
+            ASSERT_EQ(lib.getDbName(-1, sequence, &size, buffer), 0);
+            EXPECT_STREQ(buffer, name);
+            size = sizeof buffer;
+            ASSERT_EQ(lib.getDbDataPath(-1, name, &size, buffer), 0);
+            EXPECT_STREQ(buffer, dataPath);
+        }
+        char buffer[64];
+        int32_t size = sizeof buffer;
+        EXPECT_EQ(lib.getDbDataPath(-1, "/", &size, buffer), 7013);
+        ASSERT_EQ(lib.dropDatabase(-1, "A", 0), 0);
+        EXPECT_EQ(ReadFile(home.Path() / "local/dbnames"), c.afterDrop);
+    }
+}
+
+// A session lists the names of the moment of its last count, whatever others write meanwhile;
+// its own change ends that listing.
+TEST_F(AdminTest, ListingHoldsTheNamesOfItsCount) {
+    Put(home, "local/dbnames", "A\t/a\t/a\t2\nB\t/b\t/b\t2\nC\t/c\t/c\t2\n");
+    ASSERT_EQ(Count(), 3);
+    Put(home, "local/dbnames", "B\t/b2\t/b2\t2\nC\t/c\t/c\t2\n");  // another process drops A
+    const char* listed[] = {"A", "B", "C"};
+    const char* dataPaths[] = {"/a", "/b2", "/c"};  // paths as they are now where the name still exists
+    for (int32_t sequence = 1; sequence <= 3; ++sequence) {
+        char buffer[64];
+        int32_t size = sizeof buffer;
+        ASSERT_EQ(lib.getDbName(-1, sequence, &size, buffer), 0) << sequence;
+        EXPECT_STREQ(buffer, listed[sequence - 1]);
+        size = sizeof buffer;
+        ASSERT_EQ(lib.getDbDataPath(-1, listed[sequence - 1], &size, buffer), 0) << sequence;
+        EXPECT_STREQ(buffer, dataPaths[sequence - 1]);
+    }
+    ASSERT_EQ(Count(), 2);
+    ASSERT_EQ(lib.dropDatabase(-1, "B", 0), 0);
+    char buffer[64];
+    int32_t size = sizeof buffer;
+    ASSERT_EQ(lib.getDbName(-1, 1, &size, buffer), 0);
+    EXPECT_STREQ(buffer, "C");
+    size = sizeof buffer;
+    EXPECT_EQ(lib.getDbDataPath(-1, "A", &size, buffer), 7013);
+}
+
 TEST_F(AdminTest, TextCrossesAsTheEightBitCodePage) {
     ASSERT_EQ(lib.createDatabase(-1, "Caf\xE9", "C:\\\x80uro", "/d", 2), 0);
     EXPECT_EQ(home.Names("")[0][0], "Caf\xC3\xA9");
@@ -288,6 +375,7 @@ TEST_F(AdminTest, ChangesMadeOutsideAreSeen) {
     // Same size, other content, put in place by rename as an editor would.
     Put(home, "local/dbnames.new", "UNO\t/a\t/a\t2\nDOS\t/b\t/b\t2\n");
     fs::rename(home.Path() / "local/dbnames.new", home.Path() / "local/dbnames");
+    EXPECT_EQ(Count(), 2);  // reads index the names of the last count
     char buffer[16];
     int32_t size = sizeof buffer;
     ASSERT_EQ(lib.getDbName(-1, 2, &size, buffer), 0);
@@ -308,12 +396,82 @@ TEST_F(AdminTest, EngineHomeIsReadOnEveryCall) {
     EXPECT_EQ(Count(), 1);
 }
 
+// A names file that cannot be examined or read is not an empty one: LAKE may well exist.
 TEST_F(AdminTest, UnreadableNamesAnswer7009) {
-    fs::create_directories(home.Path() / "local/dbnames");  // a folder where the file belongs
-    int32_t count = -1;
-    EXPECT_EQ(lib.getDbNamesData(-1, &count), 7009);
-    EXPECT_EQ(lib.createDatabase(-1, "NEW", "/d", "/d", 2), 7009);
+    const fs::path names = home.Path() / "local/dbnames";
+    struct Case {
+        const char* what;
+        std::function<void()> make;
+    } cases[] = {
+        {"a folder", [&] { fs::create_directories(names); }},
+        {"the home a file", [&] { SetEnv("VARNHOLT_ENGINE_HOME", home.Path() / "local/plain"); }},
+#ifndef _WIN32
+        {"a loop of links", [&] { fs::create_symlink("dbnames", names); }},
+        {"a FIFO", [&] { ASSERT_EQ(::mkfifo(names.c_str(), 0644), 0); }},
+        {"an endless device", [&] { fs::create_symlink("/dev/zero", names); }},
+        {"past the size bound",
+         [&] {
+             fs::copy_file(home.Path() / "local/plain", names);
+             fs::resize_file(names, (64 << 20) + 1);
+         }},
+#endif
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(home.Path() / "local");
+        Put(home, "local/plain", "LAKE\t/l\t/l\t2\n");
+        c.make();
+        int32_t count = -1;
+        EXPECT_EQ(lib.getDbNamesData(-1, &count), 7009);
+        char buffer[64];
+        int32_t size = sizeof buffer;
+        EXPECT_EQ(lib.getDbDataPath(-1, "LAKE", &size, buffer), 7009);
+        EXPECT_EQ(lib.createDatabase(-1, "NEW", "/d", "/d", 2), 7009);
+        SetEnv("VARNHOLT_ENGINE_HOME", home.Path());
+    }
 }
+
+#ifndef _WIN32  // FIFOs and links
+// A FIFO in place of any of the engine's files is no file of it: calls answer at once.
+TEST_F(AdminTest, FifosInPlaceOfItsFilesNeverBlock) {
+    home.AddName("", "LAKE", "/l", "/l");
+    int32_t count = -1;
+    engine::MkdeVersion version{};
+    struct Case {
+        const char* file;
+        std::function<int32_t()> call;
+        int32_t status;
+    } cases[] = {
+        {"journal", [&] { return lib.start(0); }, 0},
+        {"faults", [&] { return lib.start(0); }, 0},
+        {"answers", [&] { return lib.getDbNamesData(-1, &count); }, 0},
+        {"engine.conf", [&] { return Library78().getMkdeVersion(-1, &version); }, 0},
+        {"local/users", [&] { return lib.connectServer("", "admin", "secret", &count); }, 7029},
+        {"local/dbnames.lock", [&] { return lib.createDatabase(-1, "NEW", "/n", "/n", 2); }, 7004},
+        {"local/dbnames.tmp", [&] { return lib.createDatabase(-1, "NEW", "/n", "/n", 2); }, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const fs::path fifo = home.Path() / c.file;
+        fs::remove(fifo);
+        ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+        EXPECT_EQ(c.call(), c.status);
+        fs::remove(fifo);
+    }
+    EXPECT_EQ(NameColumn(), (std::vector<std::string>{"LAKE", "NEW"}));
+}
+
+TEST_F(AdminTest, LinkedNamesFileIsWrittenThrough) {
+    const fs::path target = home.Path() / "shared/names";
+    Put(home, "shared/names", "LAKE\t/l\t/l\t2\n");
+    fs::create_directories(home.Path() / "local");
+    fs::create_symlink("../shared/names", home.Path() / "local/dbnames");
+    ASSERT_EQ(lib.createDatabase(-1, "NEW", "/n", "/n", 2), 0);
+    EXPECT_TRUE(fs::is_symlink(home.Path() / "local/dbnames"));
+    EXPECT_EQ(ReadFile(target), "LAKE\t/l\t/l\t2\nNEW\t/n\t/n\t2\n");
+    EXPECT_EQ(Count(), 2);
+}
+#endif
 
 TEST_F(AdminTest, JournalRecordsEveryCallWithItsLibrary) {
     home.AddName("FS01", "ACME", "/d", "/d");
@@ -337,7 +495,7 @@ TEST_F(AdminTest, JournalRecordsEveryCallWithItsLibrary) {
     const std::string h = std::to_string(handle);
     EXPECT_EQ(home.Calls(), (std::vector<std::string>{
                                 "PvStart 0",
-                                "PvConnectServer FS01 (null) pw",
+                                "PvConnectServer FS01 (null) 2",
                                 "PvGetDbNamesData " + h,
                                 "PvGetDbName " + h + " 1 255",
                                 "PvGetDbDataPath " + h + " ACME (null)",
@@ -414,6 +572,30 @@ TEST_F(AdminTest, UncountedFaultAnswersEveryCallAndDoesNothingElse) {
 }
 
 #ifndef _WIN32  // POSIX processes: fork and waitpid
+// A write cut short by a full disk (here a file size limit) leaves whole records only, and a
+// record torn by a writer that died does not swallow the next one.
+TEST_F(AdminTest, JournalHoldsWholeRecordsOnly) {
+    home.EnableJournal();
+    lib.start(0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{static_cast<rlim_t>(fs::file_size(home.Path() / "journal") + 5), RLIM_INFINITY};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        lib.stop(0);
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    lib.start(0);
+    EXPECT_EQ(ReadFile(home.Path() / "journal"), "W3DBAV90\tPvStart\t0\nW3DBAV90\tPvStart\t0\n");
+
+    Put(home, "journal", "W3DBAV90\tPvSt");
+    lib.stop(0);
+    EXPECT_EQ(ReadFile(home.Path() / "journal"), "W3DBAV90\tPvSt\nW3DBAV90\tPvStop\t0\n");
+}
+
 TEST_F(AdminTest, CountedFaultIsUsedUpAcrossProcesses) {
     home.SetFaults("PvGetDbNamesData\t7012\t3\nPvStop\t5\n");
     int32_t count = -1;

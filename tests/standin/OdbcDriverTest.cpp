@@ -255,9 +255,13 @@ TEST_F(OdbcDriverTest, JournalAndFaults) {
     EXPECT_EQ(faulted.state, "HY000");
     EXPECT_EQ(faulted.message, "[Varnholt][Stand-in ODBC] Injected failure. (Btrieve Error 2)");
     ASSERT_EQ(Connect(dbc, text).result, SQL_SUCCESS);
-    Handle stmt(SQL_HANDLE_STMT, dbc.Get());
-    EXPECT_EQ(Execute(stmt, "Select Top 1 * From Company").native, -4994);
-    EXPECT_EQ(Execute(stmt, "Select Top 1 * From Company").result, SQL_SUCCESS);
+    {
+        // Freed before the disconnect, which frees it itself and leaves the handle dangling.
+        Handle stmt(SQL_HANDLE_STMT, dbc.Get());
+        EXPECT_EQ(Execute(stmt, "Select Top 1 * From Company").native, -4994);
+        EXPECT_EQ(Execute(stmt, "Select Top 1 * From Company").result, SQL_SUCCESS);
+    }
+    SQLDisconnect(dbc.Get());
 
     std::vector<std::string> libraries;
     for (const auto& fields : home_.Journal()) libraries.push_back(fields.at(0));

@@ -124,6 +124,9 @@ TEST(NameStore, WriterKilledMidWriteLosesNoCommittedName) {
 TEST(StoreText, CodePageAndCaseRules) {
     EXPECT_EQ(standin::AnsiToUtf8("\x80\x81\xFF"), "\xE2\x82\xAC\xC2\x81\xC3\xBF");
     EXPECT_EQ(standin::Utf8ToAnsi("\xE2\x82\xAC\xC2\x81\xC3\xBF\xE4\xB8\xAD"), "\x80\x81\xFF?");
+    // Overlong and surrogate forms are no characters: "\xC0\xAF" must not become "/".
+    EXPECT_EQ(standin::Utf8ToAnsi("\xC0\xAF\xE0\x80\xAF\xED\xA0\x80"), "????????");
+    EXPECT_FALSE(standin::SameText("\xC0\xAF", "/"));
     EXPECT_TRUE(standin::SameText("stra\xC3\x9F" "e\xC3\x89", "STRA\xC3\x9F" "E\xC3\xA9"));
     EXPECT_TRUE(standin::SameText("\xC5\xA0KODA", "\xC5\xA1koda"));
     EXPECT_FALSE(standin::SameText("A1", "A2"));

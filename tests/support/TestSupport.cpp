@@ -2,6 +2,7 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#include <objbase.h>
 #include <process.h>
 #include <stdlib.h>
 #else
@@ -52,15 +53,23 @@ private:
 };
 
 ScriptedDrives gScriptedDrives;
+
+// The data-access objects are COM objects: a client initialises COM before it calls the
+// component, and so does every test program.
+struct ComApartment {
+    ComApartment() { ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
+    ~ComApartment() { ::CoUninitialize(); }
+} gComApartment;
 }  // namespace
 
 void SetEnv(const char* name, const std::string& utf8) { ::_wputenv_s(Wide(name).c_str(), Wide(utf8).c_str()); }
 void UnsetEnv(const char* name) { ::_wputenv_s(Wide(name).c_str(), L""); }
 int ProcessId() { return ::_getpid(); }
-std::string MissingFolderReason() {
+std::string MissingFolderReason() { return SystemReason(ERROR_PATH_NOT_FOUND); }
+std::string SystemReason(unsigned long code) {
     char text[512] = {};
-    const DWORD n = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                     ERROR_PATH_NOT_FOUND, 0, text, sizeof text, nullptr);
+    const DWORD n = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                                     text, sizeof text, nullptr);
     std::string reason(text, n);
     while (!reason.empty() && std::string("\r\n .").find(reason.back()) != std::string::npos) reason.pop_back();
     return reason;

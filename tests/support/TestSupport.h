@@ -46,6 +46,10 @@ int ProcessId();
 std::string HostName();
 // The system's own text for a folder that does not exist, as the file members quote it.
 std::string MissingFolderReason();
+#ifdef _WIN32
+// The system's text for an error code, without its closing period and line break.
+std::string SystemReason(unsigned long code);
+#endif
 // A path as the component takes it (UTF-8 in a String).
 inline String PathText(const std::filesystem::path& path) {
     const std::u8string text = path.u8string();

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The Windows component under Wine: builds Varnholt.dll and the test programs with the
 # mingw-x64 and mingw-x86 presets, then, per architecture, in a private Wine prefix under
-# build/: registers the DLL and checks the registry, reads its type library back, runs the
-# marshalling test, the early-bound C++ client and the VBScript suite, unregisters it and checks
-# that the keys are gone. Prints one "N passed, M failed" line; exits non-zero on any failure.
+# build/: registers the DLL and the test-only ADO server and checks the registry, reads the type
+# library back, runs the marshalling test, the early-bound C++ client and the VBScript suite,
+# unregisters both and checks that the keys are gone. Prints one "N passed, M failed" line;
+# exits non-zero on any failure.
 #
 # With Xvfb, xdotool and ImageMagick installed, every Wine process runs on a virtual display of its
 # own and login_dialog.sh answers the login dialog there (else those checks are skipped).
@@ -122,6 +123,7 @@ for arch in $archs; do
     rm -rf "$run"; mkdir -p "$run"/engine/local "$run"/data "$run"/empty "$run"/dict "$run"/install "$run"/older "$run"/newer
     printf 'version=9.5.0\nplatform=W\n' >"$run/engine/engine.conf"
     printf 'FIRST\tC:\\dict1\tC:\\data1\t2\nSECOND\tC:\\dict2\tC:\\data2\t2\n' >"$run/engine/local/dbnames"
+    mkdir -p "$run/engine/servers/DOWN"; : >"$run/engine/servers/DOWN/offline"  # a server whose engine is stopped
     echo data >"$run/data/CO.DAT"
     for f in File.ddf Field.ddf Index.ddf Attrib.ddf; do echo dictionary >"$run/install/$f"; done
     echo old >"$run/older/File.ddf"; sleep 1.1; echo new >"$run/newer/File.ddf"
@@ -160,6 +162,15 @@ for arch in $archs; do
         expect_value "HKCR\\CLSID\\$clsid\\VersionIndependentProgID" "" "$progid"
     done
     expect_value "HKCR\\TypeLib\\$lib\\1a.5\\0\\$view" "" "$dllw"
+
+    # The test-only ADO server takes the ADO ProgIDs in this prefix (Wine's own ADO cannot serve).
+    ado=$(windows_path "$bin/tests/windows/adoserver/AdoTestServer.dll")
+    ado_clsids='ADODB.Connection={1A17A1EC-178E-4DB1-B3FC-262CAF39D823} ADODB.Recordset={BDA8F3C0-6546-4C61-B64D-1344FAFAC04A}'
+    if $loader regsvr32 /s "$ado" >>"$run/regsvr32.log" 2>&1; then pass; else fail "$arch regsvr32 AdoTestServer.dll"; fi
+    for pair in $ado_clsids; do
+        expect_value "HKCR\\${pair%%=*}\\CLSID" "" "${pair#*=}"
+        expect_value "HKCR\\CLSID\\${pair#*=}\\InprocServer32" "" "$ado"
+    done
     for iid in $interfaces; do
         expect_value "HKCR\\Interface\\$iid\\ProxyStubClsid32" "" "$marshaler"
         expect_value "HKCR\\Interface\\$iid\\TypeLib" "" "$lib"
@@ -188,6 +199,12 @@ for arch in $archs; do
     fi
 
     # Unregistration removes every key registration wrote.
+    if $loader regsvr32 /s /u "$ado" >>"$run/regsvr32.log" 2>&1; then pass; else fail "$arch regsvr32 /u AdoTestServer.dll"; fi
+    for pair in $ado_clsids; do
+        for key in "HKCR\\${pair%%=*}" "HKCR\\CLSID\\${pair#*=}"; do
+            if $loader reg query "$key" >/dev/null 2>&1; then fail "$arch $key left after unregistering"; else pass; fi
+        done
+    done
     if $loader regsvr32 /s /u "$dllw" >>"$run/regsvr32.log" 2>&1; then pass; else fail "$arch regsvr32 /u"; fi
     for key in $registered_keys; do
         if $loader reg query "$key" >/dev/null 2>&1; then fail "$arch $key left after unregistering"; else pass; fi

@@ -1,5 +1,5 @@
-' Late-bound automation client: both classes by ProgID, members that need neither ADO nor a
-' person. Arguments: the work folder (Windows form) that run.sh prepared.
+' Late-bound automation client: both classes by ProgID, members that need no person, and the ADO
+' paths through the test ADO server. Arguments: the work folder (Windows form) that run.sh prepared.
 Option Explicit
 Dim passed, failed, work
 passed = 0
@@ -133,8 +133,37 @@ CheckEq s.GetDBNamesCount, 2, "the counted fault is used up"
 s.DisConnect
 CheckEq JournalSince(), "W3DBAV90 PvStart 0|W3DBAV90 PvGetDbNamesData -1|W3DBAV90 PvGetDbNamesData -1|" & _
     "W3DBAV90 PvStop 0", "journal: a failed call is journaled like any other"
-fso.DeleteFile engine & "journal"
+WriteEngineFile "journal", ""
+s.Connect
+s.CreateDBName "J1", "C:\jd", "C:\jx"
+s.ModifyDataBase "J1", "J2", , "C:\jy"
+s.DropDBName "j2"
+s.DisConnect
+CheckEq JournalSince(), "W3DBAV90 PvStart 0|W3DBAV90 PvCreateDatabase -1 J1 C:\jd C:\jx 2|" & _
+    "W3DBAV90 PvModifyDatabase -1 J1 J2  C:\jy -2147483648|W3DBAV90 PvDropDatabase -1 j2 0|W3DBAV90 PvStop 0", _
+    "journal: the maintenance members, omitted arguments as empty texts"
+
+' Each member's engine failure under its own source; nothing is stored by a failed call.
+WriteEngineFile "faults", "PvCreateDatabase" & vbTab & "7016" & vbLf & "PvModifyDatabase" & vbTab & "7039" & vbLf & _
+    "PvDropDatabase" & vbTab & "7011" & vbLf & "PvGetDbName" & vbTab & "7009" & vbLf & _
+    "PvGetMkdeVersion" & vbTab & "7022" & vbLf
+s.Connect
+On Error Resume Next
+s.CreateDBName "J3", "C:\jd", "C:\jx"
+CheckErr 7016, SRV & "CreateDBName", "Cannot create dictionary because it already exists.", "engine failure of CreateDBName"
+s.ModifyDataBase "FIRST", "J4"
+CheckErr 7039, SRV & "ModifyDatabase", "Invalid destination dictionary path.", "engine failure of ModifyDataBase"
+s.DropDBName "FIRST"
+CheckErr 7011, SRV & "DropDBName", "Insufficient access rights for the operation.", "engine failure of DropDBName"
+x = s.GetDBName(1)
+CheckErr 7009, SRV & "GetDBName", "Data related to database names not available.", "engine failure of GetDBName"
+x = s.GetEngineVersion
+CheckErr 7022, SRV & "GetEngineVersion", "Component not loaded", "engine failure of GetEngineVersion"
+On Error GoTo 0
 fso.DeleteFile engine & "faults"
+CheckEq s.GetDBNamesCount & "|" & s.GetDBName(1), "2|FIRST", "the names after the failed calls"
+s.DisConnect
+fso.DeleteFile engine & "journal"
 
 ' ---- ConnectionHelper ----------------------------------------------------------
 Set h = CreateObject("Varnholt.ConnectionHelper")
@@ -243,6 +272,151 @@ x = h.ModifyDataBase("N", "", work & "\install", "", work & "\data", "", "", lit
 CheckErr 2306, HLP & "ModifyDatabase", "L11", "ModifyDataBase without a dictionary folder"
 On Error GoTo 0
 Check Not h.DoesFileExist(work & "\dict\File.ddf"), "nothing copied before the checks"
+
+' ---- The ADO paths, through the test ADO server registered in this prefix -------------------
+' The journal's lines of one library, tabs as blanks, joined with "|".
+Function JournalOf(library)
+    Dim lines, line, text
+    text = ""
+    For Each line In Split(JournalSince(), "|")
+        If Left(line, Len(library) + 1) = library & " " Then
+            If text <> "" Then text = text & "|"
+            text = text & line
+        End If
+    Next
+    JournalOf = text
+End Function
+
+Dim c, rs, cs
+Set s = CreateObject("Varnholt.CPVSServer")
+s.Connect
+s.CreateDBName "GOOD", work & "\install", work & "\data"
+cs = "Driver={Pervasive ODBC Client Interface};ServerName=" & h.ComputerName & ";dbq=@GOOD"
+WriteEngineFile "journal", ""
+Set c = h.CreatePSQLConnection("@GOOD", "", "", "", True)
+CheckEq c.State, 1, "CreatePSQLConnection opens"
+CheckEq c.ConnectionString, cs, "the connection's string"
+CheckEq JournalOf("ADODB") & "|" & JournalOf("ODBC"), "ADODB Connection.ConnectionString " & cs & _
+    "|ADODB Connection.Open " & cs & "|ODBC SQLDriverConnect " & cs, "journal: string set, then opened"
+On Error Resume Next
+c.Open
+CheckErr 3705, "ADODB.Connection", "Operation is not allowed when the object is open.", "Open of an open connection"
+Set rs = c.Execute("Select Top 1 * From co")
+CheckEq rs.State & "|" & rs.EOF & "|" & rs.Fields.Count, "1|True|0", "Execute of the test query"
+rs.Close
+Set rs = c.Execute("Select Top 1 * From Missing")
+CheckErr -2147467259, "Microsoft OLE DB Provider for ODBC Drivers", "No such table or object.", "Execute of a missing table"
+On Error GoTo 0
+c.Close
+CheckEq c.State, 0, "Close"
+On Error Resume Next
+c.Close
+CheckErr 3704, "ADODB.Connection", "Operation is not allowed when the object is closed.", "Close of a closed connection"
+Set c = h.CreatePSQLConnection("@NOSUCH", "NOWHERE", "", "", False)
+CheckEq c.State & "|" & Err.Number, "0|0", "not opened now: nothing checked"
+On Error GoTo 0
+
+' Failures: an engine status in the driver's text becomes that status; other texts pass on.
+Dim fails, longDb
+longDb = "@" & String(600, "N")
+fails = Array( _
+    Array("@NOSUCH", "", 2301, HLP & "CreatePSQLConnection", "An error occurred in the Pervasive.SQL layer. The error was [2301]"), _
+    Array("@FIRST", "", 12, HLP & "CreatePSQLConnection", "An error occurred in the Pervasive.SQL layer. The error was [12]"), _
+    Array("@GOOD", "NOWHERE", 3012, HLP & "CreatePSQLConnection", "An error occurred in the Pervasive.SQL layer. The error was [3012]"), _
+    Array("@GOOD", "DOWN", 5, "Varnholt", "Invalid procedure call or argument"), _
+    Array("@GOOD" & Chr(0) & "X", "", -2147467259, HLP & "CreatePSQLConnection", "The connection string holds a NUL character."), _
+    Array(longDb, "", -2147467259, HLP & "CreatePSQLConnection", _
+        Left("[Varnholt][Stand-in ODBC] Database name " & Mid(longDb, 2), 511)))
+For Each x In fails
+    On Error Resume Next
+    Set c = h.CreatePSQLConnection(x(0), x(1), "", "", True)
+    CheckErr x(2), x(3), x(4), "CreatePSQLConnection(" & Left(x(0), 10) & ", " & x(1) & ")"
+    On Error GoTo 0
+Next
+WriteEngineFile "journal", ""
+On Error Resume Next
+Set c = h.CreatePSQLConnection("@GOOD" & Chr(0) & "X", "", "", "", True)
+Err.Clear
+On Error GoTo 0
+CheckEq JournalSince(), "", "journal: a NUL is refused before ADO"
+
+' GetDBNames(False): the recordset read back field by field.
+WriteEngineFile "journal", ""
+Set rs = s.GetDBNames(False)
+CheckEq rs.Fields.Count, 4, "recordset fields"
+Dim fieldRows
+fieldRows = Array(Array("id", 3, 0), Array("name", 200, 1000), Array("DDF", 200, 1000), Array("DAT", 200, 1000))
+For i = 0 To 3
+    CheckEq rs.Fields(i).Name & "|" & rs.Fields(i).Type & "|" & rs.Fields(i).DefinedSize, _
+        fieldRows(i)(0) & "|" & fieldRows(i)(1) & "|" & fieldRows(i)(2), "field " & i
+Next
+CheckEq rs.RecordCount, 3, "RecordCount"
+CheckEq rs.BOF & "|" & rs.EOF, "False|False", "on the first record"
+Dim rows
+rows = Array(Array(1, "FIRST", "C:\dict1", "C:\data1"), Array(2, "SECOND", "C:\dict2", "C:\data2"), _
+    Array(3, "GOOD", work & "\install", work & "\data"))
+For Each x In rows
+    CheckEq rs("id") & "|" & rs("name") & "|" & rs.Fields("DDF").Value & "|" & rs.Fields.Item("DAT"), _
+        x(0) & "|" & x(1) & "|" & x(2) & "|" & x(3), "record " & x(0)
+    CheckEq TypeName(rs("id").Value), "Long", "id is a Long"
+    rs.MoveNext
+Next
+CheckEq rs.EOF, True, "EOF after the last record"
+On Error Resume Next
+rs.MoveNext
+CheckErr 3021, "ADODB.Recordset", "Either BOF or EOF is True, or the current record has been deleted. " & _
+    "Requested operation requires a current record.", "MoveNext at EOF"
+x = rs("name").Value
+CheckErr 3021, "ADODB.Field", "Either BOF or EOF is True, or the current record has been deleted. " & _
+    "Requested operation requires a current record.", "a value at EOF"
+x = rs.Fields("nosuch")
+CheckErr 3265, "ADODB.Fields", "Item cannot be found in the collection corresponding to the requested name or ordinal.", _
+    "an unknown field"
+On Error GoTo 0
+rs.MoveFirst
+CheckEq rs("name"), "FIRST", "MoveFirst"
+rs.Close
+On Error Resume Next
+x = rs.RecordCount
+CheckErr 3704, "ADODB.Recordset", "Operation is not allowed when the object is closed.", "RecordCount when closed"
+On Error GoTo 0
+' A record as the journal shows it: the in-memory rows are replayed in field order.
+Function RecordText(r)
+    RecordText = r(0) & "," & r(1) & "," & r(2) & "," & r(3)
+End Function
+Dim added
+added = ""
+For i = 1 To 3
+    added = added & "|ADODB Recordset.AddNew id,name,DDF,DAT " & RecordText(rows(i - 1))
+Next
+CheckEq JournalOf("ADODB"), "ADODB Fields.Append id 3 0 -1|ADODB Fields.Append name 200 1000 -1|" & _
+    "ADODB Fields.Append DDF 200 1000 -1|ADODB Fields.Append DAT 200 1000 -1|ADODB Recordset.CursorLocation 3|" & _
+    "ADODB Recordset.LockType 4|ADODB Recordset.Open" & added & "|ADODB Recordset.UpdateBatch 3|" & _
+    "ADODB Recordset.MoveFirst|ADODB Recordset.MoveNext|ADODB Recordset.MoveNext|ADODB Recordset.MoveNext|" & _
+    "ADODB Recordset.MoveFirst|ADODB Recordset.Close", "journal: the recordset built, then read"
+' A recordset a script fabricates: ADO's read-only default refuses rows, as the component knows.
+Set rs = CreateObject("ADODB.Recordset")
+rs.Fields.Append "name", 200, 4
+rs.Open
+On Error Resume Next
+rs.AddNew "name", "abc"
+CheckErr 3251, "ADODB.Recordset", "Current Recordset does not support updating. This may be a limitation " & _
+    "of the provider, or of the selected locktype.", "AddNew on a read-only recordset"
+rs.LockType = 4
+CheckErr 3705, "ADODB.Recordset", "Operation is not allowed when the object is open.", "LockType of an open recordset"
+rs.Close
+rs.LockType = 4
+rs.Open
+rs.AddNew "name", "abcde"
+CheckErr -2147217887, "Microsoft Cursor Engine", "Multiple-step operation generated errors. Check each status value.", _
+    "a text longer than its field"
+On Error GoTo 0
+rs.AddNew "name", "abcd"
+CheckEq rs.RecordCount & "|" & rs("name"), "1|abcd", "a text that fits"
+Set rs = Nothing
+fso.DeleteFile engine & "journal"
+s.DropDBName "GOOD"
+s.DisConnect
 
 ' Provisioning on a local folder: the name is created, the dictionary copied, no prompt.
 x = h.CreateDBEntry("LOCALCO", work & "\data", work & "\install", lits, "", "")

@@ -8,19 +8,21 @@
 #include <mutex>
 #include <type_traits>
 
+#include "platform/DataAccessText.h"
 #include "varnholt/DataAccess.h"
 #include "varnholt/Error.h"
 
 namespace varnholt {
 namespace {
 
+using platform::kDataAccessSource;
+using platform::kProviderError;
+
 // ADO's numbers for the failures a client can provoke here.
-constexpr int32_t kProviderError = -2147467259;  // 0x80004005, the provider's own failure
 constexpr int32_t kObjectClosed = 3704;
 constexpr int32_t kObjectOpen = 3705;
 constexpr int32_t kNoCurrentRecord = 3021;
 constexpr int32_t kItemNotFound = 3265;
-constexpr char16_t kDataAccessSource[] = u"Varnholt.DataAccess";
 
 [[noreturn]] void RaiseDataAccess(int32_t number, const char16_t* description) {
     Raise(number, kDataAccessSource, description);
@@ -92,11 +94,8 @@ public:
         if (!connectionString.empty()) connectionString_ = connectionString;
         OdbcHandle dbc(SQL_HANDLE_DBC, Environment());
         if (!dbc) RaiseDataAccess(kProviderError, u"The ODBC driver manager could not allocate a connection.");
+        platform::RefuseNulInConnectionString(connectionString_);
         std::string text = ToUtf8(connectionString_);
-        // The driver reads up to the first NUL: the rest would be silently dropped, and with it
-        // perhaps the database name, leaving a connection to something else.
-        if (text.find('\0') != std::string::npos)
-            RaiseDataAccess(kProviderError, u"The connection string holds a NUL character.");
         const SQLRETURN rc = SQLDriverConnect(dbc.Get(), nullptr, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS,
                                               nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
         if (!SQL_SUCCEEDED(rc)) RaiseDiagnostic(dbc);
@@ -114,9 +113,8 @@ public:
         if (!IsOpen()) RaiseDataAccess(kObjectClosed, u"Operation is not allowed when the object is closed.");
         OdbcHandle stmt(SQL_HANDLE_STMT, dbc_.Get());
         if (!stmt) RaiseDiagnostic(dbc_);
+        platform::RefuseNulInStatement(sql);
         std::string text = ToUtf8(sql);
-        if (text.find('\0') != std::string::npos)
-            RaiseDataAccess(kProviderError, u"The statement holds a NUL character.");
         if (!SQL_SUCCEEDED(SQLExecDirect(stmt.Get(), reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS)))
             RaiseDiagnostic(stmt);
         return stmt;

@@ -4,8 +4,10 @@
 #include <windows.h>
 #include <oleauto.h>
 
+#include <optional>
 #include <vector>
 
+#include "platform/DataAccessText.h"
 #include "platform/win32/AutomationObject.h"
 #include "platform/win32/ComTypes.h"
 #include "varnholt/DataAccess.h"
@@ -25,8 +27,10 @@ constexpr int32_t kObjectOpen = 3705;
 constexpr int32_t kNoCurrentRecord = 3021;
 constexpr int32_t kItemNotFound = 3265;
 constexpr int32_t kCannotCreateObject = 429;
-constexpr char16_t kDataAccessSource[] = u"Varnholt.DataAccess";
+using platform::kDataAccessSource;
 constexpr int32_t adStateOpen = 1;
+constexpr int32_t adUseClient = 3;
+constexpr int32_t adLockBatchOptimistic = 4;
 
 [[noreturn]] void RaiseDataAccess(int32_t number, const char16_t* description) {
     Raise(number, kDataAccessSource, description);
@@ -152,13 +156,21 @@ bool IsOpenObject(IDispatch* object) { return (FromAutomation(*Get(object, L"Sta
 class AdoConnection final : public Connection, public platform::AutomationObject {
 public:
     AdoConnection() : ado_(CreateAdoObject(L"ADODB.Connection")) {}
+    // A text holding a NUL stays here, where Open refuses it: ADO would hand the driver only
+    // the part before the NUL.
     void SetConnectionString(const String& text) override {
-        std::vector<VariantValue> args;
-        args.push_back(Text(text));
-        Call(ado_.Get(), L"ConnectionString", DISPATCH_PROPERTYPUT, std::move(args));
+        if (text.find(u'\0') == String::npos) {
+            std::vector<VariantValue> args;
+            args.push_back(Text(text));
+            Call(ado_.Get(), L"ConnectionString", DISPATCH_PROPERTYPUT, std::move(args));
+        }
+        refused_ = text.find(u'\0') == String::npos ? std::nullopt : std::optional<String>(text);
     }
-    String ConnectionString() const override { return FromAutomation(*Get(ado_.Get(), L"ConnectionString")).ToText(); }
+    String ConnectionString() const override {
+        return refused_ ? *refused_ : FromAutomation(*Get(ado_.Get(), L"ConnectionString")).ToText();
+    }
     void Open(const String& connectionString, const String& userId, const String& password, int32_t options) override {
+        platform::RefuseNulInConnectionString(connectionString.empty() ? ConnectionString() : connectionString);
         std::vector<VariantValue> args;
         args.push_back(Text(connectionString));
         args.push_back(Text(userId));
@@ -174,6 +186,7 @@ public:
 
 private:
     ComPtr<IDispatch> ado_;
+    std::optional<String> refused_;  // the last string set, when it held a NUL
 };
 
 // In memory until a client or a query needs the ADO object; from then on everything is ADO's.
@@ -204,6 +217,7 @@ public:
     void Open(const String& source, Connection& connection, int32_t cursorType, int32_t lockType,
               int32_t options) override {
         if (open_) RaiseDataAccess(kObjectOpen, u"Operation is not allowed when the object is open.");
+        platform::RefuseNulInStatement(source);
         auto* automation = dynamic_cast<platform::AutomationObject*>(&connection);
         if (!automation) RaiseRuntime(kTypeMismatch);
         Materialize();
@@ -367,6 +381,11 @@ private:
         V_VT(args[1].Get()) = VT_ARRAY | VT_VARIANT;
         Call(ado_.Get(), L"AddNew", DISPATCH_METHOD, std::move(args));
     }
+    void SetAdoLong(const wchar_t* property, int32_t value) {
+        std::vector<VariantValue> args;
+        args.push_back(Long(value));
+        Call(ado_.Get(), property, DISPATCH_PROPERTYPUT, std::move(args));
+    }
     // Replays what was built in memory on a new ADO recordset.
     void Materialize() {
         if (ado_) return;
@@ -378,6 +397,9 @@ private:
         open_ = false;
         for (const FieldInfo& f : fields) AppendField(f.name, f.type, f.definedSize, f.attributes);
         if (!wasOpen) return;
+        // ADO's defaults (a server cursor, read-only) would refuse the rows added below.
+        SetAdoLong(L"CursorLocation", adUseClient);
+        SetAdoLong(L"LockType", adLockBatchOptimistic);
         Open();
         std::vector<String> names;
         for (const FieldInfo& f : fields) names.push_back(f.name);
