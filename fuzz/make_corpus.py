@@ -161,7 +161,8 @@ def odbc_query():
     write("odbc_query", [s.encode() for s in [
         "Select Top 1 * From COMPANY", "  select TOP 1 *  from company ;", "Select Top 1 * From [Company]",
         "Select Top 1 * From \"Company\";", "Select Top 1 * From Company;;", "Select Top 1 * From ;",
-        "Select Top 1 * From A B", "Select * From Company", "Select\tTop\n10\r*\fFrom\vX ; ", "DROP TABLE x"]])
+        "Select Top 1 * From A B", "Select * From Company", "Select ID From Company",
+        "Ledger\nL_dger", "Led_ger\nLed\\_ger", "50%\n50\\%", "Ledger\n%g%x", "Select\tTop\n10\r*\fFrom\vX ; ", "DROP TABLE x"]])
 
 
 def standin_files():

@@ -1,21 +1,24 @@
 // The stand-in driver's statement reader against the pattern it implements, run by std::regex
-// on texts short enough for that backtracking matcher; longer texts must not crash it.
+// on texts short enough for that backtracking matcher; longer texts must not crash it. The
+// input split at its first line end is also a table name and a catalog search pattern, checked
+// the same way.
 #include <regex>
 
 #include "FuzzCheck.h"
 #include "odbc/DriverText.h"
 
 using namespace varnholt::fuzz;
-using varnholt::standin::SelectTopTable;
+using varnholt::standin::MatchesPattern;
+using varnholt::standin::SelectTable;
 
 namespace {
 
 // The reference: what the driver accepts, written as one regular expression.
 std::optional<std::string> Reference(const std::string& sql) {
-    static const std::regex kSelectTop(R"(^\s*select\s+top\s+[0-9]+\s+\*\s+from\s+(\S+?)\s*;?\s*$)",
+    static const std::regex kSelect(R"(^\s*select\s+(?:top\s+[0-9]+\s+)?\*\s+from\s+(\S+?)\s*;?\s*$)",
                                        std::regex::icase | std::regex::ECMAScript);
     std::smatch match;
-    if (!std::regex_match(sql, match, kSelectTop)) return std::nullopt;
+    if (!std::regex_match(sql, match, kSelect)) return std::nullopt;
     std::string table = match[1].str();
     if (table.size() >= 2 &&
         ((table.front() == '"' && table.back() == '"') || (table.front() == '[' && table.back() == ']')))
@@ -23,20 +26,55 @@ std::optional<std::string> Reference(const std::string& sql) {
     return table;
 }
 
+// The search pattern as a regular expression, for ASCII texts: "%" any run, "_" any one
+// character, a backslash the next character itself; letters without case.
+bool ReferenceMatch(const std::string& name, const std::string& pattern) {
+    auto literal = [](char c) {
+        const char* hex = "0123456789abcdef";
+        return std::string("\\x") + hex[(c >> 4) & 0xF] + hex[c & 0xF];
+    };
+    std::string expression;
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        const char c = pattern[i];
+        if (c == '\\' && i + 1 < pattern.size())
+            expression += literal(pattern[++i]);
+        else if (c == '%')
+            expression += "[\\s\\S]*";
+        else if (c == '_')
+            expression += "[\\s\\S]";
+        else
+            expression += literal(c);
+    }
+    return std::regex_match(name, std::regex(expression, std::regex::icase | std::regex::ECMAScript));
+}
+
+bool Ascii(const std::string& text) {
+    for (const char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string sql(reinterpret_cast<const char*>(data), size);
-    const std::optional<std::string> table = SelectTopTable(sql);
+    const std::optional<std::string> table = SelectTable(sql);
     if (table) FUZZ_CHECK(table->size() < sql.size(), "a table name as long as the statement");
     // The same reader on a statement of 100000 characters made of the input: what costs a
     // backtracking matcher one stack frame per character must cost this reader none.
     if (size > 0 && size <= 16) {
         std::string longTable;
         while (longTable.size() < 100000) longTable += sql;
-        const std::optional<std::string> longResult = SelectTopTable("Select Top 1 * From " + longTable);
+        const std::optional<std::string> longResult = SelectTable("Select Top 1 * From " + longTable);
         const bool plain = sql.find_first_of(" \t\n\v\f\r;\"[]") == std::string::npos;
         if (plain) FUZZ_CHECK(longResult == longTable, "a long plain table name was not read whole");
+    }
+    if (const size_t newline = sql.find('\n'); newline != std::string::npos) {
+        const std::string name = sql.substr(0, newline), pattern = sql.substr(newline + 1);
+        const bool matches = MatchesPattern(name, pattern);
+        if (size <= 64 && Ascii(sql))
+            FUZZ_CHECK(matches == ReferenceMatch(name, pattern),
+                       "\"" + name + "\" against pattern \"" + pattern + "\": " + (matches ? "matched" : "missed"));
     }
     if (size > 4096) return 0;
     const std::optional<std::string> expected = Reference(sql);

@@ -38,25 +38,25 @@ DriverFailure EngineFailure(const char* state, int32_t status, const std::string
     return Failure(state, status, kPrefix + text + " (Btrieve Error " + std::to_string(status) + ")");
 }
 
-std::string HostName() {
-#ifdef _WIN32
-    wchar_t host[MAX_COMPUTERNAME_LENGTH + 1] = {};
-    DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
-    return ::GetComputerNameW(host, &length) ? Utf8Path(std::filesystem::path(std::wstring(host, length))) : "";
-#else
-    char host[256] = {};
-    ::gethostname(host, sizeof host - 1);
-    return host;
-#endif
+// The folder's entry named stem + extension without regard to case, as the folder spells the stem.
+std::optional<std::string> FolderEntry(const std::string& folder, std::string_view stem, std::string_view extension) {
+    if (folder.empty()) return std::nullopt;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(NativePath(folder), error)) {
+        if (entry.is_directory(error)) continue;
+        const std::string name = Utf8Path(entry.path().filename());
+        if (name.size() <= extension.size()) continue;
+        const std::string_view view = name;
+        const std::string_view own = view.substr(0, view.size() - extension.size());
+        if (SameText(view.substr(own.size()), extension) && SameText(own, stem)) return std::string(own);
+    }
+    return std::nullopt;
 }
 
-// Whether folder holds an entry named fileName without regard to case.
-bool FolderHasFile(const std::string& folder, std::string_view fileName) {
-    if (folder.empty()) return false;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(NativePath(folder), error))
-        if (SameText(Utf8Path(entry.path().filename()), fileName)) return true;
-    return false;
+DriverConnection Refused(DriverFailure failure) {
+    DriverConnection connection;
+    connection.failure = std::move(failure);
+    return connection;
 }
 
 // Journals the call and returns the status of a fault set for it, if any.
@@ -68,53 +68,63 @@ std::optional<int32_t> Begin(const std::string& home, const char* function, cons
 
 }  // namespace
 
+std::string LocalHostName() {
+#ifdef _WIN32
+    wchar_t host[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
+    return ::GetComputerNameW(host, &length) ? Utf8Path(std::filesystem::path(std::wstring(host, length))) : "";
+#else
+    char host[256] = {};
+    ::gethostname(host, sizeof host - 1);
+    return host;
+#endif
+}
+
 DriverConnection DriverConnect(const std::string& text, LocalPathFn localPath) {
     const std::string home = EngineHome();
     if (const std::optional<int32_t> fault = Begin(home, "SQLDriverConnect", text)) {
         if (*fault == kOk) return {};
-        return {EngineFailure("HY000", *fault, "Injected failure."), {}};
+        return Refused(EngineFailure("HY000", *fault, "Injected failure."));
     }
     const std::string server = Attribute(text, "ServerName").value_or("");
-    const std::string shownServer = server.empty() ? HostName() : server;
+    const std::string shownServer = server.empty() ? LocalHostName() : server;
     const std::optional<std::string> folder = FindServerFolder(home, server);
     if (!folder)
-        return {EngineFailure("08001", kServerUnreachable, "Server " + shownServer + " is not reachable."), {}};
+        return Refused(EngineFailure("08001", kServerUnreachable, "Server " + shownServer + " is not reachable."));
     // A server whose engine is stopped: the driver names the engine but has no status to give.
     std::error_code error;
     if (std::filesystem::exists(NativePath(*folder + "/offline"), error))
-        return {Failure("08001", 0,
-                        std::string(kPrefix) + "The Btrieve engine on server " + shownServer + " is not running."),
-                {}};
+        return Refused(Failure("08001", 0,
+                        std::string(kPrefix) + "The Btrieve engine on server " + shownServer + " is not running."));
 
     std::string name = Attribute(text, "dbq").value_or("");
     if (!name.empty() && name.front() == '@') name.erase(0, 1);
     DatabaseName entry;
     const int32_t status = name.empty() ? kNameMissing : NameStore::ForFolder(*folder).Find(name, entry);
     if (status == kNameMissing)
-        return {EngineFailure("08001", kUnknownDatabaseName,
-                              "Database name " + name + " is not defined on server " + shownServer + "."),
-                {}};
+        return Refused(EngineFailure("08001", kUnknownDatabaseName,
+                              "Database name " + name + " is not defined on server " + shownServer + "."));
     if (status != kOk)
-        return {EngineFailure("08001", status, "The database names of server " + shownServer + " are not available."),
-                {}};
-    if (!FolderHasFile(localPath(entry.dictionaryPath), "FILE.DDF"))
-        return {EngineFailure("08001", kFileNotFound,
+        return Refused(EngineFailure("08001", status, "The database names of server " + shownServer + " are not available."));
+    if (!FolderEntry(localPath(entry.dictionaryPath), "FILE", ".DDF"))
+        return Refused(EngineFailure("08001", kFileNotFound,
                               "The dictionary file FILE.DDF of " + entry.name + " is missing in " +
-                                  entry.dictionaryPath + "."),
-                {}};
-    return {std::nullopt, localPath(entry.dataPath)};
+                                  entry.dictionaryPath + "."));
+    return {std::nullopt, localPath(entry.dataPath), server, entry.name};
 }
 
-std::optional<DriverFailure> DriverExecute(const std::string& dataFolder, const std::string& sql) {
-    const std::string home = EngineHome();
-    if (const std::optional<int32_t> fault = Begin(home, "SQLExecDirect", sql)) {
-        if (*fault != kOk) return EngineFailure("HY000", *fault, "Injected failure.");
-        return std::nullopt;
+DriverExecution DriverExecute(const std::string& dataFolder, const std::string& sql, const char* function,
+                              bool check) {
+    if (const std::optional<int32_t> fault = Begin(EngineHome(), function, sql)) {
+        if (*fault != kOk) return {EngineFailure("HY000", *fault, "Injected failure."), {}};
+        return {};
     }
-    const std::optional<std::string> table = SelectTopTable(sql);
-    if (!table) return Failure("42000", 0, std::string(kPrefix) + "Syntax error in the statement: " + sql);
-    if (!FolderHasFile(dataFolder, *table + ".DAT")) return Failure("42S02", 0, "No such table or object.");
-    return std::nullopt;
+    if (!check) return {};
+    const std::optional<std::string> name = SelectTable(sql);
+    if (!name) return {Failure("42000", 0, std::string(kPrefix) + "Syntax error in the statement: " + sql), {}};
+    std::optional<std::string> table = FolderEntry(dataFolder, *name, ".DAT");
+    if (!table) return {Failure("42S02", 0, "No such table or object."), {}};
+    return {std::nullopt, std::move(*table)};
 }
 
 }  // namespace varnholt::standin

@@ -1,6 +1,7 @@
 #include "odbc/DriverText.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "store/Text.h"
 
@@ -96,13 +97,12 @@ std::optional<std::string> Attribute(std::string_view text, std::string_view wan
     return found;
 }
 
-std::optional<std::string> SelectTopTable(std::string_view sql) {
+std::optional<std::string> SelectTable(std::string_view sql) {
     Reader reader(sql);
     reader.Blanks(false);
-    if (!(reader.Word("select") && reader.Blanks(true) && reader.Word("top") && reader.Blanks(true) &&
-          reader.Digits() && reader.Blanks(true) && reader.Char('*') && reader.Blanks(true) && reader.Word("from") &&
-          reader.Blanks(true)))
-        return std::nullopt;
+    if (!(reader.Word("select") && reader.Blanks(true))) return std::nullopt;
+    if (reader.Word("top") && !(reader.Blanks(true) && reader.Digits() && reader.Blanks(true))) return std::nullopt;
+    if (!(reader.Char('*') && reader.Blanks(true) && reader.Word("from") && reader.Blanks(true))) return std::nullopt;
     std::string_view table = reader.Token();
     if (table.empty()) return std::nullopt;
     // What follows the name: blanks, at most one ";", blanks. A ";" that ends the name itself
@@ -117,6 +117,57 @@ std::optional<std::string> SelectTopTable(std::string_view sql) {
                                               (table.front() == '[' && table.back() == ']'));
     if (quoted) table = table.substr(1, table.size() - 2);
     return std::string(table);
+}
+
+bool MatchesPattern(std::string_view name, std::string_view pattern) {
+    // Both sides as characters (UTF-8 sequences) after case folding; "_" takes one character.
+    struct Piece {
+        enum { kChar, kOne, kAny } kind;
+        std::string_view text;
+    };
+    auto characters = [](std::string_view text) {
+        std::vector<std::string_view> out;
+        for (size_t i = 0; i < text.size();) {
+            size_t next = i + 1;
+            while (next < text.size() && (static_cast<unsigned char>(text[next]) & 0xC0) == 0x80) ++next;
+            out.push_back(text.substr(i, next - i));
+            i = next;
+        }
+        return out;
+    };
+    const std::string foldedName = FoldCase(name), foldedPattern = FoldCase(pattern);
+    const std::vector<std::string_view> text = characters(foldedName);
+    std::vector<Piece> pieces;
+    const std::vector<std::string_view> patternChars = characters(foldedPattern);
+    for (size_t i = 0; i < patternChars.size(); ++i) {
+        const std::string_view c = patternChars[i];
+        if (c == "\\" && i + 1 < patternChars.size())
+            pieces.push_back({Piece::kChar, patternChars[++i]});
+        else if (c == "%")
+            pieces.push_back({Piece::kAny, c});
+        else if (c == "_")
+            pieces.push_back({Piece::kOne, c});
+        else
+            pieces.push_back({Piece::kChar, c});
+    }
+    // Greedy with one resume point: the last "%" seen is retried one character further on.
+    size_t t = 0, p = 0;
+    std::optional<std::pair<size_t, size_t>> resume;
+    while (t < text.size()) {
+        if (p < pieces.size() && pieces[p].kind == Piece::kAny) {
+            resume = {++p, t};
+        } else if (p < pieces.size() && (pieces[p].kind == Piece::kOne || pieces[p].text == text[t])) {
+            ++p;
+            ++t;
+        } else if (resume) {
+            p = resume->first;
+            t = ++resume->second;
+        } else {
+            return false;
+        }
+    }
+    while (p < pieces.size() && pieces[p].kind == Piece::kAny) ++p;
+    return p == pieces.size();
 }
 
 }  // namespace varnholt::standin

@@ -1,6 +1,7 @@
 #pragma once
-// The two texts the stand-in driver reads from its caller: connection strings and the one
-// statement it answers. Apart from the driver so that tests and fuzz targets reach them.
+// The texts the stand-in driver reads from its caller: connection strings, the one statement
+// it answers and the search patterns of its catalog functions. Apart from the driver so that
+// tests and fuzz targets reach them.
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,9 +13,13 @@ namespace varnholt::standin {
 // for a brace). The first pair of that key counts; none when no pair has it.
 std::optional<std::string> Attribute(std::string_view text, std::string_view wanted);
 
-// The table of "Select Top N * From T" (keywords in any case, blanks of any kind and number
+// The table of "Select [Top N] * From T" (keywords in any case, blanks of any kind and number
 // between the words, an optional ";" at the end), without the quotes or brackets around it;
 // none for any other statement.
-std::optional<std::string> SelectTopTable(std::string_view sql);
+std::optional<std::string> SelectTable(std::string_view sql);
+
+// Whether name matches a catalog search pattern: "%" any run of characters, "_" any one
+// character, a backslash takes the next character literally; letters compare without case.
+bool MatchesPattern(std::string_view name, std::string_view pattern);
 
 }  // namespace varnholt::standin

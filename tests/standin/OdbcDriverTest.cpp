@@ -29,8 +29,12 @@ public:
     Handle(SQLSMALLINT type, SQLHANDLE parent) : type_(type) {
         if (!SQL_SUCCEEDED(SQLAllocHandle(type, parent, &handle_))) handle_ = SQL_NULL_HANDLE;
     }
+    // A connection left open is closed first. Its statements, declared after it, are gone by
+    // then: closing it earlier frees them under their Handles, which then free them again.
     ~Handle() {
-        if (handle_ != SQL_NULL_HANDLE) SQLFreeHandle(type_, handle_);
+        if (handle_ == SQL_NULL_HANDLE) return;
+        if (type_ == SQL_HANDLE_DBC) SQLDisconnect(handle_);
+        SQLFreeHandle(type_, handle_);
     }
     Handle(const Handle&) = delete;
     Handle& operator=(const Handle&) = delete;
@@ -181,8 +185,8 @@ TEST_F(OdbcDriverTest, StatementFailures) {
         {"Select Top 1 * From Ledger", "42S02", "No such table or object."},
         {"Select Top 1 * From Missing", "42S02", "No such table or object."},
         {"Select Top 1 * From ../ACCOUNTS/data/Company", "42S02", "No such table or object."},
-        {"Select * From Company", "42000",
-         "[Varnholt][Stand-in ODBC] Syntax error in the statement: Select * From Company"},
+        {"Select ID From Company", "42000",
+         "[Varnholt][Stand-in ODBC] Syntax error in the statement: Select ID From Company"},
         {"Delete From Company", "42000",
          "[Varnholt][Stand-in ODBC] Syntax error in the statement: Delete From Company"},
     };
@@ -265,6 +269,221 @@ TEST_F(OdbcDriverTest, JournalAndFaults) {
     EXPECT_EQ(home_.Calls(), (std::vector<std::string>{"SQLDriverConnect " + text, "SQLDriverConnect " + text,
                                                        "SQLExecDirect Select Top 1 * From Company",
                                                        "SQLExecDirect Select Top 1 * From Company"}));
+}
+
+// Prepared statements are looked at when prepared and again when executed.
+TEST_F(OdbcDriverTest, PrepareAndExecute) {
+    AddDatabase("FS01", "ACCOUNTS", {"Company.DAT"});
+    home_.EnableJournal();
+    Handle dbc(SQL_HANDLE_DBC, env_.Get());
+    ASSERT_EQ(Connect(dbc, "Driver={Pervasive ODBC Client Interface};ServerName=FS01;dbq=@ACCOUNTS").result,
+              SQL_SUCCESS);
+    auto prepare = [](Handle& stmt, std::string sql) {
+        return stmt.Outcome(SQLPrepare(stmt.Get(), reinterpret_cast<SQLCHAR*>(sql.data()), SQL_NTS));
+    };
+    Handle stmt(SQL_HANDLE_STMT, dbc.Get());
+    EXPECT_EQ(prepare(stmt, "Select Top 1 Name From Company").state, "42000");
+    ASSERT_EQ(prepare(stmt, "select * from COMPANY").result, SQL_SUCCESS);
+    SQLSMALLINT columns = 0;
+    EXPECT_EQ(SQLNumResultCols(stmt.Get(), &columns), SQL_SUCCESS);
+    EXPECT_EQ(columns, 2);
+    for (int run = 0; run < 2; ++run) {
+        ASSERT_EQ(stmt.Outcome(SQLExecute(stmt.Get())).result, SQL_SUCCESS) << run;
+        EXPECT_EQ(SQLFetch(stmt.Get()), SQL_NO_DATA);
+        EXPECT_EQ(SQLCloseCursor(stmt.Get()), SQL_SUCCESS);
+    }
+    fs::remove(files_.Path() / "ACCOUNTS/data/Company.DAT");
+    const Diagnostic gone = stmt.Outcome(SQLExecute(stmt.Get()));
+    EXPECT_EQ(gone.state, "42S02");
+    EXPECT_EQ(home_.Calls(), (std::vector<std::string>{
+                                 "SQLDriverConnect Driver={Pervasive ODBC Client Interface};ServerName=FS01;dbq=@ACCOUNTS",
+                                 "SQLPrepare Select Top 1 Name From Company", "SQLPrepare select * from COMPANY",
+                                 "SQLExecute select * from COMPANY", "SQLExecute select * from COMPANY",
+                                 "SQLExecute select * from COMPANY"}));
+}
+
+// What pyodbc and isql do not read of a query's columns.
+TEST_F(OdbcDriverTest, ColumnsOfATable) {
+    AddDatabase("FS01", "ACCOUNTS", {"Company.DAT"});
+    Handle dbc(SQL_HANDLE_DBC, env_.Get());
+    ASSERT_EQ(Connect(dbc, "Driver={Pervasive ODBC Client Interface};ServerName=FS01;dbq=@ACCOUNTS").result,
+              SQL_SUCCESS);
+    Handle stmt(SQL_HANDLE_STMT, dbc.Get());
+    ASSERT_EQ(Execute(stmt, "Select Top 1 * From company").result, SQL_SUCCESS);
+    const std::tuple<SQLUSMALLINT, SQLLEN, SQLLEN> sizes[] = {{1, 11, 4}, {2, 64, 256}};  // display, octets
+    for (const auto& [column, display, octets] : sizes) {
+        SQLCHAR table[16] = {};
+        SQLLEN shown = 0, bytes = 0;
+        EXPECT_EQ(SQLColAttribute(stmt.Get(), column, SQL_DESC_BASE_TABLE_NAME, table, sizeof table, nullptr, nullptr),
+                  SQL_SUCCESS);
+        EXPECT_STREQ(reinterpret_cast<char*>(table), "Company");  // as the folder spells it
+        EXPECT_EQ(SQLColAttribute(stmt.Get(), column, SQL_DESC_DISPLAY_SIZE, nullptr, 0, nullptr, &shown), SQL_SUCCESS);
+        EXPECT_EQ(SQLColAttribute(stmt.Get(), column, SQL_DESC_OCTET_LENGTH, nullptr, 0, nullptr, &bytes), SQL_SUCCESS);
+        EXPECT_EQ(std::tie(shown, bytes), std::tie(display, octets)) << column;
+    }
+    SQLCHAR name[3] = {};
+    const Diagnostic cut = stmt.Outcome(SQLDescribeCol(stmt.Get(), 2, name, sizeof name, nullptr, nullptr, nullptr,
+                                                       nullptr, nullptr));
+    EXPECT_EQ(std::tie(cut.result, cut.state), std::make_tuple(SQL_SUCCESS_WITH_INFO, std::string("01004")));
+    EXPECT_STREQ(reinterpret_cast<char*>(name), "NA");
+    EXPECT_EQ(stmt.Outcome(SQLDescribeCol(stmt.Get(), 3, name, sizeof name, nullptr, nullptr, nullptr, nullptr,
+                                          nullptr)).state, "07009");
+    EXPECT_EQ(stmt.Outcome(SQLColAttribute(stmt.Get(), 1, 9999, nullptr, 0, nullptr, nullptr)).state, "HY091");
+    EXPECT_EQ(SQLFetch(stmt.Get()), SQL_NO_DATA);
+    SQLINTEGER id = 0;
+    EXPECT_EQ(stmt.Outcome(SQLGetData(stmt.Get(), 1, SQL_C_SLONG, &id, 0, nullptr)).state, "24000");
+}
+
+TEST_F(OdbcDriverTest, TablesMatchSearchPatterns) {
+    AddDatabase("FS01", "ACCOUNTS", {"Ledger.dat", "Company.DAT", "Led_ger.DAT", "notes.txt", ".DAT"});
+    Handle dbc(SQL_HANDLE_DBC, env_.Get());
+    ASSERT_EQ(Connect(dbc, "Driver={Pervasive ODBC Client Interface};ServerName=FS01;dbq=@ACCOUNTS").result,
+              SQL_SUCCESS);
+    struct Case {
+        const char* catalog;
+        const char* table;
+        const char* types;
+        std::vector<std::string> names;
+    } cases[] = {
+        {nullptr, nullptr, nullptr, {"Company", "Led_ger", "Ledger"}},
+        {"", "led%", "'TABLE','VIEW'", {"Led_ger", "Ledger"}},
+        {nullptr, "Led\\_ger", nullptr, {"Led_ger"}},
+        {nullptr, "L_dger", nullptr, {"Ledger"}},
+        {nullptr, "%o%", nullptr, {"Company"}},
+        {nullptr, "%", "VIEW", {}},
+        {"OTHER", nullptr, nullptr, {}},
+        {nullptr, "", "%", {""}},  // the table types, listed as rows of no table
+    };
+    auto text = [](const char* value) { return reinterpret_cast<SQLCHAR*>(const_cast<char*>(value)); };
+    for (const Case& c : cases) {
+        Handle stmt(SQL_HANDLE_STMT, dbc.Get());
+        ASSERT_EQ(SQLTables(stmt.Get(), text(c.catalog), SQL_NTS, nullptr, 0, text(c.table), SQL_NTS, text(c.types),
+                            SQL_NTS),
+                  SQL_SUCCESS);
+        std::vector<std::string> names;
+        while (SQLFetch(stmt.Get()) == SQL_SUCCESS) {
+            char name[64] = {}, type[16] = {};
+            SQLLEN length = 0;
+            EXPECT_EQ(SQLGetData(stmt.Get(), 3, SQL_C_CHAR, name, sizeof name, &length), SQL_SUCCESS);
+            EXPECT_EQ(SQLGetData(stmt.Get(), 4, SQL_C_CHAR, type, sizeof type, &length), SQL_SUCCESS);
+            EXPECT_STREQ(type, "TABLE");
+            names.push_back(name);
+        }
+        EXPECT_EQ(names, c.names) << (c.table ? c.table : "(null)");
+    }
+    SQLDisconnect(dbc.Get());
+}
+
+// One row of SQLGetTypeInfo read in every way the driver converts, call after call.
+TEST_F(OdbcDriverTest, GetDataConversions) {
+    AddDatabase("FS01", "ACCOUNTS", {});
+    Handle dbc(SQL_HANDLE_DBC, env_.Get());
+    ASSERT_EQ(Connect(dbc, "Driver={Pervasive ODBC Client Interface};ServerName=FS01;dbq=@ACCOUNTS").result,
+              SQL_SUCCESS);
+    Handle stmt(SQL_HANDLE_STMT, dbc.Get());
+    ASSERT_EQ(SQLGetTypeInfo(stmt.Get(), SQL_VARCHAR), SQL_SUCCESS);
+    ASSERT_EQ(SQLFetch(stmt.Get()), SQL_SUCCESS);
+    struct Call {
+        SQLUSMALLINT column;
+        SQLSMALLINT type;
+        SQLLEN capacity;
+        bool indicator;
+        SQLRETURN result;
+        const char* state;
+        SQLLEN length;
+        std::string bytes;  // the buffer's start afterwards
+    } calls[] = {
+        {1, SQL_C_SLONG, 4, true, SQL_ERROR, "22018", -7, ""},
+        {1, SQL_C_CHAR, 4, true, SQL_SUCCESS_WITH_INFO, "01004", 7, std::string("VAR\0", 4)},
+        {1, SQL_C_CHAR, 4, true, SQL_SUCCESS_WITH_INFO, "01004", 4, std::string("CHA\0", 4)},
+        {1, SQL_C_CHAR, 4, true, SQL_SUCCESS, "", 1, std::string("R\0", 2)},
+        {1, SQL_C_CHAR, 4, true, SQL_NO_DATA, "", -7, ""},
+        {2, SQL_C_WCHAR, 8, true, SQL_SUCCESS, "", 4, std::string("1\0" "2\0\0\0", 6)},
+        {7, SQL_C_SSHORT, 2, true, SQL_SUCCESS, "", 2, std::string("\x01\0", 2)},
+        {7, SQL_C_SSHORT, 2, true, SQL_NO_DATA, "", -7, ""},
+        {3, SQL_C_CHAR, 0, true, SQL_SUCCESS_WITH_INFO, "01004", 3, ""},  // the length alone
+        {3, SQL_C_BINARY, 8, true, SQL_ERROR, "HYC00", -7, ""},
+        {10, SQL_C_SLONG, 4, false, SQL_ERROR, "22002", -7, ""},
+        {10, SQL_C_SLONG, 4, true, SQL_SUCCESS, "", SQL_NULL_DATA, ""},
+        {20, SQL_C_CHAR, 4, true, SQL_ERROR, "07009", -7, ""},
+    };
+    for (const Call& c : calls) {
+        char buffer[16] = {};
+        SQLLEN length = -7;
+        const Diagnostic d = stmt.Outcome(
+            SQLGetData(stmt.Get(), c.column, c.type, buffer, c.capacity, c.indicator ? &length : nullptr));
+        const std::string where = "column " + std::to_string(c.column) + " as " + std::to_string(c.type);
+        EXPECT_EQ(d.result, c.result) << where;
+        if (c.result != SQL_SUCCESS && c.result != SQL_NO_DATA) {
+            EXPECT_EQ(d.state, c.state) << where;
+        }
+        EXPECT_EQ(length, c.length) << where;
+        EXPECT_EQ(std::string(buffer, c.bytes.size()), c.bytes) << where;
+    }
+}
+
+TEST_F(OdbcDriverTest, BoundColumnsAreFilledByFetch) {
+    AddDatabase("FS01", "ACCOUNTS", {"Company.DAT", "Ledger.DAT"});
+    Handle dbc(SQL_HANDLE_DBC, env_.Get());
+    ASSERT_EQ(Connect(dbc, "Driver={Pervasive ODBC Client Interface};ServerName=FS01;dbq=@ACCOUNTS").result,
+              SQL_SUCCESS);
+    Handle stmt(SQL_HANDLE_STMT, dbc.Get());
+    char name[16] = {}, type[4] = {};
+    EXPECT_EQ(stmt.Outcome(SQLBindCol(stmt.Get(), 3, SQL_C_BINARY, name, sizeof name, nullptr)).state, "HYC00");
+    SQLLEN nameLength = 0, typeLength = 0, catalogLength = 0;
+    SQLINTEGER catalog = 0;
+    ASSERT_EQ(SQLBindCol(stmt.Get(), 3, SQL_C_CHAR, name, sizeof name, &nameLength), SQL_SUCCESS);
+    ASSERT_EQ(SQLBindCol(stmt.Get(), 4, SQL_C_CHAR, type, sizeof type, &typeLength), SQL_SUCCESS);
+    ASSERT_EQ(SQLTables(stmt.Get(), nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0), SQL_SUCCESS);
+    const Diagnostic first = stmt.Outcome(SQLFetch(stmt.Get()));
+    EXPECT_EQ(std::tie(first.result, first.state), std::make_tuple(SQL_SUCCESS_WITH_INFO, std::string("01004")));
+    EXPECT_EQ(std::make_tuple(std::string(name), nameLength, std::string(type), typeLength),
+              std::make_tuple(std::string("Company"), SQLLEN{7}, std::string("TAB"), SQLLEN{5}));
+    // TABLE_CAT is null: bound without an indicator, the row cannot be given.
+    ASSERT_EQ(SQLBindCol(stmt.Get(), 1, SQL_C_SLONG, &catalog, 0, nullptr), SQL_SUCCESS);
+    EXPECT_EQ(stmt.Outcome(SQLFetch(stmt.Get())).state, "22002");
+    ASSERT_EQ(SQLBindCol(stmt.Get(), 1, SQL_C_SLONG, &catalog, 0, &catalogLength), SQL_SUCCESS);
+    EXPECT_EQ(SQLFreeStmt(stmt.Get(), SQL_CLOSE), SQL_SUCCESS);
+    ASSERT_EQ(SQLTables(stmt.Get(), nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0), SQL_SUCCESS);
+    EXPECT_EQ(SQLFetch(stmt.Get()), SQL_SUCCESS_WITH_INFO);
+    EXPECT_EQ(catalogLength, SQL_NULL_DATA);
+    EXPECT_EQ(SQLFreeStmt(stmt.Get(), SQL_UNBIND), SQL_SUCCESS);
+    name[0] = '\0';
+    EXPECT_EQ(SQLFetch(stmt.Get()), SQL_SUCCESS);  // Ledger, into no buffer
+    EXPECT_STREQ(name, "");
+    EXPECT_EQ(SQLFetch(stmt.Get()), SQL_NO_DATA);
+}
+
+TEST_F(OdbcDriverTest, InformationAndAttributes) {
+    AddDatabase("FS01", "ACCOUNTS", {});
+    home_.SetEngineConf("10.2.1", "L");
+    Handle dbc(SQL_HANDLE_DBC, env_.Get());
+    ASSERT_EQ(Connect(dbc, "Driver={Pervasive ODBC Client Interface};ServerName=fs01;dbq=@accounts").result,
+              SQL_SUCCESS);
+    const std::pair<SQLUSMALLINT, std::string> texts[] = {
+        {SQL_SERVER_NAME, "fs01"}, {SQL_DATABASE_NAME, "ACCOUNTS"}, {SQL_DBMS_VER, "10.02.0001"}};
+    for (const auto& [type, value] : texts) {
+        char text[64] = {};
+        EXPECT_EQ(SQLGetInfo(dbc.Get(), type, text, sizeof text, nullptr), SQL_SUCCESS) << type;
+        EXPECT_EQ(text, value);
+    }
+    SQLUINTEGER ignored = 0;
+    EXPECT_EQ(dbc.Outcome(SQLGetInfo(dbc.Get(), SQL_CREATE_TABLE, &ignored, sizeof ignored, nullptr)).state, "HYC00");
+    char catalog[] = "OTHER";
+    const Diagnostic catalogs = dbc.Outcome(SQLSetConnectAttr(dbc.Get(), SQL_ATTR_CURRENT_CATALOG, catalog, SQL_NTS));
+    EXPECT_EQ(std::tie(catalogs.result, catalogs.state), std::make_tuple(SQL_ERROR, std::string("HYC00")));
+    const Diagnostic writable = dbc.Outcome(SQLSetConnectAttr(
+        dbc.Get(), SQL_ATTR_ACCESS_MODE, reinterpret_cast<SQLPOINTER>(SQL_MODE_READ_WRITE), SQL_IS_UINTEGER));
+    EXPECT_EQ(std::tie(writable.result, writable.state), std::make_tuple(SQL_SUCCESS_WITH_INFO, std::string("01S02")));
+    EXPECT_EQ(SQLSetConnectAttr(dbc.Get(), SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF),
+                                SQL_IS_UINTEGER),
+              SQL_SUCCESS);
+    SQLUINTEGER autocommit = SQL_AUTOCOMMIT_ON, access = SQL_MODE_READ_WRITE;
+    EXPECT_EQ(SQLGetConnectAttr(dbc.Get(), SQL_ATTR_AUTOCOMMIT, &autocommit, 0, nullptr), SQL_SUCCESS);
+    EXPECT_EQ(SQLGetConnectAttr(dbc.Get(), SQL_ATTR_ACCESS_MODE, &access, 0, nullptr), SQL_SUCCESS);
+    EXPECT_EQ(std::tie(autocommit, access), std::make_tuple(SQLUINTEGER{SQL_AUTOCOMMIT_OFF}, SQLUINTEGER{SQL_MODE_READ_ONLY}));
+    EXPECT_EQ(SQLEndTran(SQL_HANDLE_DBC, dbc.Get(), SQL_ROLLBACK), SQL_SUCCESS);
+    SQLDisconnect(dbc.Get());
 }
 
 
@@ -350,6 +569,7 @@ TEST_F(DriverDirect, SequenceAndArgumentErrors) {
 
     ASSERT_EQ(alloc_(SQL_HANDLE_STMT, dbc, &stmt), SQL_SUCCESS);
     expect(SQL_HANDLE_STMT, stmt, fetch_(stmt), {"24000", "Invalid cursor state."});
+    expect(SQL_HANDLE_STMT, stmt, Entry<decltype(&SQLExecute)>("SQLExecute")(stmt), {"HY010", "Function sequence error."});
     expect(SQL_HANDLE_STMT, stmt, closeCursor_(stmt), {"24000", "Invalid cursor state."});
     expect(SQL_HANDLE_STMT, stmt, execute_(stmt, nullptr, SQL_NTS), {"HY009", "Invalid use of null pointer."});
     std::string sql = "Select Top 1 * From T";
@@ -374,6 +594,39 @@ TEST_F(DriverDirect, SequenceAndArgumentErrors) {
     EXPECT_EQ(diagField_(SQL_HANDLE_STMT, stmt, 1, SQL_DIAG_CLASS_ORIGIN, origin, sizeof origin, &length), SQL_SUCCESS);
     EXPECT_STREQ(origin, "ISO 9075");
     EXPECT_EQ(diagField_(SQL_HANDLE_STMT, stmt, 2, SQL_DIAG_SQLSTATE, state, sizeof state, &length), SQL_NO_DATA);
+
+    // SQLGetFunctions names exactly what the library exports.
+    const std::pair<SQLUSMALLINT, const char*> functions[] = {
+        {SQL_API_SQLALLOCHANDLE, "SQLAllocHandle"}, {SQL_API_SQLFREEHANDLE, "SQLFreeHandle"},
+        {SQL_API_SQLSETENVATTR, "SQLSetEnvAttr"}, {SQL_API_SQLDRIVERCONNECT, "SQLDriverConnect"},
+        {SQL_API_SQLDISCONNECT, "SQLDisconnect"}, {SQL_API_SQLEXECDIRECT, "SQLExecDirect"},
+        {SQL_API_SQLPREPARE, "SQLPrepare"}, {SQL_API_SQLEXECUTE, "SQLExecute"},
+        {SQL_API_SQLNUMRESULTCOLS, "SQLNumResultCols"}, {SQL_API_SQLDESCRIBECOL, "SQLDescribeCol"},
+        {SQL_API_SQLCOLATTRIBUTE, "SQLColAttribute"}, {SQL_API_SQLROWCOUNT, "SQLRowCount"},
+        {SQL_API_SQLFETCH, "SQLFetch"}, {SQL_API_SQLGETDATA, "SQLGetData"}, {SQL_API_SQLBINDCOL, "SQLBindCol"},
+        {SQL_API_SQLMORERESULTS, "SQLMoreResults"}, {SQL_API_SQLCLOSECURSOR, "SQLCloseCursor"},
+        {SQL_API_SQLFREESTMT, "SQLFreeStmt"}, {SQL_API_SQLTABLES, "SQLTables"}, {SQL_API_SQLCOLUMNS, "SQLColumns"},
+        {SQL_API_SQLGETTYPEINFO, "SQLGetTypeInfo"}, {SQL_API_SQLGETDIAGREC, "SQLGetDiagRec"},
+        {SQL_API_SQLGETDIAGFIELD, "SQLGetDiagField"}, {SQL_API_SQLGETINFO, "SQLGetInfo"},
+        {SQL_API_SQLGETFUNCTIONS, "SQLGetFunctions"}, {SQL_API_SQLSETCONNECTATTR, "SQLSetConnectAttr"},
+        {SQL_API_SQLGETCONNECTATTR, "SQLGetConnectAttr"}, {SQL_API_SQLENDTRAN, "SQLEndTran"},
+        {SQL_API_SQLBINDPARAMETER, "SQLBindParameter"}, {SQL_API_SQLFETCHSCROLL, "SQLFetchScroll"},
+        {SQL_API_SQLSETSTMTATTR, "SQLSetStmtAttr"}, {SQL_API_SQLGETSTMTATTR, "SQLGetStmtAttr"},
+        {SQL_API_SQLNUMPARAMS, "SQLNumParams"}, {SQL_API_SQLCONNECT, "SQLConnect"},
+    };
+    auto getFunctions = Entry<decltype(&SQLGetFunctions)>("SQLGetFunctions");
+    SQLUSMALLINT all[SQL_API_ODBC3_ALL_FUNCTIONS_SIZE] = {};
+    ASSERT_EQ(getFunctions(dbc, SQL_API_ODBC3_ALL_FUNCTIONS, all), SQL_SUCCESS);
+    size_t listed = 0;
+    for (SQLUSMALLINT id = 0; id < SQL_API_ODBC3_ALL_FUNCTIONS_SIZE * 16; ++id) listed += SQL_FUNC_EXISTS(all, id);
+    EXPECT_EQ(listed, 28u);
+    for (const auto& [id, name] : functions) {
+        SQLUSMALLINT one = 2;
+        EXPECT_EQ(getFunctions(dbc, id, &one), SQL_SUCCESS);
+        const bool exported = dlsym(driver_, name) != nullptr;
+        EXPECT_EQ(SQL_FUNC_EXISTS(all, id) == SQL_TRUE, exported) << name;
+        EXPECT_EQ(one, exported ? SQL_TRUE : SQL_FALSE) << name;
+    }
 
     // A statement left open is freed with the disconnect (the sanitizer build checks for leaks).
     EXPECT_EQ(disconnect_(dbc), SQL_SUCCESS);

@@ -136,7 +136,7 @@ TEST(StoreText, CodePageAndCaseRules) {
     EXPECT_EQ(standin::ParseInt32("12x"), std::nullopt);
 }
 
-TEST(DriverText, SelectTopTable) {
+TEST(DriverText, SelectTable) {
     const std::pair<std::string, std::optional<std::string>> cases[] = {
         {"Select Top 1 * From Company", "Company"},
         {"  sElEcT\ttop\n10\r*\fFROM\vCompany ; \n", "Company"},
@@ -147,7 +147,10 @@ TEST(DriverText, SelectTopTable) {
         {"Select Top 1 * From ;", ";"},
         {"Select Top 1 * From Company; ;", "Company;"},
         {"Select Top 1 * From Company Extra", std::nullopt},
+        {"select * from Company", "Company"},
         {"Select Top * From Company", std::nullopt},
+        {"Select Top1 * From Company", std::nullopt},
+        {"Select ID From Company", std::nullopt},
         {"Select Top 1 * From", std::nullopt},
         {"SelectTop 1 * From Company", std::nullopt},
         {"Select Top 1 *From Company", std::nullopt},
@@ -156,7 +159,22 @@ TEST(DriverText, SelectTopTable) {
         {"Select Top 1 * From " + std::string(300000, 'x'), std::string(300000, 'x')},
         {"Select Top 1 * From x" + std::string(300000, ' ') + "y", std::nullopt},
     };
-    for (const auto& [sql, table] : cases) EXPECT_EQ(standin::SelectTopTable(sql), table) << sql.substr(0, 60);
+    for (const auto& [sql, table] : cases) EXPECT_EQ(standin::SelectTable(sql), table) << sql.substr(0, 60);
+}
+
+TEST(DriverText, CatalogSearchPatterns) {
+    const std::tuple<std::string, std::string, bool> cases[] = {
+        {"Ledger", "ledger", true},     {"Ledger", "L_dger", true},     {"Ledger", "Led%", true},
+        {"Ledger", "%", true},          {"", "%", true},                {"", "", true},
+        {"Ledger", "%g%r", true},       {"Ledger", "%g%x", false},      {"Ledger", "Ledge", false},
+        {"Ledger", "Ledger_", false},   {"Led_ger", "Led\\_ger", true}, {"Ledxger", "Led\\_ger", false},
+        {"50%", "50\\%", true},         {"500", "50\\%", false},        {"a\\b", "a\\\\b", true},
+        {"\xC3\x89" "cole", "_cole", true}, {"\xC3\x89" "cole", "\xC3\xA9" "COLE", true},
+        // A long run of "%" against a name that misses at its end stays linear.
+        {std::string(5000, 'a') + "b", std::string(2000, '%') + "c", false},
+    };
+    for (const auto& [name, pattern, matches] : cases)
+        EXPECT_EQ(standin::MatchesPattern(name, pattern), matches) << name.substr(0, 20) << " / " << pattern.substr(0, 20);
 }
 
 TEST(DriverText, ConnectionStringAttributes) {

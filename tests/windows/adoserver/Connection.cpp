@@ -81,7 +81,7 @@ void Connection::Call(DISPID id, bool put, const Args& args, VariantValue& resul
             const std::wstring sql = args.Text(0);
             if (!open_) RaiseAdo(3704, kSource, kNotAllowedClosed);
             Journal("Connection.Execute", {sql});
-            if (auto failure = varnholt::standin::DriverExecute(dataFolder_, DriverText(sql)))
+            if (auto failure = varnholt::standin::DriverExecute(dataFolder_, DriverText(sql)).failure)
                 RaiseProvider(failure->message);
             result = DispatchValue(NewQueryResult());
             return;

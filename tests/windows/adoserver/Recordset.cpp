@@ -322,7 +322,7 @@ void Recordset::Open(const Args& args) {
     const Connection* connection = static_cast<const Connection*>(held.Get());
     if (!connection->IsOpen()) RaiseAdo(3709, kRecordsetSource, kNoConnection);
     Journal("Recordset.Open", {source});
-    if (auto failure = varnholt::standin::DriverExecute(connection->DataFolder(), DriverText(source)))
+    if (auto failure = varnholt::standin::DriverExecute(connection->DataFolder(), DriverText(source)).failure)
         RaiseProvider(failure->message);
     fields_.clear();  // the stand-in's query results have no columns
     open_ = true;

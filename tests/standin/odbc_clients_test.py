@@ -1,0 +1,119 @@
+#!/usr/bin/env python3
+"""Ordinary ODBC clients on the connection string the varnholt tool prints: unixODBC's isql
+(both its SQLPrepare and its SQLExecDirect way) and pyodbc, against a fresh stand-in engine home.
+VARNHOLT_CLI names the tool, STANDIN_ODBCSYSINI the folder of the stand-in's odbcinst.ini."""
+import os
+import subprocess
+import tempfile
+import unittest
+from pathlib import Path
+
+import pyodbc
+
+TOOL = os.environ["VARNHOLT_CLI"]
+ODBCSYSINI = os.environ["STANDIN_ODBCSYSINI"]
+PREFIX = "[Varnholt][Stand-in ODBC] "
+# The manager reads its configuration folder once, before the first environment.
+os.environ["ODBCSYSINI"] = ODBCSYSINI
+
+
+class ClientTestCase(unittest.TestCase):
+    def setUp(self):
+        self._dir = tempfile.TemporaryDirectory()
+        root = Path(self._dir.name)
+        (root / "dict").mkdir()
+        (root / "dict" / "FILE.DDF").write_text("dictionary")
+        (root / "data").mkdir()
+        for name in ("Company.DAT", "ledger.dat", "notes.txt"):
+            (root / "data" / name).write_text("rows")
+        (root / "data" / "Folder.DAT").mkdir()
+        self.home = root / "engine"
+        (self.home / "local").mkdir(parents=True)
+        (self.home / "local" / "dbnames").write_text(f"ACME\t{root / 'dict'}\t{root / 'data'}\t2\n")
+        os.environ["VARNHOLT_ENGINE_HOME"] = str(self.home)
+        self.text = self.printed("ACME")
+
+    def tearDown(self):
+        self._dir.cleanup()
+
+    def printed(self, name):
+        done = subprocess.run([TOOL, "connection-string", name], capture_output=True, text=True, check=True,
+                              timeout=60)
+        return done.stdout.rstrip("\n")
+
+
+class IsqlTest(ClientTestCase):
+    def isql(self, mode, *statements):
+        done = subprocess.run(["isql", "-k", self.text, "-b", "-v", *mode], input="\n".join(statements) + "\n",
+                              capture_output=True, text=True, timeout=60)
+        return done.returncode, done.stdout, done.stderr
+
+    def test_queries_answer_the_table_columns(self):
+        rule = "+" + "-" * 12 + "+" + "-" * 65 + "+\n"
+        table = rule + "| ID         | NAME" + " " * 60 + "|\n" + rule + rule + "SQLRowCount returns -1\n"
+        for mode in ((), ("-e",)):
+            for sql in ("Select Top 1 * From Company", "select * from LEDGER;"):
+                with self.subTest(mode=mode, sql=sql):
+                    self.assertEqual(self.isql(mode, sql), (0, table, ""))
+
+    def test_refused_statements_carry_the_driver_diagnostic(self):
+        # isql is an ODBC 2 client: the manager gives it the ODBC 2 names of the states.
+        cases = [
+            ("Select ID From Company", "[37000]" + PREFIX + "Syntax error in the statement: Select ID From Company"),
+            ("Select * From Folder", "[S0002]No such table or object."),
+            ("Select * From notes", "[S0002]No such table or object."),
+        ]
+        for mode, failed in (((), "SQLPrepare"), (("-e",), "SQLExecDirect")):
+            for sql, line in cases:
+                with self.subTest(mode=mode, sql=sql):
+                    self.assertEqual(self.isql(mode, sql), (0, line + "\n", f"[ISQL]ERROR: Could not {failed}\n"))
+
+
+class PyodbcTest(ClientTestCase):
+    def setUp(self):
+        super().setUp()
+        self.connection = pyodbc.connect(self.text)  # autocommit off, as pyodbc opens by default
+        self.addCleanup(self.connection.close)
+
+    def test_test_query_is_an_empty_result_with_the_table_columns(self):
+        for sql in ("Select Top 1 * From Company", "SELECT * FROM [ledger]"):
+            with self.subTest(sql=sql):
+                cursor = self.connection.cursor().execute(sql)
+                self.assertEqual(cursor.rowcount, -1)
+                self.assertEqual([d[:2] + d[3:] for d in cursor.description],
+                                 [("ID", int, 10, 10, 0, False), ("NAME", str, 64, 64, 0, True)])
+                self.assertEqual(cursor.fetchall(), [])
+        self.connection.commit()
+        self.connection.rollback()
+
+    def test_refusals_raise_with_their_states(self):
+        cases = [
+            ("Select ID From Company", pyodbc.ProgrammingError, "42000",
+             PREFIX + "Syntax error in the statement: Select ID From Company"),
+            ("Select * From Missing", pyodbc.ProgrammingError, "42S02", "No such table or object."),
+        ]
+        for sql, error, state, message in cases:
+            with self.subTest(sql=sql), self.assertRaises(error) as raised:
+                self.connection.cursor().execute(sql)
+            self.assertEqual(raised.exception.args[0], state)
+            self.assertIn(f"[{state}] {message} (0)", raised.exception.args[1])
+
+    def test_catalog_and_information(self):
+        cursor = self.connection.cursor()
+        self.assertEqual([tuple(r) for r in cursor.tables()],
+                         [(None, None, "Company", "TABLE", None), (None, None, "ledger", "TABLE", None)])
+        self.assertEqual([tuple(r) for r in cursor.tables(table="L%")], [(None, None, "ledger", "TABLE", None)])
+        self.assertEqual([(r.column_name, r.type_name, r.column_size, r.is_nullable) for r in
+                          cursor.columns(table="COMPANY")], [("ID", "INTEGER", 10, "NO"), ("NAME", "VARCHAR", 64, "YES")])
+        self.assertEqual([(r.type_name, r.data_type) for r in cursor.getTypeInfo()], [("INTEGER", 4), ("VARCHAR", 12)])
+        self.assertIs(self.connection.getinfo(pyodbc.SQL_DATA_SOURCE_READ_ONLY), True)
+
+    def test_engine_failures_keep_their_status(self):
+        with self.assertRaises(pyodbc.Error) as raised:
+            pyodbc.connect(self.printed("NOSUCH"))
+        self.assertIn("Database name NOSUCH is not defined on server", raised.exception.args[1])
+        self.assertIn("(Btrieve Error 2301)", raised.exception.args[1])
+
+
+if __name__ == "__main__":
+    unittest.main()
