@@ -232,9 +232,11 @@ TEST_F(ConnectionHelperBadInput, CreatePSQLDBName) {
          Raises(kBase + 10004, kSource + "CopyFiles", "L15 S:\\Co1\\File.ddf L16")},
         {"name with a NUL inside", create(WithNul("A", "B"), masterPath, company, company),
          Raises(5, "Kestrin.Varnholt.CPVSServer.CreateDBName", kInvalidArgument)},
+#ifndef _WIN32  // the test prefix under Wine has no drives T: and L: to hold the data files
         // T: has no share and L: one too long: the dictionary folder's failure is the one reported.
         {"both folders on drives without a usable share", create(u"A", masterPath, u"T:\\Co1", u"L:\\Co1"),
          Raises(kBase + 1201, kSource + "GetUNCPathOfDriveLetter", "L26")},
+#endif
         {"forced login cancelled",
          [&] {
              view->answers.push_back({false, "", ""});
@@ -319,7 +321,9 @@ TEST_F(ConnectionHelperBadInput, PathToUNC) {
 TEST_F(ConnectionHelperBadInput, DoesFileExist) {
     share.Write("Orders.dat", "rows");
     share.Write("Order\u03A9.dat", "rows");
+#ifndef _WIN32  // '?' cannot be part of a Windows file name, so there is no '?' form to match
     share.Write("Order?.dat", "rows");
+#endif
     const std::string folder = share.Path().string() + "/";
     auto exists = [&](const String& name) { return [=, this] { return Bool(helper.DoesFileExist(name)); }; };
     CheckRows({
@@ -564,8 +568,10 @@ TEST_F(ConnectionHelperBadInput, CreateDBEntry) {
 TEST_F(ConnectionHelperBadInput, CopyDictionaryFiles) {
     const std::string source = kSource + "CopyFiles";
     const String target = S(share.Path().string() + "/");
+#ifndef _WIN32  // '?' cannot be part of a Windows folder name
     std::filesystem::create_directories(share.Path() / "d?");
-    std::filesystem::create_directories(share.Path() / "d\u0141");
+#endif
+    std::filesystem::create_directories(share.Path() / u8"d\u0141");
     auto copy = [&](const String& from, const String& to) {
         return [=, this] { return Bool(helper.CopyDictionaryFiles(from, to)); };
     };
@@ -584,8 +590,10 @@ TEST_F(ConnectionHelperBadInput, CopyDictionaryFiles) {
                 "L15 " + U8(target) + "a" + kNul + "/File.ddf L18\r\n\r\nBad file name or number: cannot create " +
                     U8(target) + "a" + kNul + "/File.ddf (the name holds a NUL character)")},
     });
-    EXPECT_TRUE(HasDictionary(share.Path() / "d\u0141"));
+    EXPECT_TRUE(HasDictionary(share.Path() / u8"d\u0141"));
+#ifndef _WIN32
     EXPECT_TRUE(std::filesystem::is_empty(share.Path() / "d?"));
+#endif
 }
 
 }  // namespace

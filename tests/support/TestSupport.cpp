@@ -137,7 +137,7 @@ TempDir::~TempDir() {
 }
 
 fs::path TempDir::Write(const std::string& relative, const std::string& content) const {
-    const fs::path p = path_ / relative;
+    const fs::path p = path_ / fs::path(std::u8string(relative.begin(), relative.end()));  // UTF-8 everywhere
     fs::create_directories(p.parent_path());
     std::ofstream(p, std::ios::binary) << content;
     return p;
