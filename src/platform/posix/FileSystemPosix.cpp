@@ -258,11 +258,14 @@ public:
             std::snprintf(suffix, sizeof suffix, "%ld-%016llx", static_cast<long>(getpid()),
                           static_cast<unsigned long long>(random()));
             path_ = JoinLocal(folder, kTemporaryPrefix + std::string(suffix) + ".tmp");
+            // Listed before it exists, so a signal right after the open still finds it; the name
+            // holds our pid, so an existing file of that name is never another process's.
+            pending_ = ListPending(path_);
             fd_.Reset(::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
-            if (fd_.IsOpen()) {
-                pending_ = ListPending(path_);
-                return;
-            }
+            if (fd_.IsOpen()) return;
+            const int err = errno;
+            Unlist();
+            errno = err;
             if (errno != EEXIST) break;
         }
         const int err = errno;
