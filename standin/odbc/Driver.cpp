@@ -332,7 +332,7 @@ SQLRETURN Converted(Statement& statement, SQLSMALLINT type, GetDataOutcome outco
         case GetDataOutcome::kNullNoIndicator:
             return Refuse(statement, "22002", "Indicator variable required but not supplied.");
         case GetDataOutcome::kNotANumber:
-            return Refuse(statement, "22018", "Invalid character value for cast specification.");
+            return Refuse(statement, "22018", "Invalid character value for the conversion asked for.");
         case GetDataOutcome::kOutOfRange: return Refuse(statement, "22003", "Numeric value out of range.");
         case GetDataOutcome::kUnsupportedType: break;
     }
