@@ -544,6 +544,21 @@ TEST_F(ConnectionHelperBadInput, ModifyDataBase) {
         {"new name with a tab", modify(u"ACME", u"NEW\tX", S(local)),
          Raises(7004, "Kestrin.Varnholt.CPVSServer.ModifyDatabase", "A general failure occurred.")},
     });
+#ifndef _WIN32  // drives T: and L: come from the POSIX drive table
+    // The data folder is converted first, by the server lookup; the dictionary folder then.
+    drives.Write("drives", "C:\tfixed\t/\nT:\tremote\t" + share.Path().string() + "\nL:\tremote\t" +
+                               share.Path().string() + "\t\\\\" + std::string(1200, 's') + "\\apps\n");
+    share.Write("Co1/Orders.dat", "rows");
+    auto modifyOn = [&](const String& ddf, const String& dat) {
+        return [=, this] { return U8(helper.ModifyDataBase(u"ACME", u"NEW", masterPath, ddf, dat, u"", u"", lits)); };
+    };
+    CheckRows({
+        {"dictionary folder on a drive without a share", modifyOn(u"T:\\Co1", S(local)),
+         Raises(kBase + 1201, kSource + "GetUNCPathOfDriveLetter", "L26")},
+        {"both folders on drives without a usable share", modifyOn(u"T:\\Co1", u"L:\\Co1"),
+         Raises(2300, kSource + "GetServerName", "L28")},
+    });
+#endif
     EXPECT_EQ(home.Names("").at(0).at(0), "ACME");
 }
 
