@@ -1,15 +1,20 @@
-// Processes working through the component are killed (SIGKILL) at random moments, many times;
-// whatever they had finished must be there afterwards, whole, and nothing half-done may show.
-// The seed is printed; VARNHOLT_CRASH_SEED repeats a run.
+// Processes working through the component are killed (SIGKILL, TerminateProcess) at random
+// moments, many times; whatever they had finished must be there afterwards, whole, and nothing
+// half-done may show. The seed is printed; VARNHOLT_CRASH_SEED repeats a run.
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <optional>
 #include <random>
 #include <sstream>
@@ -32,32 +37,95 @@ std::mt19937 SeededRandom() {
     return std::mt19937(seed);
 }
 
-// The worker, dying with the test if the test dies first.
-pid_t StartWorker(const std::vector<std::string>& args) {
+// How a worker ended.
+enum class End { Killed, Succeeded, Failed };
+
+// A worker process, dying with the test if the test dies first.
+class Worker {
+public:
+    explicit Worker(const std::vector<std::string>& args);
+    ~Worker();
+    Worker(const Worker&) = delete;
+    Worker& operator=(const Worker&) = delete;
+    End Kill();  // unless it ended already
+    End Wait();
+
+private:
+#ifdef _WIN32
+    static constexpr DWORD kKilled = 0xDEAD;
+    HANDLE job_ = nullptr, process_ = nullptr;
+#else
+    pid_t pid_ = -1;
+#endif
+};
+
+#ifdef _WIN32
+Worker::Worker(const std::vector<std::string>& args) : job_(::CreateJobObjectW(nullptr, nullptr)) {
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    ::SetInformationJobObject(job_, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    std::string command = std::string("\"") + CRASH_WORKER + "\"";
+    for (const std::string& arg : args) command += " \"" + arg + "\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
+                         &startup, &info)) {
+        ::AssignProcessToJobObject(job_, info.hProcess);
+        ::ResumeThread(info.hThread);
+        ::CloseHandle(info.hThread);
+        process_ = info.hProcess;
+    } else {
+        ADD_FAILURE() << "cannot start " << command << ": error " << ::GetLastError();
+    }
+}
+Worker::~Worker() {
+    if (process_) ::CloseHandle(process_);
+    ::CloseHandle(job_);  // kills what is left
+}
+End Worker::Kill() {
+    if (!process_) return End::Failed;
+    ::TerminateProcess(process_, kKilled);
+    return Wait();
+}
+End Worker::Wait() {
+    DWORD code = 1;
+    if (!process_ || ::WaitForSingleObject(process_, INFINITE) != WAIT_OBJECT_0 ||
+        !::GetExitCodeProcess(process_, &code))
+        return End::Failed;
+    return code == kKilled ? End::Killed : code == 0 ? End::Succeeded : End::Failed;
+}
+#else
+Worker::Worker(const std::vector<std::string>& args) {
     std::vector<char*> argv{const_cast<char*>(CRASH_WORKER)};
     for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
     const pid_t parent = ::getpid();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
+    pid_ = ::fork();
+    if (pid_ == 0) {
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (::getppid() != parent) ::_exit(127);
         ::execv(CRASH_WORKER, argv.data());
         ::_exit(127);
     }
-    return pid;
 }
-
-// Kills the worker unless it ended already; its wait status.
-int Kill(pid_t pid) {
-    ::kill(pid, SIGKILL);
+Worker::~Worker() {
+    if (pid_ > 0) Kill();
+}
+End Worker::Kill() {
+    if (pid_ > 0) ::kill(pid_, SIGKILL);
+    return Wait();
+}
+End Worker::Wait() {
+    if (pid_ <= 0) return End::Failed;
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
     }
-    return status;
+    pid_ = -1;
+    if (WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) return End::Killed;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? End::Succeeded : End::Failed;
 }
-
-bool KilledBySignal(int status) { return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL; }
+#endif
 
 // ---- names ---------------------------------------------------------------------------------
 
@@ -143,15 +211,16 @@ TEST(Crash, NamesSurviveKillsAtAnyMoment) {
     std::vector<std::pair<std::string, fs::path>> runs;  // tag, log
     const auto end = Clock::now() + std::chrono::seconds(6);
     for (int round = 0; round < 60 && Clock::now() < end; ++round) {
-        std::vector<pid_t> pids;
+        std::vector<std::unique_ptr<Worker>> workers;
         for (int w = 0; w < kWorkers; ++w) {
             const std::string tag = "W" + std::to_string(w) + "R" + std::to_string(round) + "_";
             runs.emplace_back(tag, logs.Path() / (tag + ".log"));
-            pids.push_back(StartWorker({"names", runs.back().second.string(), tag}));
+            workers.push_back(std::make_unique<Worker>(std::vector<std::string>{"names", runs.back().second.string(), tag}));
         }
         for (int w = 0; w < kWorkers; ++w) AwaitFirstStep(runs[runs.size() - kWorkers + w].second);
         std::this_thread::sleep_for(std::chrono::milliseconds(random() % 200));
-        for (pid_t pid : pids) ASSERT_TRUE(KilledBySignal(Kill(pid))) << "a worker ended on its own: it failed";
+        for (auto& worker : workers)
+            ASSERT_EQ(worker->Kill(), End::Killed) << "a worker ended on its own: it failed";
     }
 
     const Names store = ReadStore(home.Path() / "local" / "dbnames");
@@ -231,10 +300,8 @@ TEST(Crash, DictionaryCopiesKilledMidwayLeaveWholeFilesOrNone) {
     // How long a whole copy takes here, so that the kills fall before, during and after it.
     fs::create_directories(target);
     const auto start = Clock::now();
-    pid_t pid = StartWorker({"copy", source, target.string() + "/"});
-    int status = 0;
-    waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    const std::vector<std::string> copy = {"copy", source, target.string() + "/"};
+    ASSERT_EQ(Worker(copy).Wait(), End::Succeeded);
     const auto whole = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
     int leftovers = 0;
     ASSERT_EQ(CheckTarget(target, contents, leftovers), 4);
@@ -244,10 +311,9 @@ TEST(Crash, DictionaryCopiesKilledMidwayLeaveWholeFilesOrNone) {
     for (; rounds < 40 && Clock::now() < end; ++rounds) {
         fs::remove_all(target);
         fs::create_directories(target);
-        pid = StartWorker({"copy", source, target.string() + "/"});
+        Worker worker(copy);
         std::this_thread::sleep_for(std::chrono::milliseconds(random() % (whole + whole / 4 + 1)));
-        status = Kill(pid);
-        ASSERT_TRUE(KilledBySignal(status) || (WIFEXITED(status) && WEXITSTATUS(status) == 0));
+        ASSERT_NE(worker.Kill(), End::Failed);
         const int complete = CheckTarget(target, contents, leftovers);
         if (complete < 4) ++interrupted;
         if (leftovers == 0) continue;
@@ -257,9 +323,7 @@ TEST(Crash, DictionaryCopiesKilledMidwayLeaveWholeFilesOrNone) {
         if (complete == 0) {
             EXPECT_FALSE(helper.DoesFileExist(FromUtf8(target.string() + "/*")));
         }
-        pid = StartWorker({"copy", source, target.string() + "/"});
-        waitpid(pid, &status, 0);
-        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        ASSERT_EQ(Worker(copy).Wait(), End::Succeeded);
         EXPECT_EQ(CheckTarget(target, contents, leftovers), 4);
     }
     EXPECT_GT(interrupted, 0) << "no kill met a copy at work in " << rounds << " rounds";
