@@ -1,15 +1,6 @@
 // Processes working through the component are killed (SIGKILL, TerminateProcess) at random
 // moments, many times; whatever they had finished must be there afterwards, whole, and nothing
 // half-done may show. The seed is printed; VARNHOLT_CRASH_SEED repeats a run.
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-#endif
-
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -20,6 +11,7 @@
 #include <sstream>
 #include <thread>
 
+#include "ChildProcess.h"
 #include "TestSupport.h"
 #include "varnholt/CPVSServer.h"
 #include "varnholt/ConnectionHelper.h"
@@ -37,95 +29,12 @@ std::mt19937 SeededRandom() {
     return std::mt19937(seed);
 }
 
-// How a worker ended.
-enum class End { Killed, Succeeded, Failed };
-
-// A worker process, dying with the test if the test dies first.
-class Worker {
+// A worker of the crash tests.
+class Worker : public ChildProcess {
 public:
-    explicit Worker(const std::vector<std::string>& args);
-    ~Worker();
-    Worker(const Worker&) = delete;
-    Worker& operator=(const Worker&) = delete;
-    End Kill();  // unless it ended already
-    End Wait();
-
-private:
-#ifdef _WIN32
-    static constexpr DWORD kKilled = 0xDEAD;
-    HANDLE job_ = nullptr, process_ = nullptr;
-#else
-    pid_t pid_ = -1;
-#endif
+    explicit Worker(const std::vector<std::string>& args) : ChildProcess(CRASH_WORKER, args) {}
 };
-
-#ifdef _WIN32
-Worker::Worker(const std::vector<std::string>& args) : job_(::CreateJobObjectW(nullptr, nullptr)) {
-    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-    ::SetInformationJobObject(job_, JobObjectExtendedLimitInformation, &limits, sizeof limits);
-    std::string command = std::string("\"") + CRASH_WORKER + "\"";
-    for (const std::string& arg : args) command += " \"" + arg + "\"";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    if (::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
-                         &startup, &info)) {
-        ::AssignProcessToJobObject(job_, info.hProcess);
-        ::ResumeThread(info.hThread);
-        ::CloseHandle(info.hThread);
-        process_ = info.hProcess;
-    } else {
-        ADD_FAILURE() << "cannot start " << command << ": error " << ::GetLastError();
-    }
-}
-Worker::~Worker() {
-    if (process_) ::CloseHandle(process_);
-    ::CloseHandle(job_);  // kills what is left
-}
-End Worker::Kill() {
-    if (!process_) return End::Failed;
-    ::TerminateProcess(process_, kKilled);
-    return Wait();
-}
-End Worker::Wait() {
-    DWORD code = 1;
-    if (!process_ || ::WaitForSingleObject(process_, INFINITE) != WAIT_OBJECT_0 ||
-        !::GetExitCodeProcess(process_, &code))
-        return End::Failed;
-    return code == kKilled ? End::Killed : code == 0 ? End::Succeeded : End::Failed;
-}
-#else
-Worker::Worker(const std::vector<std::string>& args) {
-    std::vector<char*> argv{const_cast<char*>(CRASH_WORKER)};
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    const pid_t parent = ::getpid();
-    pid_ = ::fork();
-    if (pid_ == 0) {
-        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (::getppid() != parent) ::_exit(127);
-        ::execv(CRASH_WORKER, argv.data());
-        ::_exit(127);
-    }
-}
-Worker::~Worker() {
-    if (pid_ > 0) Kill();
-}
-End Worker::Kill() {
-    if (pid_ > 0) ::kill(pid_, SIGKILL);
-    return Wait();
-}
-End Worker::Wait() {
-    if (pid_ <= 0) return End::Failed;
-    int status = 0;
-    while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-    }
-    pid_ = -1;
-    if (WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) return End::Killed;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? End::Succeeded : End::Failed;
-}
-#endif
+using End = ChildEnd;
 
 // ---- names ---------------------------------------------------------------------------------
 

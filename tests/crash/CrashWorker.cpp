@@ -2,17 +2,11 @@
 // and notes each step in a log before and after the step.
 //   crash_worker names LOG TAG   create, rename and drop names on the local engine
 //   crash_worker copy SOURCE/ TARGET/   copy the dictionary files
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <fcntl.h>
-#include <unistd.h>
-#endif
-
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "ChildProcess.h"
 #include "varnholt/CPVSServer.h"
 #include "varnholt/ConnectionHelper.h"
 #include "varnholt/Error.h"
@@ -21,51 +15,10 @@ namespace {
 
 using namespace varnholt;
 
-// One line per write, so that a kill never leaves half a line.
-class Log {
-public:
-#ifdef _WIN32
-    explicit Log(const char* path)
-        : file_(::CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)) {}
-    ~Log() {
-        if (IsOpen()) ::CloseHandle(file_);
-    }
-    bool IsOpen() const { return file_ != INVALID_HANDLE_VALUE; }
-    void Note(std::string line) {
-        line += '\n';
-        DWORD written = 0;
-        if (!::WriteFile(file_, line.data(), static_cast<DWORD>(line.size()), &written, nullptr) ||
-            written != line.size())
-            std::fprintf(stderr, "log: error %lu\n", ::GetLastError());
-    }
-
-private:
-    HANDLE file_;
-#else
-    explicit Log(const char* path) : fd_(::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644)) {}
-    ~Log() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    bool IsOpen() const { return fd_ >= 0; }
-    void Note(std::string line) {
-        line += '\n';
-        if (::write(fd_, line.data(), line.size()) != static_cast<ssize_t>(line.size())) std::perror("log");
-    }
-
-private:
-    int fd_;
-#endif
-
-public:
-    Log(const Log&) = delete;
-    Log& operator=(const Log&) = delete;
-};
-
 // Each name is created, renamed with a new data path, and every second one dropped: the names
 // left show every kind of change.
 int Names(const char* logPath, const std::string& tag) {
-    Log log(logPath);
+    test::LineLog log(logPath);
     if (!log.IsOpen()) return 2;
     CPVSServer server;
     server.Connect();

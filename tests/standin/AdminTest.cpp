@@ -18,6 +18,7 @@
 #include <thread>
 #include <tuple>
 
+#include "ChildProcess.h"
 #include "StandinLibraries.h"
 #include "TestSupport.h"
 
@@ -571,7 +572,7 @@ TEST_F(AdminTest, UncountedFaultAnswersEveryCallAndDoesNothingElse) {
     EXPECT_EQ(count, 0);
 }
 
-#ifndef _WIN32  // POSIX processes: fork and waitpid
+#ifndef _WIN32  // a file-size limit: setrlimit, in a process made with fork
 // A write cut short by a full disk (here a file size limit) leaves whole records only, and a
 // record torn by a writer that died does not swallow the next one.
 TEST_F(AdminTest, JournalHoldsWholeRecordsOnly) {
@@ -595,6 +596,7 @@ TEST_F(AdminTest, JournalHoldsWholeRecordsOnly) {
     lib.stop(0);
     EXPECT_EQ(ReadFile(home.Path() / "journal"), "W3DBAV90\tPvSt\nW3DBAV90\tPvStop\t0\n");
 }
+#endif
 
 TEST_F(AdminTest, CountedFaultIsUsedUpAcrossProcesses) {
     home.SetFaults("PvGetDbNamesData\t7012\t3\nPvStop\t5\n");
@@ -602,23 +604,14 @@ TEST_F(AdminTest, CountedFaultIsUsedUpAcrossProcesses) {
     EXPECT_EQ(lib.getDbNamesData(-1, &count), 7012);
     EXPECT_EQ(ReadFile(home.Path() / "faults"), "PvGetDbNamesData\t7012\t2\nPvStop\t5\n");
 
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        int32_t childCount = -1;
-        _exit(lib.getDbNamesData(-1, &childCount) == 7012 ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "the child saw the fault";
+    EXPECT_EQ(ChildProcess(STANDIN_CHILD, {"count", STANDIN_W3DBAV90, "7012"}).Wait(), ChildEnd::Succeeded)
+        << "the child did not see the fault";
 
     EXPECT_EQ(lib.getDbNamesData(-1, &count), 7012);
     EXPECT_EQ(ReadFile(home.Path() / "faults"), "PvStop\t5\n");
     EXPECT_EQ(lib.getDbNamesData(-1, &count), 0);
     EXPECT_EQ(lib.stop(0), 5);
 }
-#endif
 
 TEST_F(AdminTest, MalformedFaultLinesAreNoFaults) {
     home.SetFaults("PvStart\nPvStart\tabc\nPvStart\t5\t0\nPvStart\t5\t-2\nPvStart\t5\t1\t9\n");

@@ -1,10 +1,4 @@
 // The store under load and under a writer that dies at random moments.
-#ifndef _WIN32
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-#endif
-
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +7,7 @@
 #include <thread>
 #include <tuple>
 
+#include "ChildProcess.h"
 #include "TestSupport.h"
 #include "odbc/DriverText.h"
 #include "store/Answers.h"
@@ -58,45 +53,19 @@ TEST(NameStore, EnumeratingTenThousandNamesReadsTheFileOnce) {
     EXPECT_EQ(store.Loads(), afterCreate);
 }
 
-#ifndef _WIN32  // POSIX processes: fork and SIGKILL
-// The writer of the crash test: creates names until killed, reporting each committed one.
-[[noreturn]] void CreateNamesForever(const std::string& folder, int round, int reportFd) {
-    NameStore& store = NameStore::ForFolder(folder);
-    for (int i = 0;; ++i) {
-        const std::string name = "R" + std::to_string(round) + "N" + std::to_string(i);
-        if (store.Create({name, "C:\\Dict\\" + name, "/data/" + name, 2}) == standin::kOk) {
-            const std::string line = name + "\n";
-            if (write(reportFd, line.data(), line.size()) != static_cast<ssize_t>(line.size())) _exit(2);
-        }
-    }
-}
-
 TEST(NameStore, WriterKilledMidWriteLosesNoCommittedName) {
     EngineHome home;
+    TempDir logs;
     const std::string folder = (home.Path() / "local").string();
     std::mt19937 random(std::random_device{}());
     std::set<std::string> committed;
     for (int round = 0; round < 8; ++round) {
-        int fds[2];
-        ASSERT_EQ(pipe(fds), 0);
-        const pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            close(fds[0]);
-            CreateNamesForever(folder, round, fds[1]);
-        }
-        close(fds[1]);
+        const std::string log = (logs.Path() / ("R" + std::to_string(round))).string();
+        ChildProcess writer(STANDIN_CHILD, {"create", folder, std::to_string(round), log});
         std::this_thread::sleep_for(std::chrono::milliseconds(20 + random() % 120));
-        kill(child, SIGKILL);
-        int status = 0;
-        ASSERT_EQ(waitpid(child, &status, 0), child);
-        ASSERT_TRUE(WIFSIGNALED(status)) << "the writer stopped on its own";
-        std::string reported;
-        char chunk[4096];
-        for (ssize_t n; (n = read(fds[0], chunk, sizeof chunk)) > 0;) reported.append(chunk, static_cast<size_t>(n));
-        close(fds[0]);
-        // A report cut by the kill is not a committed name.
-        reported.resize(reported.rfind('\n') + 1);
+        ASSERT_EQ(writer.Kill(), ChildEnd::Killed) << "the writer stopped on its own";
+        std::string reported = ReadFile(log);
+        reported.resize(reported.rfind('\n') + 1);  // a line cut by the kill names no committed name
         for (std::string_view name : standin::SplitLines(reported)) committed.insert(std::string(name));
     }
     ASSERT_GT(committed.size(), 0u);
@@ -119,7 +88,6 @@ TEST(NameStore, WriterKilledMidWriteLosesNoCommittedName) {
     EXPECT_EQ(count, static_cast<int32_t>(present.size()));
     EXPECT_EQ(store.Create({"AFTER", "/a", "/a", 2}), standin::kOk);
 }
-#endif
 
 TEST(StoreText, CodePageAndCaseRules) {
     EXPECT_EQ(standin::AnsiToUtf8("\x80\x81\xFF"), "\xE2\x82\xAC\xC2\x81\xC3\xBF");
