@@ -100,7 +100,9 @@ wait_output() {
 }
 
 stop_xvfb() {
-    stop_xvfb
+    kill "$XVFB_PID"
+    wait "$XVFB_PID" 2>/dev/null
+    XVFB_PID=
 }
 
 CANCELLED="Cancelled=True User=[] Pswd=[]"
