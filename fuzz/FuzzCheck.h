@@ -1,6 +1,8 @@
 #pragma once
 // What every fuzz target shares: a property check that stops the run with a readable reason,
 // raised-error checks, turning fuzz bytes into UTF-16 text, and a model of field splitting.
+#include <fuzzer/FuzzedDataProvider.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -51,6 +53,13 @@ inline String Utf16Units(const uint8_t* data, size_t size) {
     text.reserve(size / 2);
     for (size_t i = 0; i + 1 < size; i += 2) text += static_cast<char16_t>(data[i] | (data[i + 1] << 8));
     return text;
+}
+
+// Up to longest bytes of input as text: read as UTF-8, or as raw UTF-16 units.
+inline String FuzzText(FuzzedDataProvider& input, size_t longest) {
+    const std::string bytes = input.ConsumeRandomLengthString(longest);
+    return input.ConsumeBool() ? FromUtf8(bytes)
+                               : Utf16Units(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
 }
 
 // text cut at every separator, written independently of the parsers under test: n separators

@@ -28,18 +28,12 @@ String AsciiUpper(String text) {
     return text;
 }
 
-String Text(FuzzedDataProvider& input, size_t longest) {
-    const std::string bytes = input.ConsumeRandomLengthString(longest);
-    return input.ConsumeBool() ? FromUtf8(bytes)
-                               : Utf16Units(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider input(data, size);
-    const String prefix = Text(input, 64);
-    String path = Text(input, 4096);
+    const String prefix = FuzzText(input, 64);
+    String path = FuzzText(input, 4096);
     // Sometimes a path at the length where FolderName's 16-bit walk overflows.
     if (input.ConsumeIntegralInRange(0, 15) == 15) {
         const size_t total = 32766 + input.ConsumeIntegralInRange<size_t>(0, 2);

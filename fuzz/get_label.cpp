@@ -21,12 +21,6 @@ constexpr size_t kLongestModelText = size_t(1) << 20;
 
 struct Opaque : Object {};
 
-String Text(FuzzedDataProvider& input) {
-    const std::string bytes = input.ConsumeRandomLengthString(64);
-    return input.ConsumeBool() ? FromUtf8(bytes)
-                               : Utf16Units(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-}
-
 Variant Argument(FuzzedDataProvider& input) {
     switch (input.ConsumeIntegralInRange(0, 8)) {
         case 0:
@@ -47,10 +41,10 @@ Variant Argument(FuzzedDataProvider& input) {
         case 5:
             return Variant(input.ConsumeBool());
         case 6:
-            return Variant(Text(input));
+            return Variant(FuzzText(input, 64));
         case 7: {
             const int8_t lower = input.ConsumeIntegral<int8_t>();
-            return Variant(SafeArray<Variant>::Vector(lower, {Variant(Text(input))}));
+            return Variant(SafeArray<Variant>::Vector(lower, {Variant(FuzzText(input, 64))}));
         }
         default:
             return Variant(std::static_pointer_cast<Object>(std::make_shared<Opaque>()));
@@ -83,7 +77,7 @@ std::variant<String, int32_t> ModelText(const Variant& v) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider input(data, size);
-    String prompt = Text(input);
+    String prompt = FuzzText(input, 64);
     std::vector<Variant> args;
     const int count = input.ConsumeIntegralInRange(0, 12);
     for (int i = 0; i < count; ++i) args.push_back(Argument(input));

@@ -66,7 +66,4 @@ String RuntimeErrorText(int32_t number);
 // 16-bit signed arithmetic of the run time: a value outside -32768..32767 raises error 6.
 int16_t CheckedInteger(long long value);
 
-// Long arithmetic: a value outside the 32-bit range raises error 6.
-int32_t CheckedLong(long long value);
-
 }  // namespace varnholt

@@ -45,10 +45,4 @@ int16_t CheckedInteger(long long value) {
     return static_cast<int16_t>(value);
 }
 
-int32_t CheckedLong(long long value) {
-    if (value < std::numeric_limits<int32_t>::min() || value > std::numeric_limits<int32_t>::max())
-        RaiseRuntime(kOverflow);
-    return static_cast<int32_t>(value);
-}
-
 }  // namespace varnholt

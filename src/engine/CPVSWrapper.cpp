@@ -1,6 +1,5 @@
 #include "engine/CPVSWrapper.h"
 
-#include "engine/AnsiBuffer.h"
 #include "platform/DynamicLibrary.h"
 
 namespace varnholt {
@@ -55,29 +54,6 @@ int16_t CPVSWrapper::IPvCreateDatabase(int32_t hConnection, const String& DBName
                                        const String& dataPath, int32_t dbFlags) {
     auto fn = library_.createDatabase.As<PvCreateDatabaseFn>();
     return Narrow(fn(hConnection, ToAnsi(DBName).c_str(), ToAnsi(dictPath).c_str(), ToAnsi(dataPath).c_str(), dbFlags));
-}
-
-int32_t CPVSWrapper::IPvGetDbName(int32_t hConnection, int32_t sequence, int32_t& pBufSize, String& DBName) {
-    AnsiBuffer buffer(DBName, pBufSize);
-    const int32_t status = GetDbNameInto(hConnection, sequence, pBufSize, buffer.Data());
-    buffer.CopyTo(DBName);
-    return status;
-}
-
-int16_t CPVSWrapper::IPvGetDbDataPath(int32_t hConnection, const String& DBName, int32_t& pBufSize,
-                                      String& dataPath) {
-    AnsiBuffer buffer(dataPath, pBufSize);
-    const int16_t status = GetDbDataPathInto(hConnection, ToAnsi(DBName).c_str(), pBufSize, buffer.Data());
-    buffer.CopyTo(dataPath);
-    return status;
-}
-
-int16_t CPVSWrapper::IPvGetDbDictionaryPath(int32_t hConnection, const String& DBName, int32_t& pBufSize,
-                                            String& dictPath) {
-    AnsiBuffer buffer(dictPath, pBufSize);
-    const int16_t status = GetDbDictionaryPathInto(hConnection, ToAnsi(DBName).c_str(), pBufSize, buffer.Data());
-    buffer.CopyTo(dictPath);
-    return status;
 }
 
 int32_t CPVSWrapper::GetDbNameInto(int32_t hConnection, int32_t sequence, int32_t& pBufSize, char* buffer) {

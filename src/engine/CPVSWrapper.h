@@ -16,10 +16,6 @@ public:
     int16_t IPvDisconnect(int32_t& phConnection) override;
     int16_t IPvCreateDatabase(int32_t hConnection, const String& DBName, const String& dictPath,
                               const String& dataPath, int32_t dbFlags) override;
-    int32_t IPvGetDbName(int32_t hConnection, int32_t sequence, int32_t& pBufSize, String& DBName) override;
-    int16_t IPvGetDbDataPath(int32_t hConnection, const String& DBName, int32_t& pBufSize, String& dataPath) override;
-    int16_t IPvGetDbDictionaryPath(int32_t hConnection, const String& DBName, int32_t& pBufSize,
-                                   String& dictPath) override;
     int32_t GetDbNameInto(int32_t hConnection, int32_t sequence, int32_t& pBufSize, char* buffer) override;
     int16_t GetDbDataPathInto(int32_t hConnection, const char* DBName, int32_t& pBufSize, char* buffer) override;
     int16_t GetDbDictionaryPathInto(int32_t hConnection, const char* DBName, int32_t& pBufSize, char* buffer) override;

@@ -20,15 +20,8 @@ public:
     virtual int16_t IPvDisconnect(int32_t& phConnection) = 0;
     virtual int16_t IPvCreateDatabase(int32_t hConnection, const String& DBName, const String& dictPath,
                                       const String& dataPath, int32_t dbFlags) = 0;
-    // Output strings are buffers: the caller's current length is the buffer, and it is kept.
-    virtual int32_t IPvGetDbName(int32_t hConnection, int32_t sequence, int32_t& pBufSize, String& DBName) = 0;
-    virtual int16_t IPvGetDbDataPath(int32_t hConnection, const String& DBName, int32_t& pBufSize,
-                                     String& dataPath) = 0;
-    virtual int16_t IPvGetDbDictionaryPath(int32_t hConnection, const String& DBName, int32_t& pBufSize,
-                                           String& dictPath) = 0;
-    // The same three reads in the library's own terms: buffer holds at least pBufSize + 1 bytes,
-    // DBName is NUL-terminated ANSI. A caller that keeps only the text saves converting a whole
-    // buffer both ways.
+    // The three reads in the library's own terms: buffer holds at least pBufSize + 1 bytes,
+    // DBName is NUL-terminated ANSI.
     virtual int32_t GetDbNameInto(int32_t hConnection, int32_t sequence, int32_t& pBufSize, char* buffer) = 0;
     virtual int16_t GetDbDataPathInto(int32_t hConnection, const char* DBName, int32_t& pBufSize, char* buffer) = 0;
     virtual int16_t GetDbDictionaryPathInto(int32_t hConnection, const char* DBName, int32_t& pBufSize,

@@ -305,8 +305,12 @@ TEST_F(CPVSServerBadInput, GetDBNames) {
         {"no names, recordset form", records, Returns("0 records")},
     });
     WriteLocalNames("A\td\tp\t2\n" + std::string(300, 'B') + "\td\tp\t2\n");
-    CheckRows({{"one name longer than the buffer", array,
-                Raises(7003, kSource + "GetDBName", "Allocated buffer is too small for the string.")}});
+    const Outcome tooSmall = Raises(7003, kSource + "GetDBName", "Allocated buffer is too small for the string.");
+    CheckRows({{"one name longer than the buffer", array, tooSmall},
+               {"one name longer than the buffer, recordset form", records, tooSmall}});
+    WriteLocalNames("A\td\t" + std::string(300, 'P') + "\t2\n");
+    CheckRows({{"a data path longer than the buffer", [] { return U8(Local()->GetDBName(1, eDBNA_DAT, u"A").ToText()); },
+                tooSmall}});
     WriteLocalNames("A\td\tp\t2\nB\td\tp\t2\n");
     home.SetFaults("PvGetDbDataPath\t7008\t1\n");
     CheckRows({{"the engine fails once in the middle", array,
@@ -428,7 +432,12 @@ TEST_F(CPVSServerBadInput, EngineVersion) {
     auto query = [](std::function<std::string(CPVSServer&)> member) {
         return [member] {
             CPVSServer s;
-            return member(s);
+            try {
+                return member(s);
+            } catch (const Error&) {
+                EXPECT_FALSE(s.Connected);
+                throw;
+            }
         };
     };
     const std::string failed = "A general failure occurred.";

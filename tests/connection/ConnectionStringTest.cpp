@@ -56,15 +56,6 @@ TEST_F(ConnectionStrings, OpensAgainstAnExistingName) {
     EXPECT_FALSE(connection->IsOpen());
 }
 
-TEST_F(ConnectionStrings, EngineFailuresInTheDriverTextBecomeEngineStatuses) {
-    home.AddName("FS01", "NODICT", "\\\\FS01\\apps\\Empty", "\\\\FS01\\apps\\Empty");
-    const std::string source = "Kestrin.Varnholt.ConnectionHelper.CreatePSQLConnection";
-    EXPECT_RAISES(helper.CreatePSQLConnection(u"@NOSUCH", u"FS01", u"", u"", true), 2301, source,
-                  "An error occurred in the Pervasive.SQL layer. The error was [2301]");
-    EXPECT_RAISES(helper.CreatePSQLConnection(u"@NODICT", u"FS01", u"", u"", true), 12, source,
-                  "An error occurred in the Pervasive.SQL layer. The error was [12]");
-}
-
 TEST_F(ConnectionStrings, AnEngineNamedWithoutAStatusCannotBeRaisedAsOne) {
     home.AddServer("FS01");
     std::ofstream(home.Path() / "servers" / "FS01" / "offline").flush();

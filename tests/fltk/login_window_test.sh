@@ -86,7 +86,28 @@ open_window() {
     xdotool windowfocus --sync "$W" || fail "cannot focus window $W"
 }
 
-# Waits for the program to end by itself and checks that it ended well.
+# A fresh display and the program on it, its window titled "Login <server>" (the last argument) in focus.
+open_login() {
+    start_xvfb
+    start_login "$@"
+    open_window "Login ${*: -1}"
+}
+
+# Waits until the program printed its first record.
+wait_output() {
+    for _ in $(seq 100); do [ -s "$WORK/out" ] && return 0; sleep 0.05; done
+    return 1
+}
+
+stop_xvfb() {
+    kill "$XVFB_PID"
+    wait "$XVFB_PID" 2>/dev/null
+    XVFB_PID=
+}
+
+CANCELLED="Cancelled=True User=[] Pswd=[]"
+
+# Waits for the program to end by itself and checks that it ended well, and printed $1 if given.
 finish() {
     for _ in $(seq 300); do kill -0 "$APP_PID" 2>/dev/null || break; sleep 0.05; done
     kill -0 "$APP_PID" 2>/dev/null && fail "the program is still running"
@@ -94,6 +115,7 @@ finish() {
     local rc=$?
     APP_PID=
     [ "$rc" -eq 0 ] || fail "the program ended with status $rc"
+    [ $# -eq 0 ] || expect_output "$1"
 }
 
 expect_output() {
@@ -140,32 +162,24 @@ capture() {
 
 case "$CASE" in
 enter_keeps_prefilled)
-    start_xvfb
-    start_login 1 "" Beta Marlwood4839 SRV1
-    open_window "Login SRV1"
+    open_login 1 "" Beta Marlwood4839 SRV1
     xdotool key Return
-    finish
-    expect_output "Cancelled=False User=[Beta] Pswd=[Marlwood4839]"
+    finish "Cancelled=False User=[Beta] Pswd=[Marlwood4839]"
     expect_no_stderr
     ;;
 typing_replaces_selection)
     # The focus starts in the user box with its text selected; Tab selects the password's.
-    start_xvfb
-    start_login 1 "" olduser oldpw SRV2
-    open_window "Login SRV2"
+    open_login 1 "" olduser oldpw SRV2
     xdotool type --delay 20 "alice"
     xdotool key Tab
     xdotool type --delay 20 "s3cret"
     xdotool key Return
-    finish
-    expect_output "Cancelled=False User=[alice] Pswd=[s3cret]"
+    finish "Cancelled=False User=[alice] Pswd=[s3cret]"
     ;;
 shift_tab_end_and_ctrl_a)
     # End keeps the text; Shift+Tab runs backwards through Cancel and OK to the password box;
     # Ctrl+A selects again what End deselected.
-    start_xvfb
-    start_login 1 "" olduser oldpw SRV3
-    open_window "Login SRV3"
+    open_login 1 "" olduser oldpw SRV3
     xdotool key End
     xdotool type --delay 20 "X"
     xdotool key shift+Tab shift+Tab shift+Tab
@@ -173,89 +187,61 @@ shift_tab_end_and_ctrl_a)
     xdotool key shift+Tab End ctrl+a
     xdotool type --delay 20 "bob"
     xdotool key Return
-    finish
-    expect_output "Cancelled=False User=[bob] Pswd=[new]"
+    finish "Cancelled=False User=[bob] Pswd=[new]"
     ;;
 enter_on_cancel_cancels)
     # Tab order: user, password, OK, Cancel; Enter on Cancel presses Cancel.
-    start_xvfb
-    start_login 1 "" Beta pw SRV4
-    open_window "Login SRV4"
+    open_login 1 "" Beta pw SRV4
     xdotool key Tab Tab Tab Return
-    finish
-    expect_output "Cancelled=True User=[] Pswd=[]"
+    finish "$CANCELLED"
     ;;
 escape_cancels)
-    start_xvfb
-    start_login 1 "" Beta pw SRV5
-    open_window "Login SRV5"
+    open_login 1 "" Beta pw SRV5
     xdotool type --delay 20 "typed"
     xdotool key Escape
-    finish
-    expect_output "Cancelled=True User=[] Pswd=[]"
+    finish "$CANCELLED"
     ;;
 close_command_cancels)
-    start_xvfb
-    start_login 1 "" Beta pw SRV6
-    open_window "Login SRV6"
+    open_login 1 "" Beta pw SRV6
     xdotool type --delay 20 "typed"
     "$CLOSE_WINDOW" "$W" || fail "could not send the close command"
-    finish
-    expect_output "Cancelled=True User=[] Pswd=[]"
+    finish "$CANCELLED"
     ;;
 killed_connection_cancels)
     # The X server drops the program's connection: the process lives on, the dialog counts as
     # closed, and the next Login, with no display and no terminal, is cancelled at once.
-    start_xvfb
-    start_login -n 2 1 "" Beta pw SRV7
-    open_window "Login SRV7"
+    open_login -n 2 1 "" Beta pw SRV7
     xdotool windowkill "$W"
-    finish
-    expect_output $'Cancelled=True User=[] Pswd=[]\nCancelled=True User=[] Pswd=[]'
+    finish "$CANCELLED"$'\n'"$CANCELLED"
     expect_no_stderr
     ;;
 server_gone_cancels)
-    start_xvfb
-    start_login -n 2 1 "" Beta pw SRV8
-    open_window "Login SRV8"
-    kill "$XVFB_PID"
-    wait "$XVFB_PID" 2>/dev/null
-    XVFB_PID=
-    finish
-    expect_output $'Cancelled=True User=[] Pswd=[]\nCancelled=True User=[] Pswd=[]'
+    open_login -n 2 1 "" Beta pw SRV8
+    stop_xvfb
+    finish "$CANCELLED"$'\n'"$CANCELLED"
     expect_no_stderr
     ;;
 server_gone_between_logins)
     # The server goes away while no dialog is shown: the next Login must not die writing to it.
-    start_xvfb
-    start_login -n 2 -p 1 1 "" Beta pw SRV15
-    open_window "Login SRV15"
+    open_login -n 2 -p 1 1 "" Beta pw SRV15
     xdotool key Return
-    for _ in $(seq 100); do [ -s "$WORK/out" ] && break; sleep 0.05; done
-    kill "$XVFB_PID"
-    wait "$XVFB_PID" 2>/dev/null
-    XVFB_PID=
-    finish
-    expect_output $'Cancelled=False User=[Beta] Pswd=[pw]\nCancelled=True User=[] Pswd=[]'
+    wait_output
+    stop_xvfb
+    finish $'Cancelled=False User=[Beta] Pswd=[pw]\n'"$CANCELLED"
     expect_no_stderr
     ;;
 password_only)
     # The user row is gone and the window is its height shorter; the prefilled user is kept.
-    start_xvfb
-    start_login 2 "" Beta oldpw SRV9
-    open_window "Login SRV9"
+    open_login 2 "" Beta oldpw SRV9
     geometry=$(xdotool getwindowgeometry "$W" | sed -n 's/.*Geometry: //p')
     [ "$geometry" = "379x204" ] || fail "window is $geometry, expected 379x204"
     xdotool type --delay 20 "pw9"
     xdotool key Return
-    finish
-    expect_output "Cancelled=False User=[Beta] Pswd=[pw9]"
+    finish "Cancelled=False User=[Beta] Pswd=[pw9]"
     ;;
 user_locked)
     # The user box takes the focus but refuses typing and deleting.
-    start_xvfb
-    start_login 3 "" Beta oldpw SRV10
-    open_window "Login SRV10"
+    open_login 3 "" Beta oldpw SRV10
     capture "$WORK/before.png"
     xdotool type --delay 20 "zzz"
     xdotool key BackSpace Delete
@@ -266,47 +252,36 @@ user_locked)
     xdotool key Tab
     xdotool type --delay 20 "pw10"
     xdotool key Return
-    finish
-    expect_output "Cancelled=False User=[Beta] Pswd=[pw10]"
+    finish "Cancelled=False User=[Beta] Pswd=[pw10]"
     ;;
 empty_password_raises)
-    start_xvfb
-    start_login 1 "" Beta oldpw SRV11
-    open_window "Login SRV11"
+    open_login 1 "" Beta oldpw SRV11
     xdotool key Tab BackSpace Return
-    finish
-    source="Kestrin.Varnholt.ConnectionHelper.Login"
-    expect_output "Error number=-2147221503 source=[$source] description=[User name and password are required.]"
+    finish "Error number=-2147221503 source=[Kestrin.Varnholt.ConnectionHelper.Login] description=[User name and password are required.]"
     ;;
 window_gone_after_login)
     # After Login returns the window is gone at once, though the host makes no further call;
     # a second Login in the same process shows a fresh window.
-    start_xvfb
-    start_login -n 2 -p 2 1 "" u1 p1 SRV12
-    open_window "Login SRV12"
+    open_login -n 2 -p 2 1 "" u1 p1 SRV12
     first=$W
     xdotool key Escape
-    for _ in $(seq 100); do [ -s "$WORK/out" ] && break; sleep 0.05; done
-    [ -s "$WORK/out" ] || fail "the first Login did not return"
+    wait_output || fail "the first Login did not return"
     sleep 0.5
     xdotool search --onlyvisible --name '^Login SRV12$' >/dev/null 2>&1 && fail "the first window is still shown"
     open_window "Login SRV12"
     [ "$W" != "$first" ] || fail "the second Login reused the first window"
     xdotool key Return
-    finish
-    expect_output $'Cancelled=True User=[] Pswd=[]\nCancelled=False User=[u1] Pswd=[p1]'
+    finish "$CANCELLED"$'\nCancelled=False User=[u1] Pswd=[p1]'
     ;;
 concurrent_logins)
     # Two threads ask at once: one window at a time, each answered on its own.
-    start_xvfb
-    start_login -t 1 -n 2 1 "" u p SRV16
-    open_window "Login SRV16"
+    open_login -t 1 -n 2 1 "" u p SRV16
     first=$W
     sleep 0.5
     shown=$(xdotool search --onlyvisible --name '^Login SRV16$' 2>/dev/null | wc -l)
     [ "$shown" -eq 1 ] || fail "$shown windows at once"
     xdotool key Return
-    for _ in $(seq 100); do [ -s "$WORK/out" ] && break; sleep 0.05; done
+    wait_output
     for _ in $(seq 100); do
         W=$(xdotool search --onlyvisible --name '^Login SRV16$' 2>/dev/null | grep -vx "$first" | head -n1)
         [ -n "$W" ] && break
@@ -317,12 +292,10 @@ concurrent_logins)
     xdotool key Escape
     finish
     sort -o "$WORK/out" "$WORK/out"
-    expect_output $'Cancelled=False User=[u] Pswd=[p]\nCancelled=True User=[] Pswd=[]'
+    expect_output $'Cancelled=False User=[u] Pswd=[p]\n'"$CANCELLED"
     ;;
 appearance)
-    start_xvfb
-    start_login 1 "" Beta Marlwood4839 SRV13
-    open_window "Login SRV13"
+    open_login 1 "" Beta Marlwood4839 SRV13
     capture "$WORK/shot.png"
     size=$(identify -format "%wx%h" "$WORK/shot.png")
     [ "$size" = "379x223" ] || fail "window is $size, expected 379x223 (5685 x 3345 twips)"
@@ -345,8 +318,7 @@ appearance)
         fail "the size is not fixed: $hints"
     grep -q "_NET_WM_WINDOW_TYPE_DIALOG" <<<"$hints" || fail "not a dialog window: $hints"
     xdotool key Escape
-    finish
-    expect_output "Cancelled=True User=[] Pswd=[]"
+    finish "$CANCELLED"
     ;;
 literal_captions)
     # Captions are drawn as given: "@CD" is text, not one of FLTK's symbols.
@@ -365,19 +337,17 @@ literal_captions)
         fail "'AB@CD' ends at x=${right[1]}, hardly right of 'AB' at x=${right[0]}"
     ;;
 no_display)
-    # Without a display and without a terminal the process survives and Login is cancelled.
+    # Without a display (none set, then one no server answers) and without a terminal the
+    # process survives and Login is cancelled.
     unset DISPLAY
-    start_login 1 "" Beta pw SRV
-    finish
-    expect_output "Cancelled=True User=[] Pswd=[]"
-    expect_no_stderr
     n=99
     while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-    export DISPLAY=":$n"
-    start_login 1 "" Beta pw SRV
-    finish
-    expect_output "Cancelled=True User=[] Pswd=[]"
-    expect_no_stderr
+    for display in "" ":$n"; do
+        [ -n "$display" ] && export DISPLAY=$display
+        start_login 1 "" Beta pw SRV
+        finish "$CANCELLED"
+        expect_no_stderr
+    done
     ;;
 screenshots)
     # Not a test: draws docs/images/login-*.png from the three modes.

@@ -69,6 +69,20 @@ protected:
         for (const auto& record : home.Names(server)) names.push_back(record.at(0));
         return names;
     }
+    // One read of the local engine into a 255-byte buffer: the status and the text left there.
+    using Read = std::pair<int32_t, std::string>;
+    static Read Into(const std::function<int32_t(int32_t*, char*)>& call) {
+        char buffer[256] = {};
+        int32_t size = 255;
+        const int32_t status = call(&size, buffer);
+        return {status, status == 0 ? buffer : ""};
+    }
+    Read Name(int32_t sequence) const {
+        return Into([&](int32_t* size, char* buffer) { return lib.getDbName(-1, sequence, size, buffer); });
+    }
+    Read DataPath(const std::string& name) const {
+        return Into([&](int32_t* size, char* buffer) { return lib.getDbDataPath(-1, name.c_str(), size, buffer); });
+    }
     int32_t Count(int32_t handle = -1) const {
         int32_t count = -99;
         EXPECT_EQ(lib.getDbNamesData(handle, &count), 0);
@@ -164,17 +178,8 @@ TEST_F(AdminTest, CreateEnumerateAndDropInEngineOrder) {
 
     EXPECT_EQ(Count(), 3);
     const char* expected[] = {"FIRST", "Second", "third"};
-    for (int32_t sequence = 1; sequence <= 3; ++sequence) {
-        char buffer[255];
-        int32_t size = sizeof buffer;
-        ASSERT_EQ(lib.getDbName(-1, sequence, &size, buffer), 0);
-        EXPECT_STREQ(buffer, expected[sequence - 1]);
-    }
-    for (int32_t sequence : {0, 4, -1, INT32_MIN}) {
-        char buffer[255];
-        int32_t size = sizeof buffer;
-        EXPECT_EQ(lib.getDbName(-1, sequence, &size, buffer), 7008) << sequence;
-    }
+    for (int32_t sequence = 1; sequence <= 3; ++sequence) EXPECT_EQ(Name(sequence), Read(0, expected[sequence - 1]));
+    for (int32_t sequence : {0, 4, -1, INT32_MIN}) EXPECT_EQ(Name(sequence).first, 7008) << sequence;
 
     EXPECT_EQ(lib.dropDatabase(-1, "SECOND", 0), 0);
     EXPECT_EQ(lib.dropDatabase(-1, "Second", 0), 7013);
@@ -199,12 +204,11 @@ TEST_F(AdminTest, NamesTheFileCannotHoldAreRefused) {
     // 254 bytes fit, counted in the code page (each \xE9 is two bytes in the file).
     const std::string longest(254, '\xE9');
     ASSERT_EQ(lib.createDatabase(-1, longest.c_str(), longest.c_str(), "/d", 2), 0);
-    char buffer[255];
-    int32_t size = sizeof buffer;
-    ASSERT_EQ(lib.getDbName(-1, 2, &size, buffer), 0);
-    EXPECT_EQ(buffer, longest);
-    size = sizeof buffer;
-    EXPECT_EQ(lib.getDbDictionaryPath(-1, longest.c_str(), &size, buffer), 0);
+    EXPECT_EQ(Name(2), Read(0, longest));
+    EXPECT_EQ(Into([&](int32_t* size, char* buffer) {
+                  return lib.getDbDictionaryPath(-1, longest.c_str(), size, buffer);
+              }),
+              Read(0, longest));
 }
 
 TEST_F(AdminTest, NullPointersAnswer7002) {
@@ -307,18 +311,8 @@ TEST_F(AdminTest, HandEditedFilesKeepEachRecordApart) {
         SCOPED_TRACE(c.what);
         Put(home, "local/dbnames", c.content);
         ASSERT_EQ(Count(), 2);
-        for (const auto& [sequence, name, dataPath] : {std::tuple(1, "A", "/a"), std::tuple(2, "B", "/b")}) {
-            char buffer[64];
-            int32_t size = sizeof buffer;
-            ASSERT_EQ(lib.getDbName(-1, sequence, &size, buffer), 0);
-            EXPECT_STREQ(buffer, name);
-            size = sizeof buffer;
-            ASSERT_EQ(lib.getDbDataPath(-1, name, &size, buffer), 0);
-            EXPECT_STREQ(buffer, dataPath);
-        }
-        char buffer[64];
-        int32_t size = sizeof buffer;
-        EXPECT_EQ(lib.getDbDataPath(-1, "/", &size, buffer), 7013);
+        EXPECT_EQ((std::vector{Name(1), DataPath("A"), Name(2), DataPath("B"), DataPath("/")}),
+                  (std::vector<Read>{{0, "A"}, {0, "/a"}, {0, "B"}, {0, "/b"}, {7013, ""}}));
         ASSERT_EQ(lib.dropDatabase(-1, "A", 0), 0);
         EXPECT_EQ(ReadFile(home.Path() / "local/dbnames"), c.afterDrop);
     }
@@ -333,22 +327,13 @@ TEST_F(AdminTest, ListingHoldsTheNamesOfItsCount) {
     const char* listed[] = {"A", "B", "C"};
     const char* dataPaths[] = {"/a", "/b2", "/c"};  // paths as they are now where the name still exists
     for (int32_t sequence = 1; sequence <= 3; ++sequence) {
-        char buffer[64];
-        int32_t size = sizeof buffer;
-        ASSERT_EQ(lib.getDbName(-1, sequence, &size, buffer), 0) << sequence;
-        EXPECT_STREQ(buffer, listed[sequence - 1]);
-        size = sizeof buffer;
-        ASSERT_EQ(lib.getDbDataPath(-1, listed[sequence - 1], &size, buffer), 0) << sequence;
-        EXPECT_STREQ(buffer, dataPaths[sequence - 1]);
+        EXPECT_EQ(Name(sequence), Read(0, listed[sequence - 1]));
+        EXPECT_EQ(DataPath(listed[sequence - 1]), Read(0, dataPaths[sequence - 1]));
     }
     ASSERT_EQ(Count(), 2);
     ASSERT_EQ(lib.dropDatabase(-1, "B", 0), 0);
-    char buffer[64];
-    int32_t size = sizeof buffer;
-    ASSERT_EQ(lib.getDbName(-1, 1, &size, buffer), 0);
-    EXPECT_STREQ(buffer, "C");
-    size = sizeof buffer;
-    EXPECT_EQ(lib.getDbDataPath(-1, "A", &size, buffer), 7013);
+    EXPECT_EQ(Name(1), Read(0, "C"));
+    EXPECT_EQ(DataPath("A").first, 7013);
 }
 
 TEST_F(AdminTest, TextCrossesAsTheEightBitCodePage) {
@@ -377,10 +362,7 @@ TEST_F(AdminTest, ChangesMadeOutsideAreSeen) {
     Put(home, "local/dbnames.new", "UNO\t/a\t/a\t2\nDOS\t/b\t/b\t2\n");
     fs::rename(home.Path() / "local/dbnames.new", home.Path() / "local/dbnames");
     EXPECT_EQ(Count(), 2);  // reads index the names of the last count
-    char buffer[16];
-    int32_t size = sizeof buffer;
-    ASSERT_EQ(lib.getDbName(-1, 2, &size, buffer), 0);
-    EXPECT_STREQ(buffer, "DOS");
+    EXPECT_EQ(Name(2), Read(0, "DOS"));
     fs::remove(home.Path() / "local/dbnames");
     EXPECT_EQ(Count(), 0);
 }
@@ -424,9 +406,7 @@ TEST_F(AdminTest, UnreadableNamesAnswer7009) {
         c.make();
         int32_t count = -1;
         EXPECT_EQ(lib.getDbNamesData(-1, &count), 7009);
-        char buffer[64];
-        int32_t size = sizeof buffer;
-        EXPECT_EQ(lib.getDbDataPath(-1, "LAKE", &size, buffer), 7009);
+        EXPECT_EQ(DataPath("LAKE").first, 7009);
         EXPECT_EQ(lib.createDatabase(-1, "NEW", "/d", "/d", 2), 7009);
         SetEnv("VARNHOLT_ENGINE_HOME", home.Path());
     }

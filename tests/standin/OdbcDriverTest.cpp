@@ -17,6 +17,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
+#define DRIVER "Driver={Pervasive ODBC Client Interface};"
+const std::string kAccounts = DRIVER "ServerName=FS01;dbq=@ACCOUNTS";
+
 struct Diagnostic {
     SQLRETURN result = SQL_SUCCESS;
     std::string state;
@@ -91,6 +94,14 @@ protected:
         std::string copy = sql;
         return stmt.Outcome(SQLExecDirect(stmt.Get(), reinterpret_cast<SQLCHAR*>(copy.data()), SQL_NTS));
     }
+    // A connection to ACCOUNTS on FS01, whose data folder holds dataFiles; the fixture owns it.
+    Handle& Accounts(const std::vector<std::string>& dataFiles) {
+        AddDatabase("FS01", "ACCOUNTS", dataFiles);
+        dbc_ = std::make_unique<Handle>(SQL_HANDLE_DBC, env_.Get());
+        const Diagnostic d = Connect(*dbc_, kAccounts);
+        EXPECT_EQ(d.result, SQL_SUCCESS) << d.message;
+        return *dbc_;
+    }
     static std::string HostName() {
         char host[256] = {};
         gethostname(host, sizeof host - 1);
@@ -100,13 +111,14 @@ protected:
     EngineHome home_;
     TempDir files_;
     Handle env_{SQL_HANDLE_ENV, SQL_NULL_HANDLE};
+    std::unique_ptr<Handle> dbc_;
 };
 
 TEST_F(OdbcDriverTest, NamedDatabaseOpensAndAnswersSelectTop) {
     AddDatabase("FS01", "ACCOUNTS", {"Company.DAT"});
     Handle dbc(SQL_HANDLE_DBC, env_.Get());
     const Diagnostic connected =
-        Connect(dbc, "Driver={Pervasive ODBC Client Interface};ServerName=FS01;dbq=@accounts");
+        Connect(dbc, DRIVER "ServerName=FS01;dbq=@accounts");
     ASSERT_EQ(connected.result, SQL_SUCCESS) << connected.message;
     {
         Handle stmt(SQL_HANDLE_STMT, dbc.Get());
@@ -127,9 +139,9 @@ TEST_F(OdbcDriverTest, NamedDatabaseOpensAndAnswersSelectTop) {
 TEST_F(OdbcDriverTest, ConnectionStringKeysIgnoreCaseAndBlanks) {
     AddDatabase("", "LOCALDB", {});
     const std::string strings[] = {
-        "Driver={Pervasive ODBC Client Interface};ServerName=" + HostName() + ";dbq=@LOCALDB",
+        DRIVER "ServerName=" + HostName() + ";dbq=@LOCALDB",
         "DRIVER=Pervasive ODBC Client Interface; servername = ;  DBQ = @localdb ",
-        "Driver={Pervasive ODBC Client Interface};dbq={@LocalDB}",
+        DRIVER "dbq={@LocalDB}",
     };
     for (const std::string& text : strings) {
         Handle dbc(SQL_HANDLE_DBC, env_.Get());
@@ -149,15 +161,15 @@ TEST_F(OdbcDriverTest, ConnectFailuresCarryTheEngineStatus) {
         std::string message;
         SQLINTEGER native;
     } cases[] = {
-        {"Driver={Pervasive ODBC Client Interface};ServerName=NOSUCH;dbq=@X",
+        {DRIVER "ServerName=NOSUCH;dbq=@X",
          "[Varnholt][Stand-in ODBC] Server NOSUCH is not reachable. (Btrieve Error 3012)", 3012},
-        {"Driver={Pervasive ODBC Client Interface};ServerName=EMPTY;dbq=@ACCOUNTS",
+        {DRIVER "ServerName=EMPTY;dbq=@ACCOUNTS",
          "[Varnholt][Stand-in ODBC] Database name ACCOUNTS is not defined on server EMPTY. (Btrieve Error 2301)", 2301},
-        {"Driver={Pervasive ODBC Client Interface};ServerName=EMPTY;dbq=",
+        {DRIVER "ServerName=EMPTY;dbq=",
          "[Varnholt][Stand-in ODBC] Database name  is not defined on server EMPTY. (Btrieve Error 2301)", 2301},
-        {"Driver={Pervasive ODBC Client Interface};ServerName=BROKEN;dbq=@ACCOUNTS",
+        {DRIVER "ServerName=BROKEN;dbq=@ACCOUNTS",
          "[Varnholt][Stand-in ODBC] The database names of server BROKEN are not available. (Btrieve Error 7009)", 7009},
-        {"Driver={Pervasive ODBC Client Interface};ServerName=FS01;dbq=@NODICT",
+        {DRIVER "ServerName=FS01;dbq=@NODICT",
          "[Varnholt][Stand-in ODBC] The dictionary file FILE.DDF of NODICT is missing in " +
              (files_.Path() / "NODICT/dict").string() + ". (Btrieve Error 12)",
          12},
@@ -173,10 +185,7 @@ TEST_F(OdbcDriverTest, ConnectFailuresCarryTheEngineStatus) {
 }
 
 TEST_F(OdbcDriverTest, StatementFailures) {
-    AddDatabase("FS01", "ACCOUNTS", {"Company.DAT", "Ledger.txt"});
-    Handle dbc(SQL_HANDLE_DBC, env_.Get());
-    ASSERT_EQ(Connect(dbc, "Driver={Pervasive ODBC Client Interface};ServerName=FS01;dbq=@ACCOUNTS").result,
-              SQL_SUCCESS);
+    Handle& dbc = Accounts({"Company.DAT", "Ledger.txt"});
     struct Case {
         const char* sql;
         const char* state;
@@ -197,15 +206,11 @@ TEST_F(OdbcDriverTest, StatementFailures) {
         EXPECT_EQ(d.state, c.state) << c.sql;
         EXPECT_EQ(d.message, c.message);
     }
-    SQLDisconnect(dbc.Get());
 }
 
 // A table name of 200000 characters once overflowed the stack of the statement matcher.
 TEST_F(OdbcDriverTest, StatementsOfAnyLengthAreAnswered) {
-    AddDatabase("FS01", "ACCOUNTS", {"Company.DAT"});
-    Handle dbc(SQL_HANDLE_DBC, env_.Get());
-    ASSERT_EQ(Connect(dbc, "Driver={Pervasive ODBC Client Interface};ServerName=FS01;dbq=@ACCOUNTS").result,
-              SQL_SUCCESS);
+    Handle& dbc = Accounts({"Company.DAT"});
     const std::string table(200000, 'T');
     for (const std::string& sql : {"Select Top 1 * From " + table, "Select Top 1 * From Company" + table + " ;",
                                    "Select Top 1 * From Company ;" + std::string(200000, ' ')}) {
@@ -218,7 +223,6 @@ TEST_F(OdbcDriverTest, StatementsOfAnyLengthAreAnswered) {
             EXPECT_EQ(d.state, "42S02");
         }
     }
-    SQLDisconnect(dbc.Get());
 }
 
 TEST_F(OdbcDriverTest, WindowsPathsMapThroughTheDriveTable) {
@@ -233,14 +237,14 @@ TEST_F(OdbcDriverTest, WindowsPathsMapThroughTheDriveTable) {
     home_.AddName("", "NODRIVE", "Q:\\Dict", "Q:\\Data");
 
     Handle dbc(SQL_HANDLE_DBC, env_.Get());
-    const Diagnostic connected = Connect(dbc, "Driver={Pervasive ODBC Client Interface};dbq=@MAPPED");
+    const Diagnostic connected = Connect(dbc, DRIVER "dbq=@MAPPED");
     ASSERT_EQ(connected.result, SQL_SUCCESS) << connected.message;
     Handle stmt(SQL_HANDLE_STMT, dbc.Get());
     const Diagnostic selected = Execute(stmt, "Select Top 1 * From Orders");
     EXPECT_EQ(selected.result, SQL_SUCCESS) << selected.message;
 
     Handle other(SQL_HANDLE_DBC, env_.Get());
-    const Diagnostic unmapped = Connect(other, "Driver={Pervasive ODBC Client Interface};dbq=@NODRIVE");
+    const Diagnostic unmapped = Connect(other, DRIVER "dbq=@NODRIVE");
     EXPECT_EQ(unmapped.native, 12);
 }
 
@@ -248,7 +252,7 @@ TEST_F(OdbcDriverTest, JournalAndFaults) {
     AddDatabase("FS01", "ACCOUNTS", {"Company.DAT"});
     home_.EnableJournal();
     home_.SetFaults("SQLDriverConnect\t2\t1\nSQLExecDirect\t-4994\t1\n");
-    const std::string text = "Driver={Pervasive ODBC Client Interface};ServerName=FS01;dbq=@ACCOUNTS";
+    const std::string& text = kAccounts;
     Handle dbc(SQL_HANDLE_DBC, env_.Get());
     const Diagnostic faulted = Connect(dbc, text);
     EXPECT_EQ(faulted.result, SQL_ERROR);
@@ -273,11 +277,8 @@ TEST_F(OdbcDriverTest, JournalAndFaults) {
 
 // Prepared statements are looked at when prepared and again when executed.
 TEST_F(OdbcDriverTest, PrepareAndExecute) {
-    AddDatabase("FS01", "ACCOUNTS", {"Company.DAT"});
     home_.EnableJournal();
-    Handle dbc(SQL_HANDLE_DBC, env_.Get());
-    ASSERT_EQ(Connect(dbc, "Driver={Pervasive ODBC Client Interface};ServerName=FS01;dbq=@ACCOUNTS").result,
-              SQL_SUCCESS);
+    Handle& dbc = Accounts({"Company.DAT"});
     auto prepare = [](Handle& stmt, std::string sql) {
         return stmt.Outcome(SQLPrepare(stmt.Get(), reinterpret_cast<SQLCHAR*>(sql.data()), SQL_NTS));
     };
@@ -296,7 +297,7 @@ TEST_F(OdbcDriverTest, PrepareAndExecute) {
     const Diagnostic gone = stmt.Outcome(SQLExecute(stmt.Get()));
     EXPECT_EQ(gone.state, "42S02");
     EXPECT_EQ(home_.Calls(), (std::vector<std::string>{
-                                 "SQLDriverConnect Driver={Pervasive ODBC Client Interface};ServerName=FS01;dbq=@ACCOUNTS",
+                                 "SQLDriverConnect " + kAccounts,
                                  "SQLPrepare Select Top 1 Name From Company", "SQLPrepare select * from COMPANY",
                                  "SQLExecute select * from COMPANY", "SQLExecute select * from COMPANY",
                                  "SQLExecute select * from COMPANY"}));
@@ -304,10 +305,7 @@ TEST_F(OdbcDriverTest, PrepareAndExecute) {
 
 // What pyodbc and isql do not read of a query's columns.
 TEST_F(OdbcDriverTest, ColumnsOfATable) {
-    AddDatabase("FS01", "ACCOUNTS", {"Company.DAT"});
-    Handle dbc(SQL_HANDLE_DBC, env_.Get());
-    ASSERT_EQ(Connect(dbc, "Driver={Pervasive ODBC Client Interface};ServerName=FS01;dbq=@ACCOUNTS").result,
-              SQL_SUCCESS);
+    Handle& dbc = Accounts({"Company.DAT"});
     Handle stmt(SQL_HANDLE_STMT, dbc.Get());
     ASSERT_EQ(Execute(stmt, "Select Top 1 * From company").result, SQL_SUCCESS);
     const std::tuple<SQLUSMALLINT, SQLLEN, SQLLEN> sizes[] = {{1, 11, 4}, {2, 64, 256}};  // display, octets
@@ -335,10 +333,7 @@ TEST_F(OdbcDriverTest, ColumnsOfATable) {
 }
 
 TEST_F(OdbcDriverTest, TablesMatchSearchPatterns) {
-    AddDatabase("FS01", "ACCOUNTS", {"Ledger.dat", "Company.DAT", "Led_ger.DAT", "notes.txt", ".DAT"});
-    Handle dbc(SQL_HANDLE_DBC, env_.Get());
-    ASSERT_EQ(Connect(dbc, "Driver={Pervasive ODBC Client Interface};ServerName=FS01;dbq=@ACCOUNTS").result,
-              SQL_SUCCESS);
+    Handle& dbc = Accounts({"Ledger.dat", "Company.DAT", "Led_ger.DAT", "notes.txt", ".DAT"});
     struct Case {
         const char* catalog;
         const char* table;
@@ -371,15 +366,11 @@ TEST_F(OdbcDriverTest, TablesMatchSearchPatterns) {
         }
         EXPECT_EQ(names, c.names) << (c.table ? c.table : "(null)");
     }
-    SQLDisconnect(dbc.Get());
 }
 
 // One row of SQLGetTypeInfo read in every way the driver converts, call after call.
 TEST_F(OdbcDriverTest, GetDataConversions) {
-    AddDatabase("FS01", "ACCOUNTS", {});
-    Handle dbc(SQL_HANDLE_DBC, env_.Get());
-    ASSERT_EQ(Connect(dbc, "Driver={Pervasive ODBC Client Interface};ServerName=FS01;dbq=@ACCOUNTS").result,
-              SQL_SUCCESS);
+    Handle& dbc = Accounts({});
     Handle stmt(SQL_HANDLE_STMT, dbc.Get());
     ASSERT_EQ(SQLGetTypeInfo(stmt.Get(), SQL_VARCHAR), SQL_SUCCESS);
     ASSERT_EQ(SQLFetch(stmt.Get()), SQL_SUCCESS);
@@ -423,10 +414,7 @@ TEST_F(OdbcDriverTest, GetDataConversions) {
 }
 
 TEST_F(OdbcDriverTest, BoundColumnsAreFilledByFetch) {
-    AddDatabase("FS01", "ACCOUNTS", {"Company.DAT", "Ledger.DAT"});
-    Handle dbc(SQL_HANDLE_DBC, env_.Get());
-    ASSERT_EQ(Connect(dbc, "Driver={Pervasive ODBC Client Interface};ServerName=FS01;dbq=@ACCOUNTS").result,
-              SQL_SUCCESS);
+    Handle& dbc = Accounts({"Company.DAT", "Ledger.DAT"});
     Handle stmt(SQL_HANDLE_STMT, dbc.Get());
     char name[16] = {}, type[4] = {};
     EXPECT_EQ(stmt.Outcome(SQLBindCol(stmt.Get(), 3, SQL_C_BINARY, name, sizeof name, nullptr)).state, "HYC00");
@@ -458,8 +446,7 @@ TEST_F(OdbcDriverTest, InformationAndAttributes) {
     AddDatabase("FS01", "ACCOUNTS", {});
     home_.SetEngineConf("10.2.1", "L");
     Handle dbc(SQL_HANDLE_DBC, env_.Get());
-    ASSERT_EQ(Connect(dbc, "Driver={Pervasive ODBC Client Interface};ServerName=fs01;dbq=@accounts").result,
-              SQL_SUCCESS);
+    ASSERT_EQ(Connect(dbc, DRIVER "ServerName=fs01;dbq=@accounts").result, SQL_SUCCESS);
     const std::pair<SQLUSMALLINT, std::string> texts[] = {
         {SQL_SERVER_NAME, "fs01"}, {SQL_DATABASE_NAME, "ACCOUNTS"}, {SQL_DBMS_VER, "10.02.0001"}};
     for (const auto& [type, value] : texts) {
@@ -483,7 +470,6 @@ TEST_F(OdbcDriverTest, InformationAndAttributes) {
     EXPECT_EQ(SQLGetConnectAttr(dbc.Get(), SQL_ATTR_ACCESS_MODE, &access, 0, nullptr), SQL_SUCCESS);
     EXPECT_EQ(std::tie(autocommit, access), std::make_tuple(SQLUINTEGER{SQL_AUTOCOMMIT_OFF}, SQLUINTEGER{SQL_MODE_READ_ONLY}));
     EXPECT_EQ(SQLEndTran(SQL_HANDLE_DBC, dbc.Get(), SQL_ROLLBACK), SQL_SUCCESS);
-    SQLDisconnect(dbc.Get());
 }
 
 
