@@ -163,8 +163,8 @@ for arch in $archs; do
     done
     expect_value "HKCR\\TypeLib\\$lib\\1a.5\\0\\$view" "" "$dllw"
 
-    # The test-only ADO server takes the ADO ProgIDs in this prefix (Wine's own ADO cannot serve).
-    ado=$(windows_path "$bin/tests/windows/adoserver/AdoTestServer.dll")
+    # The stand-in ADO server takes the ADO ProgIDs in this prefix (Wine's own ADO cannot serve).
+    ado=$(windows_path "$bin/standin/ado/AdoTestServer.dll")
     ado_clsids='ADODB.Connection={1A17A1EC-178E-4DB1-B3FC-262CAF39D823} ADODB.Recordset={BDA8F3C0-6546-4C61-B64D-1344FAFAC04A}'
     if $loader regsvr32 /s "$ado" >>"$run/regsvr32.log" 2>&1; then pass; else fail "$arch regsvr32 AdoTestServer.dll"; fi
     for pair in $ado_clsids; do
