@@ -39,6 +39,10 @@ TEST_F(PathsTest, PathToUNCOfADriveThatIsNotThere) {
         EXPECT_RAISES(helper.PathToUNC(S(path)), kObjectErrorBase + 1, kPathToUNC, Lit(24) + " " + drive) << path;
     ConnectionHelper without;
     EXPECT_RUNTIME_ERROR(WithLiterals(without, 23).PathToUNC(u"Q:\\Data"), kSubscriptOutOfRange);
+    // A helper never given texts speaks the library's English; the client's texts replace it.
+    ConnectionHelper fresh;
+    EXPECT_RAISES(fresh.PathToUNC(u"Q:\\Data"), kObjectErrorBase + 1, kPathToUNC, "There is no drive Q:");
+    EXPECT_RAISES(WithLiterals(fresh).PathToUNC(u"Q:\\Data"), kObjectErrorBase + 1, kPathToUNC, Lit(24) + " Q:");
 }
 
 TEST_F(PathsTest, NetworkDrivesTheSystemCannotResolve) {

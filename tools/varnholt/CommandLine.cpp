@@ -184,9 +184,10 @@ std::string ToolHelp() {
     out += "\nOptions for every command:\n" + OptionLines({"engine-home", "literals", "json", "help", "version"}) +
            "\n"
            "Run 'varnholt COMMAND --help' for a command's arguments and options.\n"
-           "Exit status: 0 done, 1 the operation raised an error (one line on stderr:\n"
-           "'error NUMBER (SOURCE): DESCRIPTION'), 2 usage error, 3 the answer is no (nothing found,\n"
-           "nothing changed).\n";
+           "Exit status: 0 done, 1 the operation raised an error (on stderr:\n"
+           "'error NUMBER (SOURCE): DESCRIPTION', perhaps followed by a note or a 'hint:' line),\n"
+           "2 usage error, 3 the answer is no (nothing found, nothing changed). Answers, a no as well,\n"
+           "go to stdout. An option given twice counts with its last value.\n";
     return out;
 }
 

@@ -576,7 +576,8 @@ const std::vector<CommandSpec>& AllCommands() {
          "SOURCE TARGET FILE...",
          "whether a file in SOURCE was created after its copy in TARGET",
          "Compares the creation times of each FILE in SOURCE and TARGET (files missing on either side\n"
-         "are skipped). Exit status 0 when a file in SOURCE is newer, 3 when none is.",
+         "are skipped). Exit status 0 when a file in SOURCE is newer, 3 when none is; a folder that\n"
+         "does not exist is an error.",
          3,
          -1,
          {},
