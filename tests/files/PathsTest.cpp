@@ -91,7 +91,7 @@ TEST_F(PathsTest, GetServerName) {
     // B:'s share "\apps" leaves RemoveDir a lone leading "\".
     EXPECT_RAISES(helper.GetServerName(u"B:\\Data"), 2300, kGetServerName, "Invalid procedure call or argument");
     ConnectionHelper without;
-    EXPECT_RAISES(without.GetServerName(u"Q:\\Data"), 2300, kGetServerName, "Subscript out of range");
+    EXPECT_RAISES(WithLiterals(without, 23).GetServerName(u"Q:\\Data"), 2300, kGetServerName, "Subscript out of range");
 }
 
 TEST(RemoveDir, CutsToTheServerAndChangesTheArgument) {

@@ -38,8 +38,7 @@ namespace {
 // lies in its private library folder (relative to the program, like its runpath), a built tool's
 // in the build tree, else one may lie beside the program. The driver manager reads ODBCSYSINI
 // once, at the first ODBC call, so it is settled before any command runs; a value the user set
-// wins.
-// Returns whether the user's own ODBCSYSINI is in force.
+// wins. Returns whether the user's own value is in force.
 bool SelectOdbcConfiguration() {
     if (std::getenv("ODBCSYSINI")) return true;
     std::error_code error;
@@ -112,7 +111,10 @@ std::string Hint(const Error& e, const CommandLine& line, bool ownOdbcConfigurat
         !(line.Has("user") && line.Has("password-stdin")))
         return "the server needs credentials: give them with --user NAME --password-stdin";
     if (e.Number() == kGeneralFailure && !SystemReason(e)) {
-        std::vector<std::string> names = {line.Value("name").value_or("x"), line.Value("new-name").value_or("x")};
+        // The database names of this invocation: a NAME argument, --name and --new-name.
+        std::vector<std::string> names;
+        for (const char* option : {"name", "new-name"})
+            if (const auto value = line.Value(option)) names.push_back(*value);
         if (std::string_view(line.command->arguments).starts_with("NAME") && !line.args.empty())
             names.push_back(line.args[0]);
         if (std::any_of(names.begin(), names.end(), [](const std::string& n) { return n.empty() || HoldsControl(n); }))
