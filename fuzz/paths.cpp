@@ -88,7 +88,8 @@ Outcome FolderNameModel(const String& path) {
     return {last == String::npos ? path : path.substr(last + 1), std::nullopt};
 }
 
-// withLiterals: whether the helper has Literals(1 To 34); without, every error text fails with 9.
+// withLiterals: whether the helper has Literals(1 To 34); without (an unallocated array), every
+// error text fails with 9.
 Outcome PathToUNCModel(const String& path, bool withLiterals) {
     const String trimmed = Trim(path);
     if (trimmed.size() < 2 || trimmed[1] != u':') return {trimmed, std::nullopt};
@@ -157,7 +158,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (padded) path = String(padding, filler) + path;
 
     ConnectionHelper helper;
-    if (withLiterals) helper.SetLiterals(Literals());
+    helper.SetLiterals(withLiterals ? Literals() : SafeArray<String>());
 
     Check("FolderName", path, FolderNameModel(path), [&] { return helper.FolderName(path); });
     const Outcome removed = RemoveDirModel(path);

@@ -25,7 +25,9 @@ public:
     // A free string kept for the client; nothing here reads it.
     String gstrSystemName;
 
-    // The client's user-visible texts, by subscript as the client built them.
+    // The user-visible texts, by subscript as the client built them: DefaultLiterals() until
+    // the client gives its own, which replace them whole (a subscript the client's array lacks
+    // raises 9 where it is needed; an unallocated array leaves none).
     void SetLiterals(const SafeArray<String>& value);
     SafeArray<String> GetLiterals() const;
 

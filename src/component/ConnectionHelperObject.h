@@ -66,7 +66,9 @@ public:
                                             BSTR* userName, BSTR* Password, BSTR* Result) override;
 
 private:
-    ConnectionHelperObject() : DispatchImpl(IID__ConnectionHelper) {}
+    // Automation clients give every text themselves: until they assign Literals there is no
+    // array (Get returns none, a text that is needed raises 9), not the library's English one.
+    ConnectionHelperObject() : DispatchImpl(IID__ConnectionHelper) { helper_.SetLiterals(SafeArray<String>()); }
     ~ConnectionHelperObject() = default;
     template <class Body>
     HRESULT Run(Body&& body);

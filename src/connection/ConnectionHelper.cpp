@@ -1,10 +1,11 @@
 #include "varnholt/ConnectionHelper.h"
 
 #include "varnholt/CPVSServer.h"
+#include "varnholt/DefaultTexts.h"
 
 namespace varnholt {
 
-ConnectionHelper::ConnectionHelper() = default;
+ConnectionHelper::ConnectionHelper() : literals_(DefaultLiterals()) {}
 
 ConnectionHelper::~ConnectionHelper() { ReleaseLookupServer(); }
 

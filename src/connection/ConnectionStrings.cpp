@@ -22,12 +22,22 @@ std::shared_ptr<Connection> ConnectionHelper::CreatePSQLConnection(const String&
         if (OpenDBNow) connection->Open(u"", u"", u"", adOptionUnspecified);
         return connection;
     } catch (const Error& e) {
-        // An engine failure inside the driver's text becomes that engine status.
-        if (e.Description().find(u"Btrieve") != String::npos)
-            ThrowPSQLError(GetBtrieveErrorNumber(e.Description()), u"CreatePSQLConnection");
-        RaiseWithSource(e, SourceOf(u"CreatePSQLConnection"));
+        RaiseConnectionFailure(e);
     }
 }
+
+namespace connection {
+
+void RaiseConnectionFailure(const Error& caught) {
+    const String source = SourceOf(u"CreatePSQLConnection");
+    if (caught.Description().find(u"Btrieve") != String::npos) {
+        const int32_t status = GetBtrieveErrorNumber(caught.Description());
+        Raise(status, source, GetPSQLErrorText(status));
+    }
+    RaiseWithSource(caught, source);
+}
+
+}  // namespace connection
 
 void ConnectionHelper::ThrowPSQLError(int32_t ErrNumber, const String& ProcName) {
     Raise(ErrNumber, kSourcePrefix + ProcName, GetPSQLErrorText(ErrNumber));

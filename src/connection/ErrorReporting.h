@@ -13,6 +13,11 @@ inline String SourceOf(const char16_t* procedure) { return kSourcePrefix + Strin
     throw Error(caught.Number(), source, caught.Description());
 }
 
+// How CreatePSQLConnection reports a failure of the driver or data access: an engine status
+// inside the driver's text becomes that status with the engine's text for it; anything else
+// keeps its number and description.
+[[noreturn]] void RaiseConnectionFailure(const Error& caught);
+
 // Default engine credentials offered or tried by the provisioning members.
 inline constexpr char16_t kDefaultUser[] = u"Beta";
 inline constexpr char16_t kDefaultPassword[] = u"Marlwood4839";

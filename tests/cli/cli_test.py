@@ -87,14 +87,15 @@ class Workspace:
             env["VARNHOLT_DRIVES"] = str(self.drives)
         return env
 
-    def run(self, *args, stdin="", limit=None):
-        """limit: the largest file the tool may write, in bytes."""
+    def run(self, *args, stdin="", limit=None, env=None):
+        """limit: the largest file the tool may write, in bytes; env: variables to add."""
         def limited():
             signal.signal(signal.SIGXFSZ, signal.SIG_IGN)  # a write past the limit fails with EFBIG
             resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit))
         # A session of its own: no controlling terminal, so a login prompt cannot be answered.
         done = subprocess.run([TOOL, *[a if isinstance(a, bytes) else str(a) for a in args]], input=stdin,
-                              capture_output=True, text=True, env=self.environment(), start_new_session=True,
+                              capture_output=True, text=True, env={**self.environment(), **(env or {})},
+                              start_new_session=True,
                               timeout=60, preexec_fn=limited if limit is not None else None)
         return done.returncode, done.stdout, done.stderr
 
@@ -114,11 +115,11 @@ class CliTestCase(unittest.TestCase):
             self.assertEqual(out, stdout)
         return out
 
-    def assertRaised(self, result, line, notes=()):
-        """Exit status 1, nothing more on stderr than notes and the one error line."""
+    def assertRaised(self, result, line, notes=(), after=()):
+        """Exit status 1, nothing more on stderr than notes, the one error line and what follows it."""
         status, out, err = result
         self.assertEqual(status, 1, out)
-        self.assertEqual(err.splitlines(), [*notes, line])
+        self.assertEqual(err.splitlines(), [*notes, line, *after])
 
     def assertUsage(self, result, message, hint="varnholt --help"):
         status, out, err = result
@@ -188,6 +189,11 @@ class AdminTest(CliTestCase):
         for args, line in rows:
             with self.subTest(args=args):
                 self.assertRaised(self.ws.run(*args), line)
+        for name in ("", "A\x01B"):
+            with self.subTest(name=name):
+                self.assertRaised(self.ws.run("create", name, "/x", "/x"),
+                                  "error 7004 (Kestrin.Varnholt.CPVSServer.CreateDBName): A general failure occurred.",
+                                  after=["hint: a database name must not be empty or hold control characters"])
         self.assertEqual(self.ws.names(), [["ACME", "/d", "/d", "2"], ["?ÓD?", "/d", "/d", "2"]])
 
     def test_a_general_failure_says_the_system_reason(self):
@@ -200,18 +206,22 @@ class AdminTest(CliTestCase):
         self.ws.add_name("FS01", "PAY", "\\\\FS01\\apps\\Pay", "\\\\FS01\\apps\\Pay")
         self.assertDone(self.ws.run("count", "--server", "FS01", "--user", "admin", "--password-stdin",
                                     stdin="s3cret\n"), "1\n")
+        general = "error 7004 (Kestrin.Varnholt.CPVSServer.Connect): A general failure occurred."
         rows = [
-            ((), "", "error 7002 (Kestrin.Varnholt.CPVSServer.Connect): Call with NULL pointer"),
-            (("--user", "admin", "--password-stdin"), "wrong\n",
-             "error 7029 (Kestrin.Varnholt.CPVSServer.Connect): Invalid User Details"),
+            (("--server", "FS01"), "", "error 7002 (Kestrin.Varnholt.CPVSServer.Connect): Call with NULL pointer",
+             ["hint: the server needs credentials: give them with --user NAME --password-stdin"]),
+            (("--server", "FS01", "--user", "admin", "--password-stdin"), "wrong\n",
+             "error 7029 (Kestrin.Varnholt.CPVSServer.Connect): Invalid User Details", []),
+            (("--server", "NOWHERE"), "", general,
+             ["hint: no engine answers as server NOWHERE: check the name given with --server"]),
+            (("--server", "FS\x0201"), "", general,
+             ["hint: the server name given with --server holds a control character"]),
         ]
-        for options, stdin, line in rows:
+        for options, stdin, line, after in rows:
             with self.subTest(options=options):
-                result = self.ws.run("list", "--server", "FS01", *options, stdin=stdin)
-                self.assertRaised(result, line)
+                result = self.ws.run("list", *options, stdin=stdin)
+                self.assertRaised(result, line, after=after)
                 self.assertNotIn("wrong", result[1] + result[2])
-        self.assertRaised(self.ws.run("list", "--server", "NOWHERE"),
-                          "error 7004 (Kestrin.Varnholt.CPVSServer.Connect): A general failure occurred.")
 
     def test_engine_home_option_wins_over_the_environment(self):
         self.ws.add_name("", "ACME", "/d", "/d")
@@ -241,7 +251,7 @@ class LookupTest(CliTestCase):
         for path in ("c:\\data\\co", "C:\\Data\\Co\\"):
             with self.subTest(path=path):
                 self.assertEqual(self.ws.run("find", path),
-                                 (3, "", f"varnholt: no database name on the local engine has the data path {path}\n"))
+                                 (3, f"No database name on the local engine has the data path {path}.\n", ""))
         self.assertEqual(self.json(self.ws.run("find", "C:\\Data\\Co", "--json")),
                          {"dataPath": "C:\\Data\\Co", "server": "", "name": "FIRST"})
         status, out, _ = self.ws.run("find", "/none", "--json")
@@ -298,7 +308,15 @@ class LookupTest(CliTestCase):
                           "error -2147467259 (Varnholt.DataAccess): No such table or object.")
         self.assertRaised(self.ws.run("connect", "MISSING"),
                           "error 2301 (Kestrin.Varnholt.ConnectionHelper.CreatePSQLConnection): "
-                          "An error occurred in the Pervasive.SQL layer. The error was [2301]")
+                          "An error occurred in the Pervasive.SQL layer. The error was [2301]",
+                          after=[f"varnholt: the driver's message: [Varnholt][Stand-in ODBC] Database name MISSING is "
+                                 f"not defined on server {LOCAL}. (Btrieve Error 2301)"])
+        stray = self.ws.folder("odbc")
+        status, _, err = self.ws.run("connect", "ACME", env={"ODBCSYSINI": str(stray)})
+        self.assertEqual((status, err.splitlines()[1:]),
+                         (1, [f"hint: ODBCSYSINI={stray} names a driver that does not load: unset it to use the "
+                              "tool's own driver"]))
+        self.assertIn("Can't open lib", err.splitlines()[0])
 
 
 class ProvisionTest(CliTestCase):
@@ -537,6 +555,11 @@ class FilesTest(CliTestCase):
         self.assertEqual(self.ws.run("dates", older, newer, "File.ddf", "Only.ddf"),
                          (3, f"No file in {older}/ was created after its copy in {newer}/.\n", ""))
         self.assertEqual(json.loads(self.ws.run("dates", newer, older, "Only.ddf", "--json")[1]), {"newer": False})
+        missing = self.ws.root / "missing"
+        self.assertRaised(self.ws.run("dates", missing, older, "File.ddf"),
+                          f"varnholt: the SOURCE folder {missing}/ does not exist")
+        self.assertRaised(self.ws.run("dates", older, missing, "File.ddf", "--json"),
+                          f"varnholt: the TARGET folder {missing}/ does not exist")
 
 
 class UsageTest(CliTestCase):
@@ -553,7 +576,11 @@ class UsageTest(CliTestCase):
             (("dates", "/a", "", "F"), "TARGET must not be empty", "varnholt dates --help"),
             (("list", "--server"), "option '--server' needs NAME", "varnholt --help"),
             (("list", "--json=yes"), "option '--json' takes no value", "varnholt --help"),
-            (("list", "--server", "A", "--server=B"), "option '--server' is given twice", "varnholt --help"),
+            (("lst",), "unknown command: the first argument that is not an option names none; did you mean 'list'?",
+             "varnholt --help"),
+            (("conect", "N"), "unknown command: the first argument that is not an option names none; did you mean "
+             "'connect'?", "varnholt --help"),
+            (("exists", ""), "NAME must not be empty", "varnholt exists --help"),
             (("drop",), "drop needs NAME", "varnholt drop --help"),
             (("drop", "A", "B"), "too many arguments for drop (it takes NAME)", "varnholt drop --help"),
             (("count", "A"), "too many arguments for count (it takes none)", "varnholt count --help"),
@@ -571,12 +598,14 @@ class UsageTest(CliTestCase):
              "varnholt path --help"),
             (("path", "unc"), "path unc takes PATH", "varnholt path --help"),
             (("dates", "/a", "/b"), "dates needs SOURCE TARGET FILE...", "varnholt dates --help"),
-            (("list", "--engine-home", "/no/such/home"), "engine home '/no/such/home' is not a folder",
-             "varnholt list --help"),
+            # Given twice, the last one wins.
+            (("list", "--engine-home", self.ws.home, "--engine-home", "/no/such/home"),
+             "engine home '/no/such/home' is not a folder", "varnholt list --help"),
         ]
         for args, message, hint in rows:
             with self.subTest(args=args):
                 self.assertUsage(self.ws.run(*args), message, hint)
+        self.assertDone(self.ws.run("count", "--engine-home", "/no/such/home", "--engine-home", self.ws.home), "0\n")
 
     def test_a_password_typed_on_the_command_line_is_not_repeated(self):
         for args in (("list", "--password=hunter2"), ("list", "-phunter2"), ("hunter2", "list"),
@@ -697,9 +726,9 @@ class TerminalLoginTest(CliTestCase):
     def test_find_asks_and_uses_what_the_person_types(self):
         status, shown = self.run_on_terminal(
             ["find", "\\\\FS01\\apps\\Pay", "--server", "FS01"],
-            [("User Name [Beta]: ", b"admin\n"), ("Password [************]: ", b"s3cret\n")])
+            [("User Name [Beta]: ", b"admin\n"), ("Password [********]: ", b"s3cret\n")])
         self.assertEqual(status, 0, shown)
-        self.assertIn("Log in to find the database name\n@Specify the login information,\n"
+        self.assertIn("Log in to find the database name\nSpecify the login information,\n"
                       "Enter the login name and password.\nServer: FS01\n", shown)
         self.assertTrue(shown.endswith("\nPAY\n"), shown)
         self.assertNotIn("s3cret", shown)

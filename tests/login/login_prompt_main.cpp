@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
     }
     auto arg = [&](int i) { return i < argc ? FromUtf8(argv[i]) : String(); };
 
-    std::vector<String> texts = {u"Login", u"Specify the login information", u"Enter the login name and password.",
+    std::vector<String> texts = {u"Login", u"@Specify the login information", u"Enter the login name and password.",
                                  u"Password", u"Server", u"User Name", u"no server", u"OK", u"Cancel"};
     for (int i = 10; i <= 33; ++i) texts.push_back(u"Text " + Decimal(i));
     texts.push_back(u"User name and password are required.");

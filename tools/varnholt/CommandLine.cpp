@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "varnholt/String.h"
 
@@ -21,6 +22,37 @@ const CommandSpec* FindCommand(const std::string& name) {
     for (const CommandSpec& command : AllCommands())
         if (name == command.name) return &command;
     return nullptr;
+}
+
+// Levenshtein distance, by bytes: command names are ASCII.
+size_t EditDistance(const std::string& a, const std::string& b) {
+    std::vector<size_t> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        size_t diagonal = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            const size_t above = row[j];
+            row[j] = std::min({above + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+// The command a mistyped word most likely meant: two edits at most, and fewer than half the
+// name, so that a password typed in the command's place is not answered with a command.
+const CommandSpec* NearestCommand(const std::string& word) {
+    const CommandSpec* nearest = nullptr;
+    size_t best = 3;
+    for (const CommandSpec& command : AllCommands()) {
+        const size_t distance = EditDistance(word, command.name);
+        if (distance < best && 2 * distance < std::strlen(command.name)) {
+            best = distance;
+            nearest = &command;
+        }
+    }
+    return nearest;
 }
 
 bool Accepts(const CommandSpec& command, const std::string& option) {
@@ -99,8 +131,8 @@ CommandLine Parse(int argc, const char* const* argv) {
             line.help = true;
         } else if (name == "version") {
             line.version = true;
-        } else if (!line.options.emplace(name, value).second) {
-            throw UsageError("option '" + shown + "' is given twice");
+        } else {
+            line.options[name] = value;  // given again, the last one wins, as in most tools
         }
     }
 
@@ -114,7 +146,12 @@ CommandLine Parse(int argc, const char* const* argv) {
         throw UsageError("no command given");
     }
     line.command = FindCommand(positional.front());
-    if (!line.command) throw UsageError("unknown command: the first argument that is not an option names none");
+    if (!line.command) {
+        std::string message = "unknown command: the first argument that is not an option names none";
+        if (const CommandSpec* nearest = NearestCommand(positional.front()))
+            message += std::string("; did you mean '") + nearest->name + "'?";
+        throw UsageError(message);
+    }
     line.args.assign(positional.begin() + 1, positional.end());
     if (line.help) return line;
 
@@ -147,9 +184,10 @@ std::string ToolHelp() {
     out += "\nOptions for every command:\n" + OptionLines({"engine-home", "literals", "json", "help", "version"}) +
            "\n"
            "Run 'varnholt COMMAND --help' for a command's arguments and options.\n"
-           "Exit status: 0 done, 1 the operation raised an error (one line on stderr:\n"
-           "'error NUMBER (SOURCE): DESCRIPTION'), 2 usage error, 3 the answer is no (nothing found,\n"
-           "nothing changed).\n";
+           "Exit status: 0 done, 1 the operation raised an error (on stderr:\n"
+           "'error NUMBER (SOURCE): DESCRIPTION', perhaps followed by a note or a 'hint:' line),\n"
+           "2 usage error, 3 the answer is no (nothing found, nothing changed). Answers, a no as well,\n"
+           "go to stdout. An option given twice counts with its last value.\n";
     return out;
 }
 

@@ -3,10 +3,13 @@
 #include <cstdio>
 #include <filesystem>
 #include <stdexcept>
+#include <system_error>
 
 #include "Credentials.h"
 #include "Output.h"
+#include "connection/ErrorReporting.h"
 #include "platform/FileSystem.h"
+#include "platform/drivetable/DriveTable.h"
 #include "varnholt/CPVSServer.h"
 #include "varnholt/DataAccess.h"
 
@@ -218,13 +221,14 @@ int Find(Invocation& run) {
     } else if (!name.empty()) {
         PrintLine(ToUtf8(name));
     } else {
-        std::fprintf(stderr, "varnholt: no database name on %s has the data path %s\n", Where(run.server).c_str(),
-                     ToUtf8(dataPath).c_str());
+        // No is an answer, and answers go to stdout.
+        PrintLine("No database name on " + Where(run.server) + " has the data path " + ToUtf8(dataPath) + ".");
     }
     return name.empty() ? kExitNo : kExitDone;
 }
 
 int Exists(Invocation& run) {
+    if (run.line.args[0].empty()) throw UsageError("NAME must not be empty", "exists");
     const String name = U(run.line.args[0]);
     const bool exists = run.helper.DBNameExists(name, run.server, run.user, run.password);
     if (run.json)
@@ -252,8 +256,20 @@ void TestQuery(Connection& connection, const String& table) {
 int Connect(Invocation& run) {
     const std::optional<std::string> table = run.line.Value("test-table");
     if (table && table->empty()) throw UsageError("--test-table needs a table name", "connect");
+    // Opened here rather than by the member, which keeps only the engine status of a driver's
+    // failure: its error stays the member's, and the driver's own words come beside it.
     auto connection =
-        run.helper.CreatePSQLConnection(Addressed(run.line.args[0]), run.server, run.user, run.password, true);
+        run.helper.CreatePSQLConnection(Addressed(run.line.args[0]), run.server, run.user, run.password, false);
+    try {
+        connection->Open(u"", u"", u"", adOptionUnspecified);
+    } catch (const Error& driver) {
+        try {
+            connection::RaiseConnectionFailure(driver);
+        } catch (const Error& reported) {
+            if (reported.Description() == driver.Description()) throw;
+            throw NotedError(reported, "varnholt: the driver's message: " + OneLine(driver.Description()));
+        }
+    }
     if (table) TestQuery(*connection, U(*table));
     connection->Close();
     const String text = connection->ConnectionString();
@@ -407,9 +423,19 @@ int CopyDictionary(Invocation& run) {
     return kExitDone;
 }
 
+// The member skips files it cannot find, so a mistyped folder would answer "no newer file".
+void MustBeFolder(const String& folder, const char* what) {
+    const std::string local = platform::DriveTable::Load().ToLocalPath(ToUtf8(folder));
+    std::error_code error;
+    if (local.empty() || !std::filesystem::is_directory(local, error))
+        throw std::runtime_error(std::string(what) + " folder " + ToUtf8(folder) + " does not exist");
+}
+
 int Dates(Invocation& run) {
     const String sourcePath = Folder(run, run.line.args[0], "SOURCE"),
                  targetPath = Folder(run, run.line.args[1], "TARGET");
+    MustBeFolder(sourcePath, "the SOURCE");
+    MustBeFolder(targetPath, "the TARGET");
     std::vector<String> files;
     for (size_t i = 2; i < run.line.args.size(); ++i) files.push_back(U(run.line.args[i]));
     const bool different = run.helper.DifferentDates(SafeArray<String>::Vector(1, files), sourcePath, targetPath);
@@ -550,7 +576,8 @@ const std::vector<CommandSpec>& AllCommands() {
          "SOURCE TARGET FILE...",
          "whether a file in SOURCE was created after its copy in TARGET",
          "Compares the creation times of each FILE in SOURCE and TARGET (files missing on either side\n"
-         "are skipped). Exit status 0 when a file in SOURCE is newer, 3 when none is.",
+         "are skipped). Exit status 0 when a file in SOURCE is newer, 3 when none is; a folder that\n"
+         "does not exist is an error.",
          3,
          -1,
          {},

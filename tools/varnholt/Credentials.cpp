@@ -13,9 +13,12 @@
 namespace varnholt::cli {
 namespace {
 
+bool gLoginAsked = false;
+
 class ToolLoginView : public platform::LoginView {
 public:
     void ShowModal(frmLogin& dialog) override {
+        gLoginAsked = true;
         std::shared_ptr<platform::LoginView> view = platform::OpenWindowedLoginView();
         if (!view) view = platform::OpenTerminalLoginView();
         const std::string server = ToUtf8(dialog.GetServerName());
@@ -48,5 +51,7 @@ std::string ReadPasswordLine() {
 }
 
 void InstallLoginView() { platform::SetLoginView(std::make_shared<ToolLoginView>()); }
+
+bool LoginWasAsked() { return gLoginAsked; }
 
 }  // namespace varnholt::cli

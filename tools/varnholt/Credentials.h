@@ -13,4 +13,7 @@ std::string ReadPasswordLine();
 // when neither exists (the prompt then counts as cancelled) or the person cancelled it.
 void InstallLoginView();
 
+// Whether a member has asked for a login in this process (answered or not).
+bool LoginWasAsked();
+
 }  // namespace varnholt::cli

@@ -5,46 +5,10 @@
 #include <stdexcept>
 #include <vector>
 
+#include "varnholt/DefaultTexts.h"
+
 namespace varnholt::cli {
 namespace {
-
-// Subscripts 1 to 9 carry the login dialog's design texts; 17 and 19 to 23 are read by nobody.
-const char* const kLiterals[] = {
-    "Login", "@Specify the login information,", "Enter the login name and password.", "Password", "Server", "User Name",
-    "", "OK", "Cancel",
-    "Log in to find the database name",       // 10
-    "No dictionary folder was given.",        // 11
-    "There are no data files (*.DAT) in",     // 12 + folder
-    "Log in to create the database name on",  // 13 + server
-    "Beta",                                   // 14
-    "The dictionary file",                    // 15 + file
-    "is missing from the master folder.",     // 16
-    "",                                       // 17
-    "could not be written.",                  // 18
-    // 19 to 23
-    "", "", "", "", "",
-    "There is no drive",                                             // 24 + drive
-    "The drive name is not valid.",                                  // 25
-    "The network drive is disconnected and cannot be reconnected.",  // 26
-    "The network reported an error.",                                // 27
-    "The network name of the drive is too long.",                    // 28
-    "No network provider knows this drive.",                         // 29
-    "The network path of the drive cannot be found.",                // 30
-    "The network is not available.",                                 // 31
-    "The drive is not connected to a network share.",                // 32
-    "The file name is too long (260 characters or more).",           // 33
-    "Enter both a user name and a password.",                        // 34
-};
-
-const char* const kProvisioningCaption = "Log in to the database server";
-const char* const kProvisioningRefused =
-    "The database server did not accept the login: a user name and a password are needed.";
-
-SafeArray<String> FromTexts(const std::vector<std::string>& items) {
-    std::vector<String> texts;
-    for (const std::string& item : items) texts.push_back(FromUtf8(item));
-    return SafeArray<String>::Vector(1, std::move(texts));
-}
 
 void Put(SafeArray<String>& array, int32_t subscript, String text) {
     if (subscript > array.UBound()) {
@@ -57,15 +21,7 @@ void Put(SafeArray<String>& array, int32_t subscript, String text) {
 
 }  // namespace
 
-Texts DefaultTexts() {
-    Texts texts;
-    texts.Literals = FromTexts(std::vector<std::string>(std::begin(kLiterals), std::end(kLiterals)));
-    std::vector<std::string> lits(32);
-    lits[30] = kProvisioningCaption;
-    lits[31] = kProvisioningRefused;
-    texts.Lits = FromTexts(lits);
-    return texts;
-}
+Texts DefaultTexts() { return {DefaultLiterals(), DefaultLits()}; }
 
 void LoadTexts(const std::string& path, Texts& texts) {
     std::ifstream in(path, std::ios::binary);

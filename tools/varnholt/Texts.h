@@ -1,7 +1,7 @@
 #pragma once
 // The user-visible texts the tool hands the component: the Literals array (1 to 34) and the
-// separate Lits array of the provisioning members, English by default, replaceable line by
-// line from a file.
+// separate Lits array of the provisioning members, the library's English ones by default,
+// replaceable line by line from a file.
 #include <string>
 
 #include "varnholt/SafeArray.h"
@@ -14,6 +14,7 @@ struct Texts {
     SafeArray<String> Lits;      // subscripts from 1; 31 and 32 are read
 };
 
+// The library's English texts.
 Texts DefaultTexts();
 
 // Replaces entries from a file of lines "N<TAB>text" (Literals) or "PN<TAB>text" (Lits);

@@ -41,8 +41,12 @@ public:
     void ShowModal(frmLogin& dialog) override {
         std::lock_guard<std::mutex> lock(gPromptMutex);
         std::string heading = ToUtf8(dialog.Caption()) + "\n";
-        for (int32_t i : {0, 1})
-            if (!dialog.lblInfo(i).Caption.empty()) heading += ToUtf8(dialog.lblInfo(i).Caption) + "\n";
+        for (int32_t i : {0, 1}) {
+            StringView line = dialog.lblInfo(i).Caption;
+            // A leading '@' marks the window's bold banner line; a terminal has no bold to give.
+            if (i == 0 && !line.empty() && line.front() == u'@') line.remove_prefix(1);
+            if (!line.empty()) heading += ToUtf8(line) + "\n";
+        }
         heading += ToUtf8(dialog.lblServer().Caption) + ": " + ToUtf8(dialog.txtServer().DisplayText()) + "\n";
         Write(heading);
 
@@ -74,7 +78,8 @@ public:
 private:
     static std::string Prompt(const Control& label, const Control& box) {
         std::string prompt = ToUtf8(label.Caption);
-        if (!box.Text.empty()) prompt += " [" + ToUtf8(box.DisplayText()) + "]";
+        // A prefilled password shows that there is one, never how long it is.
+        if (!box.Text.empty()) prompt += " [" + (box.Masked ? std::string(8, '*') : ToUtf8(box.DisplayText())) + "]";
         return prompt + ": ";
     }
 
