@@ -7,8 +7,8 @@ move: the line is found again by its text, and a mutant whose line is gone does 
 
   mutants.py sample ROOT N SEED     the sample, as a file mutants.sh --from reads
   mutants.py candidates ROOT        every candidate, in the same format
-  mutants.py apply TREE LINE        apply one record of a sample to the tree; prints
-                                    "file<TAB>line<TAB>change", or exits 3 when it does not apply
+  mutants.py apply TREE RECORD      apply one record of a sample to the tree; prints
+                                    "file<TAB>line<TAB>change", exits 3 when it does not apply
 """
 import hashlib
 import json
@@ -203,9 +203,9 @@ def line_mutations(code):
 
 
 def skipped(code):
-    # Assertions are compiled out of the release build, and a static_assert cannot change
-    # behaviour, only the build.
-    return re.search(r"\b(static_assert|assert)\s*\(", code) is not None
+    # Assertions are compiled out of the release build; a static_assert or an attribute can
+    # only break the build, not change what it does.
+    return re.search(r"\b(static_assert|assert|__attribute__)\s*\(", code) is not None
 
 
 def core_sources(root):
@@ -263,13 +263,14 @@ def write(records, header):
 
 
 def apply(tree, record):
+    """Applies one record; prints "file<TAB>line<TAB>change" with the line where it applied, or
+    where it was recorded when its line is gone (then returns 3)."""
     r = json.loads(record)
     path = Path(tree) / r["file"]
-    if not path.is_file():
-        return 3
-    lines = path.read_text(encoding="utf-8").split("\n")
+    lines = path.read_text(encoding="utf-8").split("\n") if path.is_file() else []
     matches = [i for i, text in enumerate(lines) if text == r["original"]]
     if not matches:
+        print(f"{r['file']}\t{r['line']}\t{r['change']}")
         return 3
     # Of identical lines, the one nearest where it was.
     index = min(matches, key=lambda i: abs(i + 1 - r["line"]))

@@ -64,7 +64,7 @@ git -C "$tree" checkout --quiet --force --detach "$commit"
 
 sample=$work/sample.txt
 if [ -n "$from" ]; then
-  cp "$from" "$sample"
+  [ "$from" -ef "$sample" ] || cp "$from" "$sample"
 else
   { echo "# drawn from $(git -C "$root" log -1 --format='%h %s' "$commit")"
     python3 "$helper" sample "$tree" "$count" "$seed"; } >"$sample"
@@ -75,11 +75,13 @@ if [ -n "$list" ]; then
   exit 0
 fi
 
-mutated=
+# Puts back what a mutant changed (git rewrites only the files that differ, so the next build
+# recompiles only those).
+mutating=
 restore() {
-  if [ -n "$mutated" ]; then
-    git -C "$tree" checkout --quiet -- "$mutated"
-    mutated=
+  if [ -n "$mutating" ]; then
+    git -C "$tree" checkout --quiet -- src
+    mutating=
   fi
 }
 trap restore EXIT
@@ -116,16 +118,16 @@ while IFS= read -r record; do
   printf '%s\n' "$record" >"$log"
   mutant_started=$SECONDS
   status=0
+  mutating=yes
   applied=$(python3 "$helper" apply "$tree" "$record") || status=$?
-  if [ "$status" -ne 0 ]; then
-    [ "$status" -eq 3 ] || { echo "mutants: cannot apply record $index: $record" >&2; exit 1; }
-    where=$(python3 -c 'import json,sys; r=json.loads(sys.argv[1]); print(f"{r[\"file\"]}:{r[\"line\"]}\t{r[\"change\"]}")' "$record")
-    printf 'not applicable  %s  %s\n' "${where%%$'\t'*}" "${where#*$'\t'}"
+  [ "$status" -eq 0 ] || [ "$status" -eq 3 ] || { echo "mutants: cannot apply record $index: $record" >&2; exit 1; }
+  IFS=$'\t' read -r file line change <<<"$applied"
+  if [ "$status" -eq 3 ]; then
+    printf 'not applicable %s:%s  %s  (its line is gone)\n' "$file" "$line" "$change"
     missing=$((missing + 1))
+    mutating=
     continue
   fi
-  IFS=$'\t' read -r file line change <<<"$applied"
-  mutated=$file
   detail=
   if ! compile "$log"; then
     verdict=stillborn
@@ -138,7 +140,7 @@ while IFS= read -r record; do
     killed=$((killed + 1))
     detail=$(first_failure "$log")
     [ -n "$detail" ] || detail="suite stopped after $suite_limit s"
-    detail=" by $detail"
+    detail="; first failure: $detail"
   fi
   restore
   printf '%-9s %s:%s  %s  (%d s%s)\n' "$verdict" "$file" "$line" "$change" $((SECONDS - mutant_started)) "$detail"

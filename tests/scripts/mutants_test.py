@@ -98,6 +98,7 @@ class Operators(unittest.TestCase):
             "#endif",
             "static_assert(sizeof(int) == 4);",
             "    assert(a < b);",
+            "[[noreturn]] __attribute__((format(printf, 1, 2))) void f(const char*, ...);",
             "",
         ])
         self.assertEqual(sorted({line for line, _, _ in changes(source)}), [8, 14, 17, 20])
