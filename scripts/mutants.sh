@@ -84,15 +84,36 @@ restore() {
     mutating=
   fi
 }
-trap restore EXIT
+# Builds and test runs go to the background, so that a signal reaches the trap at once rather
+# than after them; timeout gives each its own process group, stopped as a whole. The sources
+# are put back only once the step has ended: an object compiled after that would look newer
+# than its restored source and keep the mutant in the next run's build.
+child=
+step() {
+  local limit=$1 status=0
+  shift
+  timeout --kill-after=10 "$limit" "$@" &
+  child=$!
+  wait "$child" || status=$?
+  child=
+  return "$status"
+}
+cleanup() {
+  if [ -n "$child" ]; then
+    kill -TERM "$child" 2>/dev/null || true
+    wait "$child" 2>/dev/null || true
+  fi
+  restore
+}
+trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-compile() { nice -n 10 cmake --build "$build" -j2 >>"$1" 2>&1; }
+compile() { step 3600 nice -n 10 cmake --build "$build" -j2 >>"$1" 2>&1; }
 run_suite() {
   local exclude=()
   [ -z "${MUTANTS_EXCLUDE:-}" ] || exclude=(-E "$MUTANTS_EXCLUDE")
-  timeout --kill-after=10 "$suite_limit" ctest --test-dir "$build" -j2 --stop-on-failure \
-    --timeout "$per_test_timeout" --no-tests=error "${exclude[@]}" >>"$1" 2>&1
+  step "$suite_limit" ctest --test-dir "$build" -j2 --stop-on-failure --timeout "$per_test_timeout" \
+    --no-tests=error "${exclude[@]}" >>"$1" 2>&1
 }
 first_failure() {
   sed -n '/The following tests FAILED:/{n;s/^[[:space:]]*[0-9]* - //p;q}' "$1"
@@ -111,7 +132,7 @@ run_suite "$logs/clean.log" ||
 echo "mutants: commit $(git -C "$root" rev-parse --short "$commit"), clean suite passed in $((SECONDS - clean_started)) s"
 
 killed=0 survived=0 stillborn=0 missing=0 index=0
-while IFS= read -r record; do
+while IFS= read -r -u 3 record; do
   [[ -z $record || $record == \#* ]] && continue
   index=$((index + 1))
   log=$logs/$(printf '%03d' "$index").log
@@ -144,7 +165,7 @@ while IFS= read -r record; do
   fi
   restore
   printf '%-9s %s:%s  %s  (%d s%s)\n' "$verdict" "$file" "$line" "$change" $((SECONDS - mutant_started)) "$detail"
-done <"$sample"
+done 3<"$sample"
 
 echo "mutants: $stillborn stillborn, $missing not applicable, $((SECONDS - started)) s in all"
 echo "$killed killed of $((killed + survived))"
