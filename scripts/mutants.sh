@@ -11,8 +11,8 @@
 #   scripts/mutants.sh --from FILE                    run a saved sample (scripts/mutants-sample.txt)
 #   --commit REV (with any of these)                  mutate and test REV instead of HEAD
 #
-# Each mutant is applied in a detached worktree of HEAD (build/mutants/tree, so what is tested
-# is the last commit, and the tree you work in is never touched), built incrementally in one
+# Each mutant is applied in a detached worktree of the commit (build/mutants/tree: what is
+# tested is committed work, and the tree you work in is never touched), built incrementally in one
 # build folder (build/mutants/build, the default preset's settings) and tested with the whole
 # CTest suite, stopping at the first failure. A mutant is killed when a test fails or times
 # out, survived when every test passes, stillborn when it does not build; stillborn mutants
