@@ -1,5 +1,6 @@
 // The three bindings over the stand-in libraries, loaded by bare file name through the real
 // loader. Each suite runs with its own library search path (see CMakeLists.txt).
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -152,6 +153,20 @@ TEST_P(Binding, LibrariesStayLoadedAfterTheProbe) {
     for (const Generation& g : kGenerations) EXPECT_TRUE(g.make()->DoesVersionDLLLoad()) << g.file;
     for (const Generation& g : kGenerations) EXPECT_TRUE(platform::IsLibraryLoaded(g.file)) << g.file;
     EXPECT_FALSE(platform::IsLibraryLoaded("W3DBAV78.DLL")) << "no binding calls the version library";
+}
+
+// The component names its libraries in capitals, and both loaders treat names without regard to
+// case: another spelling reaches the library already loaded, never a second copy of it.
+TEST_P(Binding, ANameInAnyCaseIsTheLibraryAlreadyLoaded) {
+    const std::string file = GetParam().file;
+    std::string lower = file;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string mixed = file.substr(0, 1) + lower.substr(1);
+    void* const entry = platform::ResolveEntryPoint(file, "PvStart");
+    for (const std::string& name : {lower, mixed}) {
+        EXPECT_TRUE(platform::IsLibraryLoaded(name)) << name;
+        EXPECT_EQ(platform::ResolveEntryPoint(name, "PvStart"), entry) << name;
+    }
 }
 
 TEST_P(Binding, CallsReachTheirOwnLibraryInOrder) {
