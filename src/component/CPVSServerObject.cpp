@@ -1,40 +1,15 @@
 #include "component/CPVSServerObject.h"
 
-#include <new>
-
 #include "component/ErrorRecord.h"
 #include "component/Marshal.h"
 
 namespace varnholt::component {
 
-HRESULT CPVSServerObject::Create(REFIID iid, void** object) {
-    auto* created = new (std::nothrow) CPVSServerObject();
-    if (!created) return E_OUTOFMEMORY;
-    const HRESULT hr = created->QueryInterface(iid, object);
-    created->Release();
-    return hr;
-}
-
-HRESULT CPVSServerObject::QueryInterface(REFIID iid, void** object) {
-    if (!object) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, IID__CPVSServer)) {
-        *object = static_cast<_CPVSServer*>(this);
-    } else if (IsEqualIID(iid, IID_ISupportErrorInfo)) {
-        *object = static_cast<ISupportErrorInfo*>(this);
-    } else {
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-}
-
-ULONG CPVSServerObject::AddRef() { return ++references_; }
-
-ULONG CPVSServerObject::Release() {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
+void* CPVSServerObject::Find(REFIID iid) {
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, IID__CPVSServer))
+        return static_cast<_CPVSServer*>(this);
+    if (IsEqualIID(iid, IID_ISupportErrorInfo)) return static_cast<ISupportErrorInfo*>(this);
+    return nullptr;
 }
 
 HRESULT CPVSServerObject::InterfaceSupportsErrorInfo(REFIID iid) {

@@ -1,22 +1,17 @@
 #pragma once
 // The automation object of CPVSServer: _CPVSServer over varnholt::CPVSServer.
-#include <atomic>
-
 #include "component/Dispatch.h"
 #include "component/Module.h"
+#include "platform/win32/ComObject.h"
 #include "varnholt/CPVSServer.h"
 #include "varnholt_idl.h"
 
 namespace varnholt::component {
 
-class CPVSServerObject final : public DispatchImpl<_CPVSServer>, public ISupportErrorInfo {
+class CPVSServerObject final : public win32::ComObject<CPVSServerObject, DispatchImpl<_CPVSServer>, ISupportErrorInfo> {
 public:
-    static HRESULT Create(REFIID iid, void** object);
-
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
+    // IUnknown: _CPVSServer (and IDispatch) and ISupportErrorInfo
+    void* Find(REFIID iid);
 
     // ISupportErrorInfo
     HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID iid) override;
@@ -48,12 +43,12 @@ public:
     HRESULT STDMETHODCALLTYPE get_EngineVersionMajor(LONG* Result) override;
 
 private:
-    CPVSServerObject() : DispatchImpl(IID__CPVSServer) {}
+    friend ComObject;
+    CPVSServerObject() : ComObject(IID__CPVSServer) {}
     ~CPVSServerObject() = default;
     template <class Body>
     HRESULT Run(Body&& body);
 
-    std::atomic<ULONG> references_{1};
     ModuleReference module_;
     varnholt::CPVSServer server_;
 };

@@ -3,29 +3,25 @@
 #include <windows.h>
 #include <unknwn.h>
 
-#include <atomic>
-
 #include "component/Module.h"
+#include "platform/win32/ComObject.h"
 
 namespace varnholt::component {
 
 // Makes a new object and queries it for iid; the object's only reference goes to *object.
 using CreateInstanceFn = HRESULT (*)(REFIID iid, void** object);
 
-class ClassFactory final : public IClassFactory {
+class ClassFactory final : public win32::ComObject<ClassFactory, IClassFactory> {
 public:
-    explicit ClassFactory(CreateInstanceFn create) : create_(create) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
+    void* Find(REFIID iid);
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** object) override;
     HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override;
 
 private:
+    friend ComObject;
+    explicit ClassFactory(CreateInstanceFn create) : create_(create) {}
     ~ClassFactory() = default;
 
-    std::atomic<ULONG> references_{1};
     CreateInstanceFn create_;
     ModuleReference module_;
 };

@@ -1,6 +1,5 @@
 #include "component/ConnectionHelperObject.h"
 
-#include <new>
 #include <vector>
 
 #include "component/ErrorRecord.h"
@@ -25,34 +24,11 @@ bool IsConnectionHelperInterface(REFIID iid) {
 
 }  // namespace
 
-HRESULT ConnectionHelperObject::Create(REFIID iid, void** object) {
-    auto* created = new (std::nothrow) ConnectionHelperObject();
-    if (!created) return E_OUTOFMEMORY;
-    const HRESULT hr = created->QueryInterface(iid, object);
-    created->Release();
-    return hr;
-}
-
-HRESULT ConnectionHelperObject::QueryInterface(REFIID iid, void** object) {
-    if (!object) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) || IsConnectionHelperInterface(iid)) {
-        *object = static_cast<_ConnectionHelper*>(this);
-    } else if (IsEqualIID(iid, IID_ISupportErrorInfo)) {
-        *object = static_cast<ISupportErrorInfo*>(this);
-    } else {
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-}
-
-ULONG ConnectionHelperObject::AddRef() { return ++references_; }
-
-ULONG ConnectionHelperObject::Release() {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
+void* ConnectionHelperObject::Find(REFIID iid) {
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) || IsConnectionHelperInterface(iid))
+        return static_cast<_ConnectionHelper*>(this);
+    if (IsEqualIID(iid, IID_ISupportErrorInfo)) return static_cast<ISupportErrorInfo*>(this);
+    return nullptr;
 }
 
 HRESULT ConnectionHelperObject::InterfaceSupportsErrorInfo(REFIID iid) {

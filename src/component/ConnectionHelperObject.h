@@ -1,23 +1,18 @@
 #pragma once
 // The automation object of ConnectionHelper: _ConnectionHelper (and its five earlier
 // identifiers) over varnholt::ConnectionHelper.
-#include <atomic>
-
 #include "component/Dispatch.h"
 #include "component/Module.h"
+#include "platform/win32/ComObject.h"
 #include "varnholt/ConnectionHelper.h"
 #include "varnholt_idl.h"
 
 namespace varnholt::component {
 
-class ConnectionHelperObject final : public DispatchImpl<_ConnectionHelper>, public ISupportErrorInfo {
+class ConnectionHelperObject final : public win32::ComObject<ConnectionHelperObject, DispatchImpl<_ConnectionHelper>, ISupportErrorInfo> {
 public:
-    static HRESULT Create(REFIID iid, void** object);
-
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
+    // IUnknown: _ConnectionHelper (and IDispatch) and ISupportErrorInfo
+    void* Find(REFIID iid);
 
     // ISupportErrorInfo
     HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID iid) override;
@@ -68,12 +63,12 @@ public:
 private:
     // Automation clients give every text themselves: until they assign Literals there is no
     // array (Get returns none, a text that is needed raises 9), not the library's English one.
-    ConnectionHelperObject() : DispatchImpl(IID__ConnectionHelper) { helper_.SetLiterals(SafeArray<String>()); }
+    friend ComObject;
+    ConnectionHelperObject() : ComObject(IID__ConnectionHelper) { helper_.SetLiterals(SafeArray<String>()); }
     ~ConnectionHelperObject() = default;
     template <class Body>
     HRESULT Run(Body&& body);
 
-    std::atomic<ULONG> references_{1};
     ModuleReference module_;
     varnholt::ConnectionHelper helper_;
 };

@@ -151,26 +151,10 @@ DispatchObject::DispatchObject(Kind kind, std::wstring source, const Member* mem
 
 DispatchObject::~DispatchObject() { CountObject(kind_, -1); }
 
-HRESULT DispatchObject::QueryInterface(REFIID iid, void** out) {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch))
-        *out = static_cast<IDispatch*>(this);
-    else if (IsEqualIID(iid, IID_ISupportErrorInfo))
-        *out = static_cast<ISupportErrorInfo*>(this);
-    else
-        *out = OwnInterface(iid);
-    if (!*out) return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
-}
-
-ULONG DispatchObject::AddRef() { return ++references_; }
-
-ULONG DispatchObject::Release() {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
+void* DispatchObject::Find(REFIID iid) {
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch)) return static_cast<IDispatch*>(this);
+    if (IsEqualIID(iid, IID_ISupportErrorInfo)) return static_cast<ISupportErrorInfo*>(this);
+    return OwnInterface(iid);
 }
 
 HRESULT DispatchObject::GetTypeInfoCount(UINT* count) {

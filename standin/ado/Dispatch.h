@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/ComObject.h"
 #include "platform/win32/ComTypes.h"
 
 namespace adoserver {
@@ -87,12 +88,10 @@ struct Member {
     bool property;  // else a method
 };
 
-class DispatchObject : public IDispatch, public ISupportErrorInfo {
+class DispatchObject : public varnholt::win32::ComObject<DispatchObject, IDispatch, ISupportErrorInfo> {
 public:
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
+    // IUnknown: IDispatch, ISupportErrorInfo and the object's own interfaces
+    void* Find(REFIID iid);
     // IDispatch
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override;
@@ -103,6 +102,7 @@ public:
     HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID iid) override;
 
 protected:
+    friend ComObject;
     DispatchObject(Kind kind, std::wstring source, const Member* members, size_t memberCount);
     virtual ~DispatchObject();
     // One member call; put is true for a property put. Raises AdoError or DispatchFailure.
@@ -112,7 +112,6 @@ protected:
     const std::wstring& Source() const { return source_; }
 
 private:
-    std::atomic<ULONG> references_{1};
     Kind kind_;
     std::wstring source_;
     const Member* members_;
