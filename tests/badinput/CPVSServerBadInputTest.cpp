@@ -35,6 +35,15 @@ protected:
     static std::string State(const CPVSServer& s) {
         return "Started=" + Bool(s.Started) + " Connected=" + Bool(s.Connected);
     }
+    // The state of a new session, connected to the local engine first when connect, after steps.
+    static std::function<std::string()> After(bool connect, std::function<void(CPVSServer&)> steps) {
+        return [=] {
+            CPVSServer s;
+            if (connect) s.Connect();
+            steps(s);
+            return State(s);
+        };
+    }
     std::vector<std::string> LocalNames() const {
         std::vector<std::string> names;
         for (const auto& record : home.Names("")) names.push_back(record.at(0));
@@ -110,29 +119,17 @@ TEST_F(CPVSServerBadInput, ConnectWithAnOddEngine) {
 TEST_F(CPVSServerBadInput, DisConnect) {
     const std::string source = kSource + "DisConnect";
     CheckRows({
-        {"never connected: no engine call",
-         [] {
-             CPVSServer s;
-             s.DisConnect();
-             return State(s);
-         },
+        {"never connected: no engine call", After(false, [](CPVSServer& s) { s.DisConnect(); }),
          Returns("Started=False Connected=False")},
         {"a handle the engine never gave (client-set fields)",
-         [] {
-             CPVSServer s;
-             s.lConn = 12345;
-             s.Connected = true;
-             s.DisConnect();
-             return State(s);
-         },
+         After(false,
+               [](CPVSServer& s) {
+                   s.lConn = 12345;
+                   s.Connected = true;
+                   s.DisConnect();
+               }),
          Raises(7001, source, "Invalid connection handle.")},
-        {"twice",
-         [] {
-             auto s = Local();
-             s->DisConnect();
-             s->DisConnect();
-             return State(*s);
-         },
+        {"twice", After(true, [](CPVSServer& s) { s.DisConnect(), s.DisConnect(); }),
          Returns("Started=False Connected=False")},
         {"PvStop fails",
          [&] {

@@ -306,11 +306,12 @@ class ProvisionTest(CliTestCase):
     def test_folder_errors_in_the_tools_texts(self):
         empty = self.ws.folder("empty")
         source = "ConnectionHelper.CreatePSQLDBName"
+        no_dictionary = [error(2306, source, "No dictionary folder was given.")]
         self.table([
             (("provision", empty, "--name", "E", "--master", self.ws.master()), 1, None,
              [error(2305, source, f"There are no data files (*.DAT) in {empty}.")]),
-            (("create", "E", "", empty, "--master", self.ws.master()), 1, None,
-             [error(2306, source, "No dictionary folder was given.")]),
+            (("provision", "", "--name", "E", "--master", self.ws.master()), 1, None, no_dictionary),
+            (("create", "E", "", empty, "--master", self.ws.master()), 1, None, no_dictionary),
         ])
         self.assertEqual((list(empty.iterdir()), self.ws.names()), ([], []))
 
@@ -359,6 +360,8 @@ class ProvisionTest(CliTestCase):
              "OTHER does not exist on the local engine: nothing changed.\n"),
             (("repoint", "ACME", "--data", empty, "--dict", old, "--master", master), 1, None,
              [error(2305, "ConnectionHelper.ModifyDatabase", f"There are no data files (*.DAT) in {empty}.")]),
+            (("repoint", "ACME", "--data", old, "--dict", "", "--master", master), 1, None,
+             [error(2306, "ConnectionHelper.ModifyDatabase", "No dictionary folder was given.")]),
         ])
         self.assertEqual(self.ws.names()[0][:3], ["ACME", str(new_dictionary), str(new_data)])
         self.assertEqual(self.json(self.ws.run("repoint", "acme", "--data", old, "--dict", old, "--master", master,
