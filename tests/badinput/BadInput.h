@@ -22,12 +22,20 @@ inline Outcome Raises(int32_t number, std::string source, std::string descriptio
     return {true, {}, number, std::move(source), std::move(description)};
 }
 inline Outcome RaisesRuntime(int32_t number) { return Raises(number, "Varnholt", U8(RuntimeErrorText(number))); }
+inline std::string LayerError(int32_t status) {
+    return "An error occurred in the Pervasive.SQL layer. The error was [" + std::to_string(status) + "]";
+}
 
 struct Row {
     std::string input;
     std::function<std::string()> call;
     Outcome expected;
 };
+
+// A row's call for a member that returns nothing: "done" when it returns.
+inline std::function<std::string()> Runs(std::function<void()> call) {
+    return [call] { return call(), std::string("done"); };
+}
 
 // Runs every row, reporting each mismatch under the row's input.
 void CheckRows(const std::vector<Row>& rows);

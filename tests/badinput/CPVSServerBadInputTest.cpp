@@ -13,6 +13,8 @@ namespace {
 
 const std::string kSource = "Kestrin.Varnholt.CPVSServer.";
 const std::string kInvalidArgument = "Invalid procedure call or argument";
+const std::string kGeneral = "A general failure occurred.";
+const std::string kNoSuchName = "Named database does not exist.";
 
 class CPVSServerBadInput : public ::testing::Test {
 protected:
@@ -33,6 +35,15 @@ protected:
     static std::string State(const CPVSServer& s) {
         return "Started=" + Bool(s.Started) + " Connected=" + Bool(s.Connected);
     }
+    // The state of a new session, connected to the local engine first when connect, after steps.
+    static std::function<std::string()> After(bool connect, std::function<void(CPVSServer&)> steps) {
+        return [=] {
+            CPVSServer s;
+            if (connect) s.Connect();
+            steps(s);
+            return State(s);
+        };
+    }
     std::vector<std::string> LocalNames() const {
         std::vector<std::string> names;
         for (const auto& record : home.Names("")) names.push_back(record.at(0));
@@ -42,40 +53,35 @@ protected:
 };
 
 // Connects to server with user and password and shows the session's state.
-std::string ConnectTo(const String& server, const String& user, const String& password) {
-    CPVSServer s;
-    s.Server = server;
-    s.User = user;
-    s.Password = password;
-    s.Connect();
-    return "Started=" + Bool(s.Started) + " Connected=" + Bool(s.Connected);
+std::function<std::string()> ConnectTo(const String& server, const String& user, const String& password) {
+    return [=] {
+        CPVSServer s;
+        s.Server = server;
+        s.User = user;
+        s.Password = password;
+        s.Connect();
+        return "Started=" + Bool(s.Started) + " Connected=" + Bool(s.Connected);
+    };
 }
 
 TEST_F(CPVSServerBadInput, Connect) {
-    const std::string refused = kSource + "Connect";
+    const std::string source = kSource + "Connect";
+    const Outcome general = Raises(7004, source, kGeneral), invalid = Raises(5, source, kInvalidArgument);
     CheckRows({
-        {"unknown server", [] { return ConnectTo(u"NOSUCH", u"", u""); },
-         Raises(7004, refused, "A general failure occurred.")},
-        {"server name of 100000 characters", [] { return ConnectTo(Huge(), u"admin", u"secret"); },
-         Raises(7004, refused, "A general failure occurred.")},
-        {"server name with a NUL inside (FS01<NUL>X)",
-         [] { return ConnectTo(WithNul("FS01", "X"), u"admin", u"secret"); }, Raises(5, refused, kInvalidArgument)},
-        {"user with a NUL inside", [] { return ConnectTo(u"FS01", WithNul("admin", "X"), u"secret"); },
-         Raises(5, refused, kInvalidArgument)},
-        {"password with a NUL inside", [] { return ConnectTo(u"FS01", u"admin", WithNul("secret", "")); },
-         Raises(5, refused, kInvalidArgument)},
-        {"empty user and password where the server has users", [] { return ConnectTo(u"FS01", u"", u""); },
-         Raises(7002, refused, "Call with NULL pointer")},
-        {"password of 100000 characters", [] { return ConnectTo(u"FS01", u"admin", Huge()); },
-         Raises(7029, refused, "Invalid User Details")},
+        {"unknown server", ConnectTo(u"NOSUCH", u"", u""), general},
+        {"server name of 100000 characters", ConnectTo(Huge(), u"admin", u"secret"), general},
+        {"server name with a NUL inside (FS01<NUL>X)", ConnectTo(WithNul("FS01", "X"), u"admin", u"secret"), invalid},
+        {"user with a NUL inside", ConnectTo(u"FS01", WithNul("admin", "X"), u"secret"), invalid},
+        {"password with a NUL inside", ConnectTo(u"FS01", u"admin", WithNul("secret", "")), invalid},
+        {"empty user and password where the server has users", ConnectTo(u"FS01", u"", u""),
+         Raises(7002, source, "Call with NULL pointer")},
+        {"password of 100000 characters", ConnectTo(u"FS01", u"admin", Huge()),
+         Raises(7029, source, "Invalid User Details")},
         // The engine would get '?admin': another user than the one asked for.
-        {"user outside Windows-1252 (\u03A9admin)", [] { return ConnectTo(u"FS01", S("\u03A9admin"), u"secret"); },
-         Raises(5, refused, kInvalidArgument)},
-        {"server outside Windows-1252 (FS\u0141)", [] { return ConnectTo(S("FS\u0141"), u"admin", u"secret"); },
-         Raises(5, refused, kInvalidArgument)},
-        {"user in another case", [] { return ConnectTo(u"fs01", u"ADMIN", u"secret"); },
-         Returns("Started=True Connected=True")},
-        {"local engine: user and password are not looked at", [] { return ConnectTo(u"", WithNul("a", "b"), Huge()); },
+        {"user outside Windows-1252 (\u03A9admin)", ConnectTo(u"FS01", S("\u03A9admin"), u"secret"), invalid},
+        {"server outside Windows-1252 (FS\u0141)", ConnectTo(S("FS\u0141"), u"admin", u"secret"), invalid},
+        {"user in another case", ConnectTo(u"fs01", u"ADMIN", u"secret"), Returns("Started=True Connected=True")},
+        {"local engine: user and password are not looked at", ConnectTo(u"", WithNul("a", "b"), Huge()),
          Returns("Started=True Connected=True")},
     });
 }
@@ -88,10 +94,8 @@ TEST_F(CPVSServerBadInput, ConnectWithAnOddEngine) {
         std::string state;
     };
     const std::vector<Case> cases = {
-        {"PvStart\t7004\n", Raises(7004, source, "A general failure occurred."), "Started=False Connected=False"},
-        {"PvConnectServer\t-1\n",
-         Raises(-1, source, "An error occurred in the Pervasive.SQL layer. The error was [-1]"),
-         "Started=True Connected=False"},
+        {"PvStart\t7004\n", Raises(7004, source, kGeneral), "Started=False Connected=False"},
+        {"PvConnectServer\t-1\n", Raises(-1, source, LayerError(-1)), "Started=True Connected=False"},
         // The library's status is 16 bits wide: 65536 reads as 0, success without a handle.
         {"PvConnectServer\t65536\n", Returns("lConn=0"), "Started=True Connected=True"},
         {"PvConnectServer\t7029\t1\n", Raises(7029, source, "Invalid User Details"), "Started=True Connected=False"},
@@ -115,29 +119,17 @@ TEST_F(CPVSServerBadInput, ConnectWithAnOddEngine) {
 TEST_F(CPVSServerBadInput, DisConnect) {
     const std::string source = kSource + "DisConnect";
     CheckRows({
-        {"never connected: no engine call",
-         [] {
-             CPVSServer s;
-             s.DisConnect();
-             return State(s);
-         },
+        {"never connected: no engine call", After(false, [](CPVSServer& s) { s.DisConnect(); }),
          Returns("Started=False Connected=False")},
         {"a handle the engine never gave (client-set fields)",
-         [] {
-             CPVSServer s;
-             s.lConn = 12345;
-             s.Connected = true;
-             s.DisConnect();
-             return State(s);
-         },
+         After(false,
+               [](CPVSServer& s) {
+                   s.lConn = 12345;
+                   s.Connected = true;
+                   s.DisConnect();
+               }),
          Raises(7001, source, "Invalid connection handle.")},
-        {"twice",
-         [] {
-             auto s = Local();
-             s->DisConnect();
-             s->DisConnect();
-             return State(*s);
-         },
+        {"twice", After(true, [](CPVSServer& s) { s.DisConnect(), s.DisConnect(); }),
          Returns("Started=False Connected=False")},
         {"PvStop fails",
          [&] {
@@ -160,29 +152,25 @@ TEST_F(CPVSServerBadInput, GetDBName) {
     auto name = [](int32_t index, int32_t attrib, const String& dbName) {
         return [=] { return U8(Local()->GetDBName(index, attrib, dbName).ToText()); };
     };
+    const Outcome notValid = Raises(7008, source, "Sequence number is not valid."),
+                  noSuchName = Raises(7013, source, kNoSuchName);
     CheckRows({
-        {"index 0", name(0, eDBNA_Name, u""), Raises(7008, source, "Sequence number is not valid.")},
-        {"index -1", name(-1, eDBNA_Name, u""), Raises(7008, source, "Sequence number is not valid.")},
-        {"index 2147483647", name(2147483647, eDBNA_Name, u""), Raises(7008, source, "Sequence number is not valid.")},
+        {"index 0", name(0, eDBNA_Name, u""), notValid},
+        {"index -1", name(-1, eDBNA_Name, u""), notValid},
+        {"index 2147483647", name(2147483647, eDBNA_Name, u""), notValid},
         {"attribute 0, 4 and -1: no engine call",
          [] {
              auto s = Local();
              return U8(s->GetDBName(1, 0).ToText() + s->GetDBName(1, 4).ToText() + s->GetDBName(1, -1).ToText());
          },
          Returns("")},
-        {"dictionary path of an unknown name", name(1, eDBNA_DDF, u"NOSUCH"),
-         Raises(7013, source, "Named database does not exist.")},
-        {"data path of an empty name", name(1, eDBNA_DAT, u""), Raises(7013, source, "Named database does not exist.")},
-        {"data path of a name of 100000 characters", name(1, eDBNA_DAT, Huge()),
-         Raises(7013, source, "Named database does not exist.")},
+        {"dictionary path of an unknown name", name(1, eDBNA_DDF, u"NOSUCH"), noSuchName},
+        {"data path of an empty name", name(1, eDBNA_DAT, u""), noSuchName},
+        {"data path of a name of 100000 characters", name(1, eDBNA_DAT, Huge()), noSuchName},
         {"data path of ACCOUNTS<NUL>X (would read ACCOUNTS')", name(1, eDBNA_DAT, WithNul("ACCOUNTS", "X")),
          Raises(5, source, kInvalidArgument)},
         {"data path of the name in another case", name(1, eDBNA_DAT, u"accounts"), Returns("C:\\Data")},
-        {"session never connected (handle 0)",
-         [] {
-             CPVSServer s;
-             return U8(s.GetDBName(1).ToText());
-         },
+        {"session never connected (handle 0)", [] { return U8(CPVSServer().GetDBName(1).ToText()); },
          Raises(7001, source, "Invalid connection handle.")},
     });
 }
@@ -254,7 +242,8 @@ TEST_F(CPVSServerBadInput, GetDBNamesOfAnImpossibleCount) {
         home.ClearJournal();
         CheckRows({{count, [] { return U8(Local()->GetDBNames(true).ToText()); }, RaisesRuntime(kOutOfMemory)},
                    {count, [] { return U8(Local()->GetDBNames(false).ToText()); }, RaisesRuntime(kOutOfMemory)}});
-        for (const std::string& call : home.Calls()) EXPECT_EQ(call.rfind("PvGetDbName ", 0), std::string::npos) << call;
+        for (const std::string& call : home.Calls())
+            EXPECT_EQ(call.rfind("PvGetDbName ", 0), std::string::npos) << call;
     }
 }
 
@@ -262,11 +251,7 @@ TEST_F(CPVSServerBadInput, GetDBNamesCount) {
     const std::string source = kSource + "GetDBNamesCount";
     auto count = [] { return std::to_string(Local()->GetDBNamesCount()); };
     CheckRows({
-        {"session never connected (handle 0)",
-         [] {
-             CPVSServer s;
-             return std::to_string(s.GetDBNamesCount());
-         },
+        {"session never connected (handle 0)", [] { return std::to_string(CPVSServer().GetDBNamesCount()); },
          Raises(7001, source, "Invalid connection handle.")},
         {"no names file",
          [&] {
@@ -283,8 +268,7 @@ TEST_F(CPVSServerBadInput, GetDBNamesCount) {
     });
     std::filesystem::remove_all(home.Path() / "local" / "dbnames");
     home.SetFaults("PvGetDbNamesData\t-7\n");
-    CheckRows({{"PvGetDbNamesData answers -7", count,
-                Raises(-7, source, "An error occurred in the Pervasive.SQL layer. The error was [-7]")}});
+    CheckRows({{"PvGetDbNamesData answers -7", count, Raises(-7, source, LayerError(-7))}});
 }
 
 TEST_F(CPVSServerBadInput, GetDBNames) {
@@ -309,8 +293,8 @@ TEST_F(CPVSServerBadInput, GetDBNames) {
     CheckRows({{"one name longer than the buffer", array, tooSmall},
                {"one name longer than the buffer, recordset form", records, tooSmall}});
     WriteLocalNames("A\td\t" + std::string(300, 'P') + "\t2\n");
-    CheckRows({{"a data path longer than the buffer", [] { return U8(Local()->GetDBName(1, eDBNA_DAT, u"A").ToText()); },
-                tooSmall}});
+    CheckRows({{"a data path longer than the buffer",
+                [] { return U8(Local()->GetDBName(1, eDBNA_DAT, u"A").ToText()); }, tooSmall}});
     WriteLocalNames("A\td\tp\t2\nB\td\tp\t2\n");
     home.SetFaults("PvGetDbDataPath\t7008\t1\n");
     CheckRows({{"the engine fails once in the middle", array,
@@ -320,70 +304,55 @@ TEST_F(CPVSServerBadInput, GetDBNames) {
 
 TEST_F(CPVSServerBadInput, CreateDBName) {
     const std::string source = kSource + "CreateDBName";
+    const Outcome general = Raises(7004, source, kGeneral), invalid = Raises(5, source, kInvalidArgument);
     auto create = [](const String& name, const String& dict = u"C:\\D", const String& data = u"C:\\P") {
-        return [=] {
-            Local()->CreateDBName(name, dict, data);
-            return std::string("created");
-        };
+        return Runs([=] { Local()->CreateDBName(name, dict, data); });
     };
     CheckRows({
-        {"empty name", create(u""), Raises(7004, source, "A general failure occurred.")},
-        {"name with a tab", create(u"A\tB"), Raises(7004, source, "A general failure occurred.")},
-        {"name with a line end", create(u"A\nB"), Raises(7004, source, "A general failure occurred.")},
-        {"name that starts like a comment (#A)", create(u"#A"), Raises(7004, source, "A general failure occurred.")},
-        {"name of blanks", create(u"   "), Raises(7004, source, "A general failure occurred.")},
-        {"name with a NUL inside (NEW<NUL>X)", create(WithNul("NEW", "X")), Raises(5, source, kInvalidArgument)},
-        {"dictionary path with a NUL inside", create(u"NEW", WithNul("C:\\D", "")),
-         Raises(5, source, kInvalidArgument)},
-        {"data path with a NUL inside", create(u"NEW", u"C:\\D", WithNul("", "C:\\P")),
-         Raises(5, source, kInvalidArgument)},
-        {"data path with a tab", create(u"NEW", u"C:\\D", u"C:\\\tP"),
-         Raises(7004, source, "A general failure occurred.")},
-        {"name of 255 characters (no read could return it)", create(String(255, u'N')),
-         Raises(7004, source, "A general failure occurred.")},
-        {"data path of 255 characters", create(u"NEW", u"C:\\D", u"C:\\" + String(252, u'P')),
-         Raises(7004, source, "A general failure occurred.")},
+        {"empty name", create(u""), general},
+        {"name with a tab", create(u"A\tB"), general},
+        {"name with a line end", create(u"A\nB"), general},
+        {"name that starts like a comment (#A)", create(u"#A"), general},
+        {"name of blanks", create(u"   "), general},
+        {"name with a NUL inside (NEW<NUL>X)", create(WithNul("NEW", "X")), invalid},
+        {"dictionary path with a NUL inside", create(u"NEW", WithNul("C:\\D", "")), invalid},
+        {"data path with a NUL inside", create(u"NEW", u"C:\\D", WithNul("", "C:\\P")), invalid},
+        {"data path with a tab", create(u"NEW", u"C:\\D", u"C:\\\tP"), general},
+        {"name of 255 characters (no read could return it)", create(String(255, u'N')), general},
+        {"data path of 255 characters", create(u"NEW", u"C:\\D", u"C:\\" + String(252, u'P')), general},
         {"existing name in another case", create(u"accounts"),
          Raises(7012, source, "Named database already exists on the server.")},
         {"name outside Windows-1252 (\u0141\u00D3D\u0179, stored as ?\u00D3D?)", create(S("\u0141\u00D3D\u0179")),
-         Raises(5, source, kInvalidArgument)},
-        {"dictionary path outside Windows-1252", create(u"NEW", S("C:\\D\u0141")), Raises(5, source, kInvalidArgument)},
-        {"data path outside Windows-1252", create(u"NEW", u"C:\\D", S("C:\\P\u0141")),
-         Raises(5, source, kInvalidArgument)},
+         invalid},
+        {"dictionary path outside Windows-1252", create(u"NEW", S("C:\\D\u0141")), invalid},
+        {"data path outside Windows-1252", create(u"NEW", u"C:\\D", S("C:\\P\u0141")), invalid},
     });
     EXPECT_EQ(LocalNames(), (std::vector<std::string>{"ACCOUNTS"}));
     home.SetFaults("PvCreateDatabase\t-1\n");
-    CheckRows({{"PvCreateDatabase answers -1", create(u"OTHER"),
-                Raises(-1, source, "An error occurred in the Pervasive.SQL layer. The error was [-1]")}});
+    CheckRows({{"PvCreateDatabase answers -1", create(u"OTHER"), Raises(-1, source, LayerError(-1))}});
 }
 
 TEST_F(CPVSServerBadInput, DropDBName) {
     const std::string source = kSource + "DropDBName";
+    const Outcome noSuchName = Raises(7013, source, kNoSuchName), invalid = Raises(5, source, kInvalidArgument);
     home.AddName("", "?\u00D3D?", "C:\\Dict", "C:\\Data");
-    auto drop = [](const String& name) {
-        return [=] {
-            Local()->DropDBName(name);
-            return std::string("dropped");
-        };
-    };
+    auto drop = [](const String& name) { return Runs([=] { Local()->DropDBName(name); }); };
     CheckRows({
-        {"empty name", drop(u""), Raises(7013, source, "Named database does not exist.")},
-        {"name of 100000 characters", drop(Huge()), Raises(7013, source, "Named database does not exist.")},
-        {"ACCOUNTS<NUL>X (would drop ACCOUNTS)", drop(WithNul("ACCOUNTS", "X")), Raises(5, source, kInvalidArgument)},
-        {"ACCOUNTS followed by a blank", drop(u"ACCOUNTS "), Raises(7013, source, "Named database does not exist.")},
-        {"\u015A\u00D3D\u017B (would drop ?\u00D3D?)", drop(S("\u015A\u00D3D\u017B")), Raises(5, source, kInvalidArgument)},
+        {"empty name", drop(u""), noSuchName},
+        {"name of 100000 characters", drop(Huge()), noSuchName},
+        {"ACCOUNTS<NUL>X (would drop ACCOUNTS)", drop(WithNul("ACCOUNTS", "X")), invalid},
+        {"ACCOUNTS followed by a blank", drop(u"ACCOUNTS "), noSuchName},
+        {"\u015A\u00D3D\u017B (would drop ?\u00D3D?)", drop(S("\u015A\u00D3D\u017B")), invalid},
     });
     EXPECT_EQ(LocalNames(), (std::vector<std::string>{"ACCOUNTS", "?\u00D3D?"}));
 }
 
 TEST_F(CPVSServerBadInput, ModifyDataBase) {
     const std::string source = kSource + "ModifyDatabase";
+    const Outcome general = Raises(7004, source, kGeneral), invalid = Raises(5, source, kInvalidArgument);
     auto modify = [](const String& name, const Variant& newName, const Variant& ddf = Variant(u""),
                      const Variant& dat = Variant(u"")) {
-        return [=] {
-            Local()->ModifyDataBase(name, newName, ddf, dat);
-            return std::string("modified");
-        };
+        return Runs([=] { Local()->ModifyDataBase(name, newName, ddf, dat); });
     };
     const Variant array(SafeArray<Variant>::Vector(1, {Variant(u"X")}));
     CheckRows({
@@ -391,17 +360,13 @@ TEST_F(CPVSServerBadInput, ModifyDataBase) {
         {"dictionary path an array", modify(u"ACCOUNTS", Variant(u""), array), RaisesRuntime(kTypeMismatch)},
         {"data path a NaN", modify(u"ACCOUNTS", Variant(u""), Variant(u""), Variant(std::nan(""))),
          RaisesRuntime(kOverflow)},
-        {"unknown name", modify(u"NOSUCH", Variant(u"X")), Raises(7013, source, "Named database does not exist.")},
-        {"name with a NUL inside", modify(WithNul("ACCOUNTS", ""), Variant(u"X")), Raises(5, source, kInvalidArgument)},
-        {"new name with a NUL inside", modify(u"ACCOUNTS", Variant(WithNul("X", "Y"))),
-         Raises(5, source, kInvalidArgument)},
-        {"new name outside Windows-1252", modify(u"ACCOUNTS", Variant(S("X\u0141"))),
-         Raises(5, source, kInvalidArgument)},
-        {"new name with a line end", modify(u"ACCOUNTS", Variant(u"X\r\nY")),
-         Raises(7004, source, "A general failure occurred.")},
-        {"new name of 255 characters", modify(u"ACCOUNTS", Variant(String(255, u'N'))),
-         Raises(7004, source, "A general failure occurred.")},
-        {"new name a Double", modify(u"ACCOUNTS", Variant(1.5)), Returns("modified")},
+        {"unknown name", modify(u"NOSUCH", Variant(u"X")), Raises(7013, source, kNoSuchName)},
+        {"name with a NUL inside", modify(WithNul("ACCOUNTS", ""), Variant(u"X")), invalid},
+        {"new name with a NUL inside", modify(u"ACCOUNTS", Variant(WithNul("X", "Y"))), invalid},
+        {"new name outside Windows-1252", modify(u"ACCOUNTS", Variant(S("X\u0141"))), invalid},
+        {"new name with a line end", modify(u"ACCOUNTS", Variant(u"X\r\nY")), general},
+        {"new name of 255 characters", modify(u"ACCOUNTS", Variant(String(255, u'N'))), general},
+        {"new name a Double", modify(u"ACCOUNTS", Variant(1.5)), Returns("done")},
     });
     EXPECT_EQ(LocalNames(), std::vector<std::string>{"1.5"});
 }
@@ -428,7 +393,7 @@ TEST_F(CPVSServerBadInput, EngineVersion) {
         CheckRows({{c.conf, version, Returns(c.expected)}});
     }
     home.SetFaults("PvGetMkdeVersion\t7004\n");
-    // One query on a new session, as text.
+    // One query on a new session, as text; a failed one leaves the session unconnected.
     auto query = [](std::function<std::string(CPVSServer&)> member) {
         return [member] {
             CPVSServer s;
@@ -440,15 +405,14 @@ TEST_F(CPVSServerBadInput, EngineVersion) {
             }
         };
     };
-    const std::string failed = "A general failure occurred.";
     CheckRows({
         {"GetEngineVersion, PvGetMkdeVersion fails", query([](CPVSServer& s) { return U8(s.GetEngineVersion()); }),
-         Raises(7004, kSource + "GetEngineVersion", failed)},
+         Raises(7004, kSource + "GetEngineVersion", kGeneral)},
         {"GetEngineMajorVersion, PvGetMkdeVersion fails",
          query([](CPVSServer& s) { return std::to_string(s.GetEngineMajorVersion()); }),
-         Raises(7004, kSource + "GetEngineMajorVersion", failed)},
+         Raises(7004, kSource + "GetEngineMajorVersion", kGeneral)},
         {"GetEngineOS, PvGetMkdeVersion fails", query([](CPVSServer& s) { return U8(s.GetEngineOS()); }),
-         Raises(7004, kSource + "GetEngineOS", failed)},
+         Raises(7004, kSource + "GetEngineOS", kGeneral)},
         {"EngineVersionMajor does not ask the version library",
          query([](CPVSServer& s) { return std::to_string(s.EngineVersionMajor()); }), Returns("9")},
     });
