@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The login window as a person uses it: a private Xvfb, keys typed with xdotool, and the record
-# that ConnectionHelper::Login returned, as login_window_main prints it.
-# Usage: login_window_test.sh LOGIN_WINDOW_MAIN X11_CLOSE_WINDOW CASE
-#        login_window_test.sh LOGIN_WINDOW_MAIN X11_CLOSE_WINDOW screenshots DIR
+# that ConnectionHelper::Login returned, as login_main prints it.
+# Usage: login_window_test.sh LOGIN_MAIN X11_CLOSE_WINDOW CASE
+#        login_window_test.sh LOGIN_MAIN X11_CLOSE_WINDOW screenshots DIR
 set -uo pipefail
 MAIN=$1 CLOSE_WINDOW=$2 CASE=$3
 WORK=$(mktemp -d) XVFB_PID= APP_PID=

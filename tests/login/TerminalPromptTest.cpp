@@ -1,4 +1,4 @@
-// The terminal prompt, played by a person at a pseudo-terminal: login_prompt_main runs with
+// The terminal prompt, played by a person at a pseudo-terminal: login_main runs with
 // the pseudo-terminal as its controlling terminal, and the test answers its prompts.
 #include <fcntl.h>
 #include <poll.h>
@@ -21,7 +21,7 @@ public:
         master_ = posix_openpt(O_RDWR | O_NOCTTY);
         if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) return;
         slave_ = ptsname(master_);
-        args.insert(args.begin(), LOGIN_PROMPT_MAIN);
+        args.insert(args.begin(), LOGIN_MAIN);
         pid_ = fork();
         if (pid_ != 0) return;
         setsid();
@@ -33,6 +33,7 @@ public:
         // A display would bring a window instead of the prompt.
         unsetenv("DISPLAY");
         unsetenv("WAYLAND_DISPLAY");
+        setenv("LOGIN_HEADING", "@Specify the login information", 1);
         std::vector<char*> argv;
         for (std::string& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
@@ -117,7 +118,8 @@ TEST(TerminalPromptTest, AnswersAndCancels) {
         {"user locked", {"3", "", "Beta", "", "SRV1"}, {{"Password: ", "pw\n"}}, asBeta},
         {"password only", {"2", "", "Beta", "", ""}, {{"Password: ", "pw\n"}}, asBeta},
         {"nothing entered", {"1", "", "", "", ""}, {{"User Name: ", "\n"}, {"Password: ", "\n"}},
-         "error -2147221503 (Kestrin.Varnholt.ConnectionHelper.Login): User name and password are required."},
+         "Error number=-2147221503 source=[Kestrin.Varnholt.ConnectionHelper.Login] "
+         "description=[User name and password are required.]"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
