@@ -223,7 +223,8 @@ several_logins)
     open_window "Login SRV16" "$first"
     xdotool key Escape
     finish
-    [ "$(sort "$WORK/out")" = $'Cancelled=False User=[u] Pswd=[p]\n'"$CANCELLED" ] || fail "two logins gave $(cat "$WORK/out")"
+    [ "$(sort "$WORK/out")" = $'Cancelled=False User=[u] Pswd=[p]\n'"$CANCELLED" ] ||
+        fail "two logins gave $(cat "$WORK/out")"
     ;;
 appearance)
     start_xvfb
@@ -237,7 +238,8 @@ appearance)
         "150 75 240,240,240 button face below the banner" "300 99 240,240,240 disabled server box" \
         "300 125 255,255,255 user box" "300 151 255,255,255 password box"; do
         read -r x y rgb what <<<"$expected"
-        [ "$(pixel "$shot" "$x" "$y")" = "$rgb" ] || fail "$what: pixel ($x,$y) is $(pixel "$shot" "$x" "$y"), expected $rgb"
+        got=$(pixel "$shot" "$x" "$y")
+        [ "$got" = "$rgb" ] || fail "$what: pixel ($x,$y) is $got, expected $rgb"
     done
     for expected in "73x68+304+0 15 picture" "200x13+10+6 8 heading" "120x11+92+145 3 password mask"; do
         read -r region least what <<<"$expected"

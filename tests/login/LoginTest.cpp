@@ -183,14 +183,10 @@ TEST_F(LoginTest, EmptyServerShowsThePlaceholderAndATrailingBlank) {
 
 TEST_F(LoginTest, CallersCaptionWinsOverActivation) {
     Screen reactivated;
-    auto reactivate = [&](frmLogin& d) {
-        d.Form_Activate();
-        reactivated = Look(d);
-    };
+    auto reactivate = [&](frmLogin& d) { d.Form_Activate(), reactivated = Look(d); };
     Run({reactivate, Esc}, eUserPswd, "Sign in to accounts");
-    EXPECT_EQ(view->shown.title, "Sign in to accounts");
-    EXPECT_EQ(reactivated.title, "Sign in to accounts");
-    EXPECT_EQ(reactivated.server, "SRV1");
+    EXPECT_EQ(std::vector<std::string>({view->shown.title, reactivated.title, reactivated.server}),
+              std::vector<std::string>({"Sign in to accounts", "Sign in to accounts", "SRV1"}));
 }
 
 TEST_F(LoginTest, OkWithAnEmptyFieldRaisesAfterTheDialogCloses) {

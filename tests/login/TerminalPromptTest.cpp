@@ -129,7 +129,8 @@ TEST(TerminalPromptTest, AnswersAndCancels) {
         std::string typed;
         for (const auto& [prompt, keys] : c.dialogue) {
             ASSERT_TRUE(session.WaitFor(prompt)) << session.Output();
-            if (prompt.rfind("Password", 0) == 0) asked = session.Output().size(), typed = keys.substr(0, keys.find('\n'));
+            if (prompt.rfind("Password", 0) == 0)
+                asked = session.Output().size(), typed = keys.substr(0, keys.find('\n'));
             session.Send(keys);
         }
         const int status = session.Finish();

@@ -19,7 +19,8 @@ def changes(source):
 
 class Finder(unittest.TestCase):
     def test_mutants_of_code_only(self):
-        win, fltk = "#ifdef _WIN32\nint a = 1;\n#else\nint b = 1;\n#endif\n", "#ifdef VARNHOLT_WITH_FLTK\nint f = 1;\n#endif"
+        win = "#ifdef _WIN32\nint a = 1;\n#else\nint b = 1;\n#endif\n"
+        fltk = "#ifdef VARNHOLT_WITH_FLTK\nint f = 1;\n#endif"
         cases = [
             ("if (a >= b) {", [(1, ">= -> >", "if (a > b) {")]),
             ("x = a == b || !c;", [(1, "== -> !=", "x = a != b || !c;"), (1, "|| -> &&", "x = a == b && !c;"),
@@ -32,7 +33,8 @@ class Finder(unittest.TestCase):
             ("template <typename T> f(T&& t) { return t->x >> y << z; }", []),
             ("bool operator==(const A&) const; int32_t u16; double d = 1.5 + .5e3; int m = 0755;", []),
             ('x = y; // a < b\nx = "a < b && !c"; y = \'!\';\nstatic_assert(sizeof(int) == 4);', []),
-            ("/* a < b\n   && true */ x = R\"(a < b)\"; y = !z;", [(2, "dropped !", '   && true */ x = R"(a < b)"; y = z;')]),
+            ("/* a < b\n   && true */ x = R\"(a < b)\"; y = !z;",
+             [(2, "dropped !", '   && true */ x = R"(a < b)"; y = z;')]),
             ("#define M(x) \\\n    ((x) < 2)\n" + win + fltk, [(6, "1 -> 2", "int b = 2;"), (6, "1 -> 0", "int b = 0;"),
                                                           (9, "1 -> 2", "int f = 2;"), (9, "1 -> 0", "int f = 0;")]),
         ]
