@@ -16,28 +16,13 @@
 namespace varnholt::test {
 namespace {
 
+// Beside the automation kinds below: Empty, Integers, Longs, thirds and texts.
 TEST(VariantText, ConvertsAsTheRunTimeDoes) {
-    struct Case {
-        Variant value;
-        const char* text;
-    };
-    const Case cases[] = {
-        {Variant(), ""},
-        {Variant(int16_t(-5)), "-5"},
-        {Variant(int32_t(5)), "5"},
-        {Variant(int32_t(-2147483647 - 1)), "-2147483648"},
-        {Variant(true), "True"},
-        {Variant(false), "False"},
-        {Variant(1.5), "1.5"},
-        {Variant(0.1), "0.1"},
-        {Variant(100.0), "100"},
-        {Variant(1e20), "1E+20"},
-        {Variant(1.5e-7), "1.5E-07"},
-        {Variant(-0.0), "0"},
-        {Variant(1.0 / 3.0), "0.333333333333333"},
-        {Variant(S("ä[%1]")), "ä[%1]"},
-    };
-    for (const auto& c : cases) EXPECT_EQ(U8(c.value.ToText()), c.text);
+    const std::pair<Variant, const char*> cases[] = {
+        {Variant(), ""},         {Variant(int16_t(-5)), "-5"}, {Variant(int32_t(-2147483647 - 1)), "-2147483648"},
+        {Variant(1.5), "1.5"},   {Variant(100.0), "100"},      {Variant(1.5e-7), "1.5E-07"},
+        {Variant(-0.0), "0"},    {Variant(1.0 / 3.0), "0.333333333333333"}, {Variant(S("ä[%1]")), "ä[%1]"}};
+    for (const auto& [value, text] : cases) EXPECT_EQ(U8(value.ToText()), text);
 }
 
 // Every kind of number, date and Boolean a client can pass, given as the text an English
@@ -242,10 +227,10 @@ TEST(IntegerArithmetic, SixteenBitBoundaries) {
 }
 
 TEST(Text, AnsiIsWindows1252WithQuestionMarks) {
-    const String text = u"A\u00e9\u20ac\u2013\u4e2d\U0001F600";
+    const String text = u"A\u00e9\u20ac\u2013\u2022\u4e2d\U0001F600";
     const std::string ansi = ToAnsi(text);
-    EXPECT_EQ(ansi, std::string("A\xe9\x80\x96???", 7));  // the emoji's two halves each become '?'
-    EXPECT_EQ(FromAnsi(ansi.substr(0, 4)), text.substr(0, 4));
+    EXPECT_EQ(ansi, std::string("A\xe9\x80\x96\x95???", 8));  // the emoji's two halves each become '?'
+    EXPECT_EQ(FromAnsi(ansi.substr(0, 5)), text.substr(0, 5));
     EXPECT_EQ(FromAnsi(std::string("\x81\0z", 3)), String(u"\u0081\0z", 3));  // undefined bytes and NUL survive
     EXPECT_EQ(ToAnsi(String(u"\xD800x", 2)), "?x");
     // The exact form refuses what the lossy one turns into '?', and only that.
@@ -266,17 +251,21 @@ TEST(Text, AnsiIsWindows1252WithQuestionMarks) {
 
 TEST(Text, Utf8RoundTripAndRepairs) {
     const String text = u"Zürich \u20ac \U0001F600";
-    EXPECT_EQ(FromUtf8(ToUtf8(text)), text);
-    EXPECT_EQ(FromUtf8("a\xff" "b"), u"a\uFFFDb");
-    EXPECT_EQ(FromUtf8("\xc0\xaf"), u"\uFFFD\uFFFD");  // overlong
-    EXPECT_EQ(ToUtf8(String(u"\xDC00", 1)), "\xef\xbf\xbd");
     std::string utf8;
     String utf16;
     EXPECT_TRUE(ToUtf8Exact(text, utf8) && FromUtf8Exact(utf8, utf16) && utf16 == text);
+    EXPECT_EQ(ToUtf8(String(u"\xDC00", 1)), "\xef\xbf\xbd");
     EXPECT_FALSE(ToUtf8Exact(String(u"\xDC00", 1), utf8));
-    EXPECT_FALSE(FromUtf8Exact("a\xff", utf16));
-    EXPECT_FALSE(FromUtf8Exact("\xef\xbf\xbd\xc0\xaf", utf16));  // a real U+FFFD passes, the overlong does not
-    EXPECT_TRUE(FromUtf8Exact("\xef\xbf\xbd", utf16));
+    // Bytes, what they read as, and whether that is exact: U+0080 is the least two-byte
+    // character, and a real U+FFFD passes where the overlong forms do not.
+    const std::vector<std::tuple<std::string, String, bool>> cases = {
+        {"\xc2\x80", u"\u0080", true}, {"\xef\xbf\xbd", u"\uFFFD", true}, {"a\xff" "b", u"a\uFFFDb", false},
+        {"\xc1\xbf", u"\uFFFD\uFFFD", false}, {"\xc0\xaf", u"\uFFFD\uFFFD", false},
+        {"\xef\xbf\xbd\xc0\xaf", u"\uFFFD\uFFFD\uFFFD", false}};
+    for (const auto& [bytes, expected, exact] : cases) {
+        EXPECT_EQ(FromUtf8(bytes), expected) << bytes;
+        EXPECT_EQ(FromUtf8Exact(bytes, utf16), exact) << bytes;
+    }
 }
 
 TEST(Text, TrimUCaseDecimal) {

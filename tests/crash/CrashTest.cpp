@@ -2,8 +2,8 @@
 // moments, many times; whatever they had finished must be there afterwards, whole, and nothing
 // half-done may show. The seed is printed; VARNHOLT_CRASH_SEED repeats a run.
 #include <chrono>
+#include <iterator>
 #include <cstdlib>
-#include <cstring>
 #include <map>
 #include <memory>
 #include <optional>
@@ -29,63 +29,45 @@ std::mt19937 SeededRandom() {
     return std::mt19937(seed);
 }
 
-// A worker of the crash tests.
-class Worker : public ChildProcess {
-public:
-    explicit Worker(const std::vector<std::string>& args) : ChildProcess(CRASH_WORKER, args) {}
-};
-using End = ChildEnd;
-
-// ---- names ---------------------------------------------------------------------------------
-
-struct Record {
-    std::string dict, data;
-    bool operator==(const Record&) const = default;
-};
-using Names = std::map<std::string, Record>;
-
-// One step a worker noted; applied once the worker noted it done.
-struct Step {
-    std::vector<std::string> words;  // "create N DICT DATA", "rename OLD NEW DATA", "drop N"
-    void ApplyTo(Names& names) const {
-        if (words[0] == "create") {
-            names[words[1]] = {words[2], words[3]};
-        } else if (words[0] == "rename") {
-            Record record = names.at(words[1]);
-            names.erase(words[1]);
-            record.data = words[3];
-            names[words[2]] = record;
-        } else {
-            names.erase(words[1]);
-        }
-    }
-};
-
-std::vector<std::string> Words(const std::string& line) {
-    std::istringstream in(line);
-    std::vector<std::string> words;
-    for (std::string word; in >> word;) words.push_back(word);
-    return words;
+std::unique_ptr<ChildProcess> Worker(const std::vector<std::string>& args) {
+    return std::make_unique<ChildProcess>(CRASH_WORKER, args);
 }
 
-// What a worker's log allows the store to hold of its names: every finished step applied,
+using Names = std::map<std::string, std::pair<std::string, std::string>>;  // name: dictionary, data
+
+// A step a worker noted: "create N DICT DATA", "rename OLD NEW DATA" or "drop N".
+void Apply(const std::vector<std::string>& step, Names& names) {
+    if (step[0] == "create") {
+        names[step[1]] = {step[2], step[3]};
+    } else if (step[0] == "rename") {
+        auto record = names.extract(step[1]);
+        record.key() = step[2];
+        record.mapped().second = step[3];
+        names.insert(std::move(record));
+    } else {
+        names.erase(step[1]);
+    }
+}
+
+// What a worker's log allows the store to hold of its names: every step noted done applied,
 // and the one it was killed in (if any: one element more) either applied or not.
 std::vector<Names> Allowed(const fs::path& log) {
     Names names;
-    std::optional<Step> pending;
+    std::optional<std::vector<std::string>> pending;
     for (const std::string& line : ReadLines(log)) {
         if (line == "done") {
             EXPECT_TRUE(pending.has_value()) << log;
-            if (pending) pending->ApplyTo(names);
+            if (pending) Apply(*pending, names);
             pending.reset();
         } else {
             EXPECT_FALSE(pending.has_value()) << "a step began before the last one was done: " << log;
-            pending = Step{Words(line)};
+            std::istringstream in(line);
+            pending.emplace(std::istream_iterator<std::string>(in), std::istream_iterator<std::string>());
         }
     }
     if (!pending) return {names};
     Names after = names;
-    pending->ApplyTo(after);
+    Apply(*pending, after);
     return {names, after};
 }
 
@@ -98,7 +80,7 @@ Names ReadStore(const fs::path& file) {
         EXPECT_EQ(fields.size(), 4u) << "a line that does not parse: " << line;
         if (fields.size() != 4) continue;
         EXPECT_EQ(fields[3], "2") << line;
-        EXPECT_TRUE(names.emplace(fields[0], Record{fields[1], fields[2]}).second) << "twice: " << line;
+        EXPECT_TRUE(names.emplace(fields[0], std::pair(fields[1], fields[2])).second) << "twice: " << line;
     }
     return names;
 }
@@ -120,20 +102,21 @@ TEST(Crash, NamesSurviveKillsAtAnyMoment) {
     std::vector<std::pair<std::string, fs::path>> runs;  // tag, log
     const auto end = Clock::now() + std::chrono::seconds(6);
     for (int round = 0; round < 60 && Clock::now() < end; ++round) {
-        std::vector<std::unique_ptr<Worker>> workers;
+        std::vector<std::unique_ptr<ChildProcess>> workers;
         for (int w = 0; w < kWorkers; ++w) {
             const std::string tag = "W" + std::to_string(w) + "R" + std::to_string(round) + "_";
             runs.emplace_back(tag, logs.Path() / (tag + ".log"));
-            workers.push_back(std::make_unique<Worker>(std::vector<std::string>{"names", runs.back().second.string(), tag}));
+            workers.push_back(Worker({"names", runs.back().second.string(), tag}));
         }
         for (int w = 0; w < kWorkers; ++w) AwaitFirstStep(runs[runs.size() - kWorkers + w].second);
         std::this_thread::sleep_for(std::chrono::milliseconds(random() % 200));
         for (auto& worker : workers)
-            ASSERT_EQ(worker->Kill(), End::Killed) << "a worker ended on its own: it failed";
+            ASSERT_EQ(worker->Kill(), ChildEnd::Killed) << "a worker ended on its own: it failed";
     }
 
     const Names store = ReadStore(home.Path() / "local" / "dbnames");
     int finishedSteps = 0, killedInStep = 0;
+    size_t accounted = 0;
     for (const auto& [tag, log] : runs) {
         Names mine;
         for (const auto& [name, record] : store)
@@ -141,11 +124,9 @@ TEST(Crash, NamesSurviveKillsAtAnyMoment) {
         const std::vector<Names> allowed = Allowed(log);
         EXPECT_TRUE(mine == allowed.front() || mine == allowed.back()) << "names of " << tag << " lost or half-done";
         killedInStep += allowed.size() == 2;
+        accounted += mine.size();
         for (const std::string& line : ReadLines(log)) finishedSteps += line == "done";
     }
-    size_t accounted = 0;
-    for (const auto& [name, record] : store)
-        for (const auto& [tag, log] : runs) accounted += name.rfind(tag, 0) == 0;
     EXPECT_EQ(accounted, store.size()) << "names no worker made";
     // The kills must have met the workers at work, not only while they started.
     EXPECT_GT(killedInStep, 0);
@@ -159,14 +140,6 @@ TEST(Crash, NamesSurviveKillsAtAnyMoment) {
                 killedInStep, finishedSteps, store.size());
 }
 
-// ---- dictionary files ----------------------------------------------------------------------
-
-const char* const kDictionaryFiles[] = {"File.ddf", "Field.ddf", "Index.ddf", "Attrib.ddf"};
-
-bool IsCopyLeftover(const std::string& name) {
-    return name.rfind(".varnholt-copy-", 0) == 0 && name.size() > 4 && name.substr(name.size() - 4) == ".tmp";
-}
-
 // Every dictionary file in target is whole; anything else is a hidden leftover of a copy.
 // Returns how many dictionary files are there.
 int CheckTarget(const fs::path& target, const std::map<std::string, std::string>& contents, int& leftovers) {
@@ -174,7 +147,7 @@ int CheckTarget(const fs::path& target, const std::map<std::string, std::string>
     leftovers = 0;
     for (const fs::directory_entry& entry : fs::directory_iterator(target)) {
         const std::string name = entry.path().filename().string();
-        if (IsCopyLeftover(name)) {
+        if (name.starts_with(".varnholt-copy-") && name.ends_with(".tmp")) {
             ++leftovers;
             continue;
         }
@@ -193,13 +166,10 @@ TEST(Crash, DictionaryCopiesKilledMidwayLeaveWholeFilesOrNone) {
     TempDir dir;
     std::mt19937 random = SeededRandom();
     std::map<std::string, std::string> contents;
-    for (const char* name : kDictionaryFiles) {
+    for (const char* name : {"File.ddf", "Field.ddf", "Index.ddf", "Attrib.ddf"}) {
         std::string data(16u << 20, '\0');
-        std::mt19937_64 bytes(random());
-        for (size_t i = 0; i < data.size(); i += 8) {
-            const uint64_t word = bytes();
-            std::memcpy(&data[i], &word, 8);
-        }
+        std::mt19937 bytes(random());
+        for (char& c : data) c = static_cast<char>(bytes());
         contents[name] = data;
         dir.Write(std::string("master/") + name, data);
     }
@@ -210,7 +180,7 @@ TEST(Crash, DictionaryCopiesKilledMidwayLeaveWholeFilesOrNone) {
     fs::create_directories(target);
     const auto start = Clock::now();
     const std::vector<std::string> copy = {"copy", source, target.string() + "/"};
-    ASSERT_EQ(Worker(copy).Wait(), End::Succeeded);
+    ASSERT_EQ(Worker(copy)->Wait(), ChildEnd::Succeeded);
     const auto whole = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
     int leftovers = 0;
     ASSERT_EQ(CheckTarget(target, contents, leftovers), 4);
@@ -220,9 +190,9 @@ TEST(Crash, DictionaryCopiesKilledMidwayLeaveWholeFilesOrNone) {
     for (; rounds < 40 && Clock::now() < end; ++rounds) {
         fs::remove_all(target);
         fs::create_directories(target);
-        Worker worker(copy);
+        const auto worker = Worker(copy);
         std::this_thread::sleep_for(std::chrono::milliseconds(random() % (whole + whole / 4 + 1)));
-        ASSERT_NE(worker.Kill(), End::Failed);
+        ASSERT_NE(worker->Kill(), ChildEnd::Failed);
         const int complete = CheckTarget(target, contents, leftovers);
         if (complete < 4) ++interrupted;
         if (leftovers == 0) continue;
@@ -232,7 +202,7 @@ TEST(Crash, DictionaryCopiesKilledMidwayLeaveWholeFilesOrNone) {
         if (complete == 0) {
             EXPECT_FALSE(helper.DoesFileExist(FromUtf8(target.string() + "/*")));
         }
-        ASSERT_EQ(Worker(copy).Wait(), End::Succeeded);
+        ASSERT_EQ(Worker(copy)->Wait(), ChildEnd::Succeeded);
         EXPECT_EQ(CheckTarget(target, contents, leftovers), 4);
     }
     EXPECT_GT(interrupted, 0) << "no kill met a copy at work in " << rounds << " rounds";

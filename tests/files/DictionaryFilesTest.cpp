@@ -1,5 +1,9 @@
 // File existence, creation dates and the copying of dictionary files.
 #include <sys/stat.h>
+#ifndef _WIN32
+#include <signal.h>
+#include <sys/resource.h>
+#endif
 
 #include <atomic>
 #include <cerrno>
@@ -217,12 +221,16 @@ TEST_F(CopyDictionaryFilesTest, ACopyThatFailsMidwayLeavesNoPartialTarget) {
     WriteMaster({"Index.ddf", "Attrib.ddf", "Field.ddf"});
     dir.Write("master/File.ddf", std::string(300000, 'f'));
     fs::create_directory(dir.Path() / "dict");
-    {
-        FileSizeLimit limit(8192);
-        EXPECT_RAISES(Copy("master", "dict"), kCopyFailed, kCopyFiles,
-                      CopyError("dict", "Disk full: cannot write " + Path("dict", "File.ddf") + " (" +
-                                            std::strerror(EFBIG) + ")"));
-    }
+    rlimit previous{};  // no file of this process may grow beyond 8 KiB: writes past that fail
+    ::getrlimit(RLIMIT_FSIZE, &previous);
+    const auto handler = ::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{8192, previous.rlim_max};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    EXPECT_RAISES(Copy("master", "dict"), kCopyFailed, kCopyFiles,
+                  CopyError("dict", "Disk full: cannot write " + Path("dict", "File.ddf") + " (" +
+                                        std::strerror(EFBIG) + ")"));
+    ::setrlimit(RLIMIT_FSIZE, &previous);
+    ::signal(SIGXFSZ, handler);
     EXPECT_TRUE(Entries(dir.Path() / "dict").empty());
     EXPECT_RAISES(Copy("master", "nowhere"), kCopyFailed, kCopyFiles,
                   CopyError("nowhere", "Path not found: cannot create " + Path("nowhere", "File.ddf") + " (" +

@@ -48,18 +48,5 @@ std::vector<std::string> Entries(const fs::path& folder) {
     return names;
 }
 
-#ifndef _WIN32
-FileSizeLimit::FileSizeLimit(rlim_t bytes) {
-    ::getrlimit(RLIMIT_FSIZE, &previous_);
-    previousHandler_ = ::signal(SIGXFSZ, SIG_IGN);
-    const rlimit limit{bytes, previous_.rlim_max};
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-}
-
-FileSizeLimit::~FileSizeLimit() {
-    ::setrlimit(RLIMIT_FSIZE, &previous_);
-    ::signal(SIGXFSZ, previousHandler_);
-}
-#endif
 
 }  // namespace varnholt::test

@@ -1,11 +1,6 @@
 #pragma once
 // Drive tables, literals and the private helpers of ConnectionHelper for the tests of the path
 // and file members.
-#ifndef _WIN32
-#include <signal.h>
-#include <sys/resource.h>
-#endif
-
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -53,18 +48,6 @@ String Folder(const std::filesystem::path& path);
 // Every entry of a folder, hidden ones included, sorted.
 std::vector<std::string> Entries(const std::filesystem::path& folder);
 
-#ifndef _WIN32
-// While it lives no file of this process may grow beyond bytes: writes past that fail (EFBIG).
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes);
-    ~FileSizeLimit();
-
-private:
-    rlimit previous_{};
-    sighandler_t previousHandler_;
-};
-#endif
 
 }  // namespace test
 }  // namespace varnholt

@@ -36,7 +36,8 @@ TEST(DriveTable, MapsDrivesSharesAndPlainPaths) {
         {"\\\\srv\\apps\\sub\\y", root + "/deep/y"}, {"\\\\srv\\apps\\..\\..\\z", root + "/share/z"},
         {"\\\\caf\xc3\xa9\\d\\f", root + "/w/f"}, {"\\\\srv\\appsX\\y", ""}, {"\\\\srv", ""}, {"\\\\o\\s\\y", ""},
         {"Q:\\x", ""}, {"R:\\x", ""}, {"N:\\x", ""}, {"X:\\x", ""}, {"V:\\x", ""}, {"C:\\", "/"}, {"K:\\k", "/k/k"},
-        {"/plain/posix path", "/plain/posix path"}, {"rel\\dir/f", "rel/dir/f"}, {"", ""}};
+        {"G:\\x", "/g/x"} /* a CRLF line */, {"/plain/posix path", "/plain/posix path"}, {"rel\\dir/f", "rel/dir/f"},
+        {"", ""}};
     for (const auto& [path, local] : cases) EXPECT_EQ(table.ToLocalPath(path), local) << path;
 
     ScopedDrives none;

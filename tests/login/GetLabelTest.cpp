@@ -63,22 +63,13 @@ TEST(GetLabelTest, ArgumentsThatCannotBecomeTextRaise) {
 // A megabyte of prompt with nine arguments, each step inserting text longer than its
 // placeholder: work that grew with the square of the length would not finish here.
 TEST(GetLabelTest, LargePromptsStayLinear) {
-    std::u16string prompt, expected;
+    String prompt, expected;
     std::vector<Variant> args;
-    for (int i = 1; i <= 9; ++i) {
-        const String value = u"value" + Decimal(i) + u"!";
-        args.emplace_back(value);
-    }
-    while (prompt.size() < (1u << 20)) {
-        for (int i = 1; i <= 9; ++i) {
-            prompt += u"x[%" + Decimal(i) + u"]";
-            expected += u"xvalue" + Decimal(i) + u"!";
-        }
-    }
-    ConnectionHelper helper;
-    EXPECT_TRUE(helper.GetLabel(prompt, args) == expected);
+    for (int i = 1; i <= 9; ++i) args.emplace_back(u"value" + Decimal(i) + u"!");
+    while (prompt.size() < (1u << 20))
+        for (int i = 1; i <= 9; ++i) prompt += u"x[%" + Decimal(i) + u"]", expected += u"xvalue" + Decimal(i) + u"!";
+    EXPECT_TRUE(ConnectionHelper().GetLabel(prompt, args) == expected);
 }
-
 
 // The prompt is worked on in pieces: placeholders cut by a piece's end, and those a value forms
 // with the text around it, must come out as one pass over the whole text gives them.

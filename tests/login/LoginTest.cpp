@@ -20,16 +20,10 @@ constexpr int32_t kLoginError = -2147221503;
 constexpr char kLoginSource[] = "Kestrin.Varnholt.ConnectionHelper.Login";
 constexpr char kRequired[] = "Both fields are required";
 
-std::string Numbered(const char* prefix, int32_t number) {
-    std::string text = prefix;
-    text += std::to_string(number);
-    return text;
-}
-
 std::vector<std::string> Texts() {
     std::vector<std::string> texts = {"Anmelden", "Heading", "Instruction", "Kennwort", "Rechner", "Benutzer",
                                       "kein Server", "Weiter", "Abbrechen"};
-    for (int i = 10; i <= 33; ++i) texts.push_back(Numbered("L", i));
+    for (int i = 10; i <= 33; ++i) texts.push_back("L" + std::to_string(i));
     texts.push_back(kRequired);
     return texts;
 }
@@ -38,30 +32,18 @@ std::vector<std::string> Texts() {
 struct Screen {
     std::string title, heading, instruction, serverLabel, server, userLabel, user, passwordLabel, password, ok, cancel;
     bool userRowVisible = true;
-    std::string focus;
-    int32_t selStart = -1, selLength = -1, height = 0;
+    std::string focus;  // "NAME SELSTART SELLENGTH"
+    int32_t height = 0;
     std::map<std::string, int32_t> tops;
 };
 
 Screen Look(frmLogin& d) {
-    Screen s;
-    s.title = U8(d.Caption());
-    s.heading = U8(d.lblInfo(0).Caption);
-    s.instruction = U8(d.lblInfo(1).Caption);
-    s.serverLabel = U8(d.lblServer().Caption);
-    s.server = U8(d.txtServer().DisplayText());
-    s.userLabel = U8(d.lblUserName().Caption);
-    s.user = U8(d.txtUserName().DisplayText());
-    s.passwordLabel = U8(d.lblPassword().Caption);
-    s.password = U8(d.txtPassword().DisplayText());
-    s.ok = U8(d.cmdOK().Caption);
-    s.cancel = U8(d.cmdCancel().Caption);
-    s.userRowVisible = d.txtUserName().Visible && d.lblUserName().Visible;
-    if (Control* focused = d.ActiveControl()) {
-        s.focus = focused->Name;
-        s.selStart = focused->SelStart;
-        s.selLength = focused->SelLength;
-    }
+    Screen s{U8(d.Caption()), U8(d.lblInfo(0).Caption), U8(d.lblInfo(1).Caption), U8(d.lblServer().Caption),
+             U8(d.txtServer().DisplayText()), U8(d.lblUserName().Caption), U8(d.txtUserName().DisplayText()),
+             U8(d.lblPassword().Caption), U8(d.txtPassword().DisplayText()), U8(d.cmdOK().Caption),
+             U8(d.cmdCancel().Caption), d.txtUserName().Visible && d.lblUserName().Visible, "", 0, {}};
+    if (Control* f = d.ActiveControl())
+        s.focus = f->Name + (" " + std::to_string(f->SelStart)) + " " + std::to_string(f->SelLength);
     s.height = d.ClientHeight();
     for (Control* c : d.Controls()) s.tops[c->Name] = c->Top;
     return s;
@@ -69,9 +51,7 @@ Screen Look(frmLogin& d) {
 
 // A person at the dialog: a script of actions, played once the dialog is shown.
 using Step = std::function<void(frmLogin&)>;
-Step Type(const std::string& text) {
-    return [text](frmLogin& d) { d.TypeText(S(text)); };
-}
+Step Type(const std::string& text) { return [text](frmLogin& d) { d.TypeText(S(text)); }; }
 const Step Tab = [](frmLogin& d) { d.FocusNext(); };
 const Step BackTab = [](frmLogin& d) { d.FocusPrevious(); };
 const Step Enter = [](frmLogin& d) { d.PressEnter(); };
@@ -124,9 +104,7 @@ TEST_F(LoginTest, EnterAcceptsThePrefilledValuesUntouched) {
               std::vector<std::string>({"Heading", "Instruction", "Rechner", "SRV1", "Benutzer", " Beta ", "Kennwort",
                                         "*************", "Weiter", "Abbrechen"}));
     // The caret starts in the user box with the prefilled name selected, so typing replaces it.
-    EXPECT_EQ(s.focus, "txtUserName");
-    EXPECT_EQ(s.selStart, 0);
-    EXPECT_EQ(s.selLength, 6);
+    EXPECT_EQ(s.focus, "txtUserName 0 6");
 }
 
 TEST_F(LoginTest, AHelperWithoutTextsOfItsOwnAsksInEnglish) {
@@ -147,9 +125,7 @@ TEST_F(LoginTest, TypedValuesReplaceTheSelectedPrefills) {
     Screen afterTab;
     auto look = [&](frmLogin& d) { afterTab = Look(d); };
     EXPECT_EQ(Run({Type("bob"), Type("by"), Tab, look, Type("pw"), Enter}), Creds("bobby", "pw", false));
-    EXPECT_EQ(afterTab.focus, "txtPassword");
-    EXPECT_EQ(afterTab.selStart, 0);
-    EXPECT_EQ(afterTab.selLength, 12);
+    EXPECT_EQ(afterTab.focus, "txtPassword 0 12");
 }
 
 TEST_F(LoginTest, TabCyclesThroughBoxesAndButtonsAndNeverTheServerBox) {
@@ -173,7 +149,7 @@ TEST_F(LoginTest, PasswordOnlyHidesTheUserRowAndClosesTheGap) {
     EXPECT_EQ(Run({Type("pw2"), Enter}, ePasswordOnly), Creds("Beta", "pw2", false));
     const Screen& s = view->shown;
     EXPECT_FALSE(s.userRowVisible);
-    EXPECT_EQ(s.focus, "txtPassword");
+    EXPECT_EQ(s.focus, "txtPassword 0 12");
     EXPECT_EQ(s.height, 3345 - 285);
     EXPECT_EQ(s.server, "SRV1");  // loaded by Mode before the server was known; activation shows it
     const std::map<std::string, int32_t> moved = {
@@ -187,37 +163,30 @@ TEST_F(LoginTest, UserLockedShowsButRefusesTyping) {
     auto tryTyping = [&](frmLogin& d) { typed = d.TypeText(u"mallory"); };
     EXPECT_EQ(Run({tryTyping, Tab, Type("pw"), Enter}, eUserLocked), Creds("Beta", "pw", false));
     EXPECT_FALSE(typed);
-    EXPECT_EQ(view->shown.focus, "txtUserName");
-    EXPECT_EQ(view->shown.selLength, 4);
+    EXPECT_EQ(view->shown.focus, "txtUserName 0 4");
     EXPECT_TRUE(view->shown.userRowVisible);
 }
 
 TEST_F(LoginTest, OtherModesChangeNothing) {
     for (int32_t mode : {int32_t(eUserPswd), 0, 7, -1}) {
         EXPECT_EQ(Run({Type("u"), Enter}, mode), Creds("u", "Marlwood4839", false)) << mode;
-        EXPECT_EQ(view->shown.height, 3345);
-        EXPECT_EQ(view->shown.tops.at("cmdOK"), 2880);
+        EXPECT_EQ(std::make_pair(view->shown.height, view->shown.tops.at("cmdOK")), std::make_pair(3345, 2880));
     }
 }
 
 TEST_F(LoginTest, EmptyServerShowsThePlaceholderAndATrailingBlank) {
     EXPECT_EQ(Run({Esc}, eUserPswd, "", "", "", ""), Creds("", "", true));
-    EXPECT_EQ(view->shown.server, "{kein Server}");
-    EXPECT_EQ(view->shown.title, "Anmelden ");
-    EXPECT_EQ(view->shown.user, "");
-    EXPECT_EQ(view->shown.password, "");
+    const Screen& s = view->shown;
+    EXPECT_EQ(std::vector<std::string>({s.server, s.title, s.user, s.password}),
+              std::vector<std::string>({"{kein Server}", "Anmelden ", "", ""}));
 }
 
 TEST_F(LoginTest, CallersCaptionWinsOverActivation) {
     Screen reactivated;
-    auto reactivate = [&](frmLogin& d) {
-        d.Form_Activate();
-        reactivated = Look(d);
-    };
+    auto reactivate = [&](frmLogin& d) { d.Form_Activate(), reactivated = Look(d); };
     Run({reactivate, Esc}, eUserPswd, "Sign in to accounts");
-    EXPECT_EQ(view->shown.title, "Sign in to accounts");
-    EXPECT_EQ(reactivated.title, "Sign in to accounts");
-    EXPECT_EQ(reactivated.server, "SRV1");
+    EXPECT_EQ(std::vector<std::string>({view->shown.title, reactivated.title, reactivated.server}),
+              std::vector<std::string>({"Sign in to accounts", "Sign in to accounts", "SRV1"}));
 }
 
 TEST_F(LoginTest, OkWithAnEmptyFieldRaisesAfterTheDialogCloses) {
@@ -282,7 +251,7 @@ TEST(frmLoginTest, LoadingFillsCaptionsInOrderUntilASubscriptIsMissing) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.lower * 100 + c.upper);
         std::vector<std::string> texts;
-        for (int32_t i = c.lower; i <= c.upper; ++i) texts.push_back(Numbered("T", i));
+        for (int32_t i = c.lower; i <= c.upper; ++i) texts.push_back("T" + std::to_string(i));
         frmLogin dialog;
         dialog.SetLiterals(Strings(c.lower, texts));
         dialog.SetServerName(u"SRV1");

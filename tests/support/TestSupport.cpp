@@ -158,14 +158,9 @@ std::vector<std::string> ReadLines(const fs::path& path) {
 }
 
 std::vector<std::string> SplitTabs(const std::string& line) {
-    std::vector<std::string> fields;
-    size_t start = 0;
-    for (;;) {
-        const size_t tab = line.find('\t', start);
-        fields.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
-        if (tab == std::string::npos) return fields;
-        start = tab + 1;
-    }
+    std::vector<std::string> fields(1);
+    for (const char c : line) c == '\t' ? fields.emplace_back() : fields.back() += c;
+    return fields;
 }
 
 EngineHome::EngineHome() {

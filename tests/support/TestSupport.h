@@ -50,11 +50,6 @@ std::string MissingFolderReason();
 // The system's text for an error code, without its closing period and line break.
 std::string SystemReason(unsigned long code);
 #endif
-// A path as the component takes it (UTF-8 in a String).
-inline String PathText(const std::filesystem::path& path) {
-    const std::u8string text = path.u8string();
-    return FromUtf8(std::string(text.begin(), text.end()));
-}
 
 // Literals(1..n) as the client builds them, from UTF-8 texts.
 SafeArray<String> Strings(int32_t lower, const std::vector<std::string>& items);

@@ -1,7 +1,7 @@
-// Test program: asks for credentials through ConnectionHelper::Login, COUNT times in a row (or
-// at once on COUNT threads with -t), and prints each outcome on one line, pausing SECONDS after
-// each.
-// Usage: login_window_main [-n COUNT] [-p SECONDS] [-t 1] MODE [CAPTION [USER [PASSWORD [SERVER]]]]
+// Test program: asks for credentials through ConnectionHelper::Login on whatever this process
+// has (a window, or a terminal), COUNT times in a row (or at once on COUNT threads with -t), and
+// prints each outcome on one line, pausing SECONDS after each.
+// Usage: login_main [-n COUNT] [-p SECONDS] [-t 1] MODE [CAPTION [USER [PASSWORD [SERVER]]]]
 // LOGIN_HEADING replaces the banner heading (Literals(2)).
 #include <unistd.h>
 
