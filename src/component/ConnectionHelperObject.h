@@ -9,7 +9,8 @@
 
 namespace varnholt::component {
 
-class ConnectionHelperObject final : public win32::ComObject<ConnectionHelperObject, DispatchImpl<_ConnectionHelper>, ISupportErrorInfo> {
+class ConnectionHelperObject final
+    : public win32::ComObject<ConnectionHelperObject, DispatchImpl<_ConnectionHelper>, ISupportErrorInfo> {
 public:
     // IUnknown: _ConnectionHelper (and IDispatch) and ISupportErrorInfo
     void* Find(REFIID iid);
