@@ -1,8 +1,6 @@
 // The text conversions: ToAnsi/FromAnsi (Windows-1252 here) and ToUtf8/FromUtf8, on any UTF-16
 // (lone surrogates, NULs, characters outside the code page) and any bytes, with the
 // round trips that must hold; and the stand-in engine's own conversions agreeing with them.
-#include <fuzzer/FuzzedDataProvider.h>
-
 #include "FuzzCheck.h"
 #include "store/Text.h"
 
@@ -36,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const String fromAnsi = FromAnsi(bytes);
     FUZZ_CHECK(fromAnsi.size() == bytes.size(), "FromAnsi changed the length");
     FUZZ_CHECK(ToAnsi(fromAnsi) == bytes, "ToAnsi(FromAnsi(b)) != b");
-    for (char16_t c : fromAnsi) FUZZ_CHECK(!IsSurrogate(c), "FromAnsi made a surrogate");
+    FUZZ_CHECK(std::none_of(fromAnsi.begin(), fromAnsi.end(), IsSurrogate), "FromAnsi made a surrogate");
 
     // UTF-16 -> code page: one byte per unit; what comes back is the unit or, for a unit the
     // code page lacks, '?'.
@@ -63,9 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The stand-in engine converts the same way at its boundary, and judges UTF-8 alike.
     FUZZ_CHECK(varnholt::standin::IsUtf8(bytes) == IsValidUtf8(bytes), "the engine judges UTF-8 differently");
     FUZZ_CHECK(varnholt::standin::AnsiToUtf8(bytes) == ToUtf8(fromAnsi), "the engine reads the code page differently");
-    bool surrogateFree = true;
-    for (char16_t c : units) surrogateFree = surrogateFree && !IsSurrogate(c);
-    if (surrogateFree)
+    if (std::none_of(units.begin(), units.end(), IsSurrogate))
         FUZZ_CHECK(varnholt::standin::Utf8ToAnsi(utf8) == ansi, "the engine writes the code page differently");
     return 0;
 }

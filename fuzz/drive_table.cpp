@@ -1,8 +1,6 @@
 // The drive table: any table text and any path. A table has each letter once, in upper case,
 // with a known type, and reads back the same from the lines it stands for; a drive or share
 // path never leads outside the folder of its drive, whatever ".." it holds.
-#include <fuzzer/FuzzedDataProvider.h>
-
 #include "FuzzCheck.h"
 #include "platform/drivetable/DriveTable.h"
 
@@ -21,21 +19,14 @@ std::string Line(const Drive& drive) {
     return line + "\n";
 }
 
-// The components of a POSIX path, empty ones dropped.
-std::vector<std::string> Components(const std::string& path) {
-    std::vector<std::string> parts = SplitModel(path, '/');
+// Whether the POSIX path mapped lies inside the folder local: local's components lead it,
+// and no "." or ".." follows them.
+bool Inside(const std::string& local, const std::string& mapped) {
+    std::vector<std::string> root = SplitModel(local, '/'), parts = SplitModel(mapped, '/');
+    std::erase(root, std::string());
     std::erase(parts, std::string());
-    return parts;
-}
-
-// local is the folder a drive or share stands for; mapped is what a path on it became.
-void CheckInside(const std::string& local, const std::string& mapped, const std::string& path) {
-    const std::vector<std::string> root = Components(local);
-    const std::vector<std::string> parts = Components(mapped);
-    FUZZ_CHECK(parts.size() >= root.size() && std::equal(root.begin(), root.end(), parts.begin()),
-               "\"" + path + "\" became \"" + mapped + "\", outside \"" + local + "\"");
-    for (size_t i = root.size(); i < parts.size(); ++i)
-        FUZZ_CHECK(parts[i] != ".." && parts[i] != ".", "\"" + path + "\" became \"" + mapped + "\"");
+    if (parts.size() < root.size() || !std::equal(root.begin(), root.end(), parts.begin())) return false;
+    return std::none_of(parts.begin() + root.size(), parts.end(), [](auto& p) { return p == "." || p == ".."; });
 }
 
 }  // namespace
@@ -76,28 +67,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool isDrivePath = path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':';
     const bool isSharePath =
         path.size() >= 2 && (path[0] == '\\' || path[0] == '/') && (path[1] == '\\' || path[1] == '/');
+    const std::string became = "\"" + path + "\" became \"" + mapped + "\"";
     if (isDrivePath) {
         const Drive* drive = table.Find(path[0]);
         if (!drive || drive->local.empty())
-            FUZZ_CHECK(mapped.empty(), "a path on a missing drive became \"" + mapped + "\"");
+            FUZZ_CHECK(mapped.empty(), "a path on a missing drive: " + became);
         else
-            CheckInside(drive->local, mapped, path);
+            FUZZ_CHECK(Inside(drive->local, mapped), became + ", outside its drive's folder");
     } else if (isSharePath) {
-        if (mapped.empty()) return 0;
-        // Some remote drive's folder holds it.
-        bool inside = false;
-        for (const Drive& drive : table.Drives()) {
-            if (drive.type != 4 || drive.local.empty()) continue;
-            const std::vector<std::string> root = Components(drive.local);
-            const std::vector<std::string> parts = Components(mapped);
-            if (parts.size() >= root.size() && std::equal(root.begin(), root.end(), parts.begin())) inside = true;
-        }
-        FUZZ_CHECK(inside, "share path \"" + path + "\" became \"" + mapped + "\"");
+        // Unless unknown, a share path lands inside some remote drive's folder.
+        FUZZ_CHECK(mapped.empty() || std::any_of(table.Drives().begin(), table.Drives().end(), [&](const Drive& d) {
+                       return d.type == 4 && !d.local.empty() && Inside(d.local, mapped);
+                   }),
+                   "share path " + became);
     } else {
         std::string expected = path;
         for (char& c : expected)
             if (c == '\\') c = '/';
-        FUZZ_CHECK(mapped == expected, "plain path \"" + path + "\" became \"" + mapped + "\"");
+        FUZZ_CHECK(mapped == expected, "plain path " + became);
     }
     return 0;
 }

@@ -1,8 +1,6 @@
 // The stand-in driver's connection-string reader. Any bytes: no crash, and an unbraced value
 // never holds ";" nor blanks at its ends. Built strings of key=value pairs, some braced: every
 // key finds the value of its first pair.
-#include <fuzzer/FuzzedDataProvider.h>
-
 #include "FuzzCheck.h"
 #include "odbc/DriverText.h"
 #include "store/Text.h"
@@ -38,9 +36,8 @@ void CheckBuilt(FuzzedDataProvider& input) {
         if (!pair.braced) {
             pair.value = Without(pair.value, ";");
             // A value that starts with "{" after blanks is read as braced.
-            if (pair.value.find_first_not_of(" \t") != std::string::npos &&
-                pair.value[pair.value.find_first_not_of(" \t")] == '{')
-                pair.value.insert(0, "x");
+            const size_t lead = pair.value.find_first_not_of(" \t");
+            if (lead != std::string::npos && pair.value[lead] == '{') pair.value.insert(0, "x");
         }
         pairs.push_back(std::move(pair));
     }
@@ -57,10 +54,10 @@ void CheckBuilt(FuzzedDataProvider& input) {
         text += ";";
     }
     for (const Pair& pair : pairs) {
-        const Pair* first = nullptr;
-        for (const Pair& other : pairs)
-            if (!first && varnholt::standin::SameText(Trimmed(other.key), Trimmed(pair.key))) first = &other;
-        const std::string expected = first->braced ? first->value : Trimmed(first->value);
+        const Pair& first = *std::find_if(pairs.begin(), pairs.end(), [&](const Pair& other) {
+            return varnholt::standin::SameText(Trimmed(other.key), Trimmed(pair.key));
+        });
+        const std::string expected = first.braced ? first.value : Trimmed(first.value);
         const std::optional<std::string> got = Attribute(text, Trimmed(pair.key));
         FUZZ_CHECK(got.has_value(), "key " + pair.key + " not found in " + text);
         FUZZ_CHECK(*got == expected,

@@ -1,10 +1,6 @@
 // The stand-in engine's file parsers on any content: dbnames records, faults and answers
 // lines, engine.conf, users, and the numbers inside them. Each parse is checked against a model or a
 // round trip through what the engine itself writes.
-#include <fuzzer/FuzzedDataProvider.h>
-
-#include <optional>
-
 #include "FuzzCheck.h"
 #include "store/Answers.h"
 #include "store/EngineHome.h"
@@ -20,20 +16,13 @@ namespace {
 // Lines of a file read independently of the engine's reader: "\n", "\r" and "\r\n" each end
 // a line, a last line without an end counts, and a byte-order mark at the start is dropped.
 std::vector<std::string> ModelLines(std::string content) {
-    if (content.rfind("\xEF\xBB\xBF", 0) == 0) content.erase(0, 3);
-    std::vector<std::string> lines;
-    std::string line;
-    for (size_t i = 0; i < content.size(); ++i) {
-        const char c = content[i];
-        if (c != '\n' && c != '\r') {
-            line += c;
-            continue;
-        }
-        if (c == '\r' && i + 1 < content.size() && content[i + 1] == '\n') ++i;
-        lines.push_back(line);
-        line.clear();
-    }
-    if (!line.empty()) lines.push_back(line);
+    if (content.starts_with("\xEF\xBB\xBF")) content.erase(0, 3);
+    std::string ends;  // every line end as "\n"
+    for (size_t i = 0; i < content.size(); ++i)
+        if (content[i] != '\r' || i + 1 == content.size() || content[i + 1] != '\n')
+            ends += content[i] == '\r' ? '\n' : content[i];
+    std::vector<std::string> lines = SplitModel(ends, '\n');
+    if (lines.back().empty()) lines.pop_back();
     return lines;
 }
 
@@ -48,8 +37,6 @@ bool ModelSkipped(const std::string& line) {
     return line.find_first_not_of(" \t") == std::string::npos || line[0] == '#';
 }
 
-std::vector<std::string> ModelFields(const std::string& line) { return SplitModel(line, '\t'); }
-
 std::string ModelTrim(const std::string& text) {
     const size_t first = text.find_first_not_of(" \t");
     if (first == std::string::npos) return {};
@@ -58,22 +45,24 @@ std::string ModelTrim(const std::string& text) {
 
 // Optional sign, decimal digits, within 32 bits; blanks around allowed.
 std::optional<int32_t> ModelInt32(const std::string& field) {
-    std::string text = ModelTrim(field);
-    bool negative = false;
-    if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
-        negative = text[0] == '-';
-        text.erase(0, 1);
-    }
-    if (text.empty()) return std::nullopt;
+    const std::string text = ModelTrim(field);
+    const size_t sign = text.starts_with('+') || text.starts_with('-') ? 1 : 0;
+    if (text.size() == sign) return std::nullopt;
     long long value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
-        value = value * 10 + (c - '0');
+    for (size_t i = sign; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9') return std::nullopt;
+        value = value * 10 + (text[i] - '0');
         if (value > 2147483648LL) return std::nullopt;
     }
-    if (negative) value = -value;
+    if (text[0] == '-') value = -value;
     if (value > INT32_MAX) return std::nullopt;
     return static_cast<int32_t>(value);
+}
+
+// FUNCTION NUMBER [MORE], the form faults and answers lines share.
+bool ModelCallLine(const std::string& line, const std::vector<std::string>& fields) {
+    return !ModelSkipped(line) && (fields.size() == 2 || fields.size() == 3) && !ModelTrim(fields[0]).empty() &&
+           ModelInt32(fields[1]);
 }
 
 void CheckNames(const std::string& content) {
@@ -83,16 +72,14 @@ void CheckNames(const std::string& content) {
     for (size_t i = 0; i < lines.size(); ++i) {
         FUZZ_CHECK(read[i] == lines[i], "line " + std::to_string(i) + " read differently");
         const std::optional<DatabaseName> record = ParseRecord(lines[i]);
-        const std::vector<std::string> fields = ModelFields(lines[i]);
+        std::vector<std::string> fields = SplitModel(lines[i], '\t');
         if (ModelSkipped(lines[i]) || fields[0].empty() || !ModelRecordText(lines[i])) {
             FUZZ_CHECK(!record, "a record from a skipped line: " + lines[i]);
             continue;
         }
-        FUZZ_CHECK(record.has_value(), "no record from: " + lines[i]);
-        FUZZ_CHECK(record->name == fields[0], "name " + record->name);
-        FUZZ_CHECK(record->dictionaryPath == (fields.size() > 1 ? fields[1] : ""), "dictionary path");
-        FUZZ_CHECK(record->dataPath == (fields.size() > 2 ? fields[2] : ""), "data path");
-        FUZZ_CHECK(record->flags == (fields.size() > 3 ? ModelInt32(fields[3]).value_or(0) : 0), "flags");
+        fields.resize(4);  // the later fields are optional
+        FUZZ_CHECK(record == (DatabaseName{fields[0], fields[1], fields[2], ModelInt32(fields[3]).value_or(0)}),
+                   "record read differently from: " + lines[i]);
         // What the engine writes for a record reads back as that record.
         const std::optional<DatabaseName> again = ParseRecord(FormatRecord(*record));
         FUZZ_CHECK(again && *again == *record, "record does not survive a write: " + lines[i]);
@@ -102,16 +89,15 @@ void CheckNames(const std::string& content) {
 void CheckFaults(const std::string& content) {
     for (const std::string& line : ModelLines(content)) {
         const std::optional<Fault> fault = ParseFault(line);
-        const std::vector<std::string> fields = ModelFields(line);
-        bool valid = !ModelSkipped(line) && (fields.size() == 2 || fields.size() == 3) &&
-                     !ModelTrim(fields[0]).empty() && ModelInt32(fields[1]);
+        const std::vector<std::string> fields = SplitModel(line, '\t');
+        bool valid = ModelCallLine(line, fields);
         const bool counted = valid && fields.size() == 3 && !ModelTrim(fields[2]).empty();
         if (counted) valid = ModelInt32(fields[2]).value_or(0) >= 1;
         FUZZ_CHECK(fault.has_value() == valid, "fault line " + line + (valid ? " refused" : " accepted"));
         if (!fault) continue;
-        FUZZ_CHECK(fault->function == FoldCase(ModelTrim(fields[0])), "function " + fault->function);
-        FUZZ_CHECK(fault->status == *ModelInt32(fields[1]), "status");
-        FUZZ_CHECK(fault->remaining.has_value() == counted, "count");
+        FUZZ_CHECK(fault->function == FoldCase(ModelTrim(fields[0])) && fault->status == *ModelInt32(fields[1]) &&
+                       fault->remaining == (counted ? ModelInt32(fields[2]) : std::nullopt),
+                   "fault line read differently: " + line);
         if (!counted || *fault->remaining == 1) continue;
         // The line the engine writes back after one use keeps the fault, one use fewer.
         const std::string rewritten = fields[0] + '\t' + fields[1] + '\t' + std::to_string(*fault->remaining - 1);
@@ -125,22 +111,21 @@ void CheckFaults(const std::string& content) {
 void CheckAnswers(const std::string& content) {
     for (const std::string& line : ModelLines(content)) {
         const std::optional<Answer> answer = ParseAnswer(line);
-        const std::vector<std::string> fields = ModelFields(line);
+        std::vector<std::string> fields = SplitModel(line, '\t');
         // The text may be left out: a size alone answers with no bytes.
-        const bool valid = !ModelSkipped(line) && (fields.size() == 2 || fields.size() == 3) &&
-                           !ModelTrim(fields[0]).empty() && ModelInt32(fields[1]);
+        const bool valid = ModelCallLine(line, fields);
         FUZZ_CHECK(answer.has_value() == valid, "answer line " + line + (valid ? " refused" : " accepted"));
         if (!answer) continue;
-        FUZZ_CHECK(answer->function == FoldCase(ModelTrim(fields[0])), "function " + answer->function);
-        FUZZ_CHECK(answer->size == *ModelInt32(fields[1]), "size");
         // Each \0 is one NUL; the text between them is the code page's form of the rest.
-        const std::string text = fields.size() == 3 ? fields[2] : std::string();
+        fields.resize(3);
         std::string expected;
         size_t from = 0;
-        for (size_t at; (at = text.find("\\0", from)) != std::string::npos; from = at + 2)
-            expected += Utf8ToAnsi(text.substr(from, at - from)) + '\0';
-        expected += Utf8ToAnsi(text.substr(from));
-        FUZZ_CHECK(answer->bytes == expected, "answer text of " + line);
+        for (size_t at; (at = fields[2].find("\\0", from)) != std::string::npos; from = at + 2)
+            expected += Utf8ToAnsi(fields[2].substr(from, at - from)) + '\0';
+        expected += Utf8ToAnsi(fields[2].substr(from));
+        FUZZ_CHECK(answer->function == FoldCase(ModelTrim(fields[0])) && answer->size == *ModelInt32(fields[1]) &&
+                       answer->bytes == expected,
+                   "answer line read differently: " + line);
     }
 }
 
@@ -168,57 +153,37 @@ void CheckEngineConf(const std::string& content) {
         if (valid) expected.major = numbers[0], expected.minor = numbers[1], expected.build = numbers[2];
     }
     const EngineVersionInfo got = ParseEngineConf(content);
-    FUZZ_CHECK(got.major == expected.major && got.minor == expected.minor && got.build == expected.build,
-               "version " + std::to_string(got.major) + "." + std::to_string(got.minor) + "." +
-                   std::to_string(got.build) + ", model " + std::to_string(expected.major) + "." +
-                   std::to_string(expected.minor) + "." + std::to_string(expected.build));
-    FUZZ_CHECK(got.platform == expected.platform, "platform");
+    FUZZ_CHECK(got.major == expected.major && got.minor == expected.minor && got.build == expected.build &&
+                   got.platform == expected.platform,
+               "engine.conf read differently: " + content);
 }
 
 void CheckUsers(const std::string& content, const std::string& user, const std::string& password) {
+    // A user is accepted where some line lists it (in any case) with the password; every listed
+    // user is accepted with its own.
     bool expected = false;
     for (const std::string& line : ModelLines(content)) {
-        if (ModelSkipped(line)) continue;
-        const std::vector<std::string> fields = ModelFields(line);
-        if (fields.size() >= 2 && FoldCase(fields[0]) == FoldCase(user) && fields[1] == password) expected = true;
-    }
-    FUZZ_CHECK(UsersAccept(content, user, password) == expected, "users file judged " + user + " differently");
-    // Every user listed on a line of its own is accepted with its password, in any case.
-    for (const std::string& line : ModelLines(content)) {
-        const std::vector<std::string> fields = ModelFields(line);
+        const std::vector<std::string> fields = SplitModel(line, '\t');
         if (ModelSkipped(line) || fields.size() < 2) continue;
+        expected = expected || (FoldCase(fields[0]) == FoldCase(user) && fields[1] == password);
         FUZZ_CHECK(UsersAccept(content, fields[0], fields[1]), "listed user " + fields[0] + " refused");
     }
+    FUZZ_CHECK(UsersAccept(content, user, password) == expected, "users file judged " + user + " differently");
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider input(data, size);
-    switch (input.ConsumeIntegralInRange(0, 5)) {
-        case 0:
-            CheckNames(input.ConsumeRemainingBytesAsString());
-            break;
-        case 1:
-            CheckFaults(input.ConsumeRemainingBytesAsString());
-            break;
-        case 2:
-            CheckEngineConf(input.ConsumeRemainingBytesAsString());
-            break;
-        case 3: {
-            const std::string user = input.ConsumeRandomLengthString(16);
-            const std::string password = input.ConsumeRandomLengthString(16);
-            CheckUsers(input.ConsumeRemainingBytesAsString(), user, password);
-            break;
-        }
-        case 4: {
-            const std::string text = input.ConsumeRemainingBytesAsString();
-            FUZZ_CHECK(ParseInt32(text) == ModelInt32(text), "ParseInt32 of \"" + text + "\"");
-            break;
-        }
-        default:
-            CheckAnswers(input.ConsumeRemainingBytesAsString());
-            break;
-    }
+    const int which = input.ConsumeIntegralInRange(0, 5);
+    const std::string user = which == 3 ? input.ConsumeRandomLengthString(16) : "";
+    const std::string password = which == 3 ? input.ConsumeRandomLengthString(16) : "";
+    const std::string content = input.ConsumeRemainingBytesAsString();
+    if (which == 0) CheckNames(content);
+    if (which == 1) CheckFaults(content);
+    if (which == 2) CheckEngineConf(content);
+    if (which == 3) CheckUsers(content, user, password);
+    if (which == 4) FUZZ_CHECK(ParseInt32(content) == ModelInt32(content), "ParseInt32 of \"" + content + "\"");
+    if (which == 5) CheckAnswers(content);
     return 0;
 }
