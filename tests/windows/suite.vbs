@@ -71,7 +71,7 @@ CheckErr 7013, SRV & "DropDBName", "Named database does not exist.", "DropDBName
 On Error GoTo 0
 s.DisConnect
 
- ---- The engine's journal -------------------------------------------------------
+' ---- The engine's journal -------------------------------------------------------
 Dim fso, engine
 Set fso = CreateObject("Scripting.FileSystemObject")
 engine = work & "\engine\"
