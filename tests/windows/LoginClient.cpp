@@ -19,14 +19,11 @@
 #include <string>
 #include <vector>
 
+#include "Check.h"
+
 namespace {
 
-std::string Narrow(const wchar_t* text, size_t length) {
-    std::string out;
-    for (size_t i = 0; i < length; ++i) out += text[i] < 0x80 ? static_cast<char>(text[i]) : '?';
-    return out;
-}
-std::string Narrow(BSTR b) { return b ? Narrow(b, SysStringLen(b)) : ""; }
+using namespace varnholt::wintest;
 
 // Flushed at once: the script reads these lines while the dialog is up.
 void Print(const std::string& line) {
@@ -37,8 +34,8 @@ void Print(const std::string& line) {
 std::string WindowText(HWND window) {
     const int length = GetWindowTextLengthW(window);
     std::vector<wchar_t> text(static_cast<size_t>(length) + 1);
-    const int n = GetWindowTextW(window, text.data(), length + 1);
-    return Narrow(text.data(), static_cast<size_t>(n > 0 ? n : 0));
+    GetWindowTextW(window, text.data(), length + 1);
+    return Text(text.data());
 }
 
 // What the dialog looks like once it is shown, read and printed from another thread while
@@ -94,12 +91,12 @@ private:
         if (edit && (style & ES_READONLY)) add("readonly");
         if (edit && (style & ES_PASSWORD)) {
             const auto mask = static_cast<wchar_t>(SendMessageW(child, EM_GETPASSWORDCHAR, 0, 0));
-            add("masked=" + Narrow(&mask, 1));
+            const wchar_t masked[2] = {mask, 0};
+            add("masked=" + Text(masked));
         }
-        Print("control|" + Narrow(cls, static_cast<size_t>(lstrlenW(cls))) + "|" +
-                                WindowText(child) + "|" + std::to_string(r.left) + "|" + std::to_string(r.top) + "|" +
-                                std::to_string(r.right - r.left) + "|" + std::to_string(r.bottom - r.top) + "|" +
-                                flags);
+        Print("control|" + Text(cls) + "|" + WindowText(child) + "|" + std::to_string(r.left) + "|" +
+              std::to_string(r.top) + "|" + std::to_string(r.right - r.left) + "|" + std::to_string(r.bottom - r.top) +
+              "|" + flags);
         return TRUE;
     }
 
@@ -116,7 +113,7 @@ private:
                 ClientToScreen(found, &origin);
                 Print("title|" + WindowText(found));
                 Print("client|" + std::to_string(client.right) + "|" + std::to_string(client.bottom) + "|" +
-                                 std::to_string(origin.x - window.left) + "|" + std::to_string(origin.y - window.top));
+                      std::to_string(origin.x - window.left) + "|" + std::to_string(origin.y - window.top));
                 EnumChildWindows(found, &DialogProbe::AddControl, reinterpret_cast<LPARAM>(this));
                 Print("shown");
                 return;
@@ -131,54 +128,27 @@ private:
     HWND dialog_ = nullptr;
 };
 
-VARIANT Text(const wchar_t* text) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_BSTR;
-    V_BSTR(&v) = SysAllocString(text);
-    return v;
-}
-
 // The texts a client would give, with realistic lengths so that the screenshots show real fits.
-VARIANT Literals() {
-    const wchar_t* dialogTexts[] = {L"Login",
-                                    L"Specify the login information,",
-                                    L"Enter the login name and password with which to connect to the database server.",
-                                    L"Password",
-                                    L"Server",
-                                    L"User Name",
-                                    L"no server",
-                                    L"OK",
-                                    L"Cancel"};
-    SAFEARRAYBOUND bound{34, 1};
-    SAFEARRAY* array = SafeArrayCreate(VT_BSTR, 1, &bound);
-    for (LONG i = 1; i <= 34; ++i) {
-        std::wstring text = i <= 9 ? dialogTexts[i - 1] : L"L" + std::to_wstring(i);
-        if (i == 34) text = L"User name and password are required.";
-        BSTR b = SysAllocString(text.c_str());
-        SafeArrayPutElement(array, &i, b);
-        SysFreeString(b);
-    }
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_ARRAY | VT_BSTR;
-    V_ARRAY(&v) = array;
-    return v;
-}
-
-DISPID IdOf(IDispatch* object, const wchar_t* name) {
-    DISPID id = DISPID_UNKNOWN;
-    LPOLESTR n = const_cast<LPOLESTR>(name);
-    object->GetIDsOfNames(IID_NULL, &n, 1, LOCALE_USER_DEFAULT, &id);
-    return id;
+SAFEARRAY* Literals() {
+    std::vector<std::wstring> texts = {L"Login",
+                                       L"Specify the login information,",
+                                       L"Enter the login name and password with which to connect to the database server.",
+                                       L"Password",
+                                       L"Server",
+                                       L"User Name",
+                                       L"no server",
+                                       L"OK",
+                                       L"Cancel"};
+    for (int i = 10; i < 34; ++i) texts.push_back(L"L" + std::to_wstring(i));
+    texts.push_back(L"User name and password are required.");
+    return Strings(1, texts);
 }
 
 std::string Field(IRecordInfo* info, void* record, const wchar_t* name) {
-    VARIANT v;
-    VariantInit(&v);
+    VARIANT v = Of(VT_EMPTY);
     std::string text = "(missing)";
     if (SUCCEEDED(info->GetField(record, name, &v))) {
-        if (V_VT(&v) == VT_BSTR) text = Narrow(V_BSTR(&v));
+        if (V_VT(&v) == VT_BSTR) text = Text(V_BSTR(&v));
         if (V_VT(&v) == VT_BOOL) text = V_BOOL(&v) ? "True" : "False";
     }
     VariantClear(&v);
@@ -186,38 +156,23 @@ std::string Field(IRecordInfo* info, void* record, const wchar_t* name) {
 }
 
 std::string CallLogin(IDispatch* helper, int argc, wchar_t** argv) {
-    VARIANT literals = Literals();
-    DISPID put = DISPID_PROPERTYPUT;
-    DISPPARAMS putParams{&literals, &put, 1, 1};
-    HRESULT hr = helper->Invoke(IdOf(helper, L"Literals"), IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT,
-                                &putParams, nullptr, nullptr, nullptr);
+    VARIANT literals = Of(VT_ARRAY | VT_BSTR);
+    V_ARRAY(&literals) = Literals();
+    HRESULT hr = Call(helper, L"Literals", {literals}, nullptr, nullptr, DISPATCH_PROPERTYPUT);
     VariantClear(&literals);
     if (FAILED(hr)) return "setup|Literals failed " + std::to_string(hr);
 
-    // Arguments in reverse order, as Invoke takes them.
-    std::vector<VARIANT> args;
-    for (int i = argc - 1; i >= 2; --i) args.push_back(Text(argv[i]));
-    VARIANT mode;
-    VariantInit(&mode);
-    V_VT(&mode) = VT_I4;
-    V_I4(&mode) = _wtoi(argv[1]);
-    args.push_back(mode);
-    DISPPARAMS params{args.data(), nullptr, static_cast<UINT>(args.size()), 0};
-    VARIANT result;
-    VariantInit(&result);
-    EXCEPINFO excep{};
-    UINT argError = 0;
-    hr = helper->Invoke(IdOf(helper, L"Login"), IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result,
-                        &excep, &argError);
+    std::vector<VARIANT> args = {Long(_wtoi(argv[1]))};
+    for (int i = 2; i < argc; ++i) args.push_back(Str(SysAllocString(argv[i])));
+    VARIANT result = Of(VT_EMPTY);
+    ExcepInfo excep;
+    hr = Call(helper, L"Login", args, &result, &excep, DISPATCH_METHOD);
     for (VARIANT& arg : args) VariantClear(&arg);
 
     std::string line;
     if (hr == DISP_E_EXCEPTION) {
-        line = "error|" + std::to_string(static_cast<long>(excep.scode)) + "|" + Narrow(excep.bstrSource) + "|" +
-               Narrow(excep.bstrDescription);
-        SysFreeString(excep.bstrSource);
-        SysFreeString(excep.bstrDescription);
-        SysFreeString(excep.bstrHelpFile);
+        line = "error|" + std::to_string(static_cast<long>(excep.scode)) + "|" + Text(excep.bstrSource) + "|" +
+               Text(excep.bstrDescription);
     } else if (FAILED(hr)) {
         line = "error|" + std::to_string(static_cast<long>(hr)) + "||(no exception)";
     } else if (V_VT(&result) != VT_RECORD || !V_RECORDINFO(&result)) {

@@ -14,6 +14,7 @@
 
 using namespace varnholt;
 using namespace varnholt::component;
+using namespace varnholt::wintest;
 
 namespace {
 
@@ -44,27 +45,20 @@ void ErrorNumbersBecomeHResults() {
 void ReportErrorFillsTheErrorRecord() {
     const IID iid = {0x12345678, 0x1234, 0x1234, {1, 2, 3, 4, 5, 6, 7, 8}};
     const HRESULT hr = ReportError(Error(7013, u"Kestrin.Varnholt.CPVSServer.DropDBName", u"Named database does not exist."), iid);
-    CHECK_EQ(static_cast<uint32_t>(hr), 0x800A1B65u);
-    IErrorInfo* info = nullptr;
-    CHECK(GetErrorInfo(0, &info) == S_OK && info);
-    if (!info) return;
-    BSTR source = nullptr, description = nullptr;
+    CHECK_HR(hr, 0x800A1B65u);
+    ComPtr<IErrorInfo> info;
     GUID guid{};
-    info->GetSource(&source);
-    info->GetDescription(&description);
-    info->GetGUID(&guid);
-    CHECK_EQ(FromBstr(source), String(u"Kestrin.Varnholt.CPVSServer.DropDBName"));
-    CHECK_EQ(FromBstr(description), String(u"Named database does not exist."));
+    if (CHECK(GetErrorInfo(0, info.Put()) == S_OK && info)) {
+        info->GetGUID(&guid);
+        SetErrorInfo(0, info.Get());
+    }
     CHECK(IsEqualGUID(guid, iid));
-    SysFreeString(source);
-    SysFreeString(description);
-    info->Release();
+    CHECK_EQ(LastError(), std::string("Kestrin.Varnholt.CPVSServer.DropDBName|Named database does not exist."));
 
     // A guarded body that fails without an Error leaves no stale record behind.
-    CHECK_EQ(static_cast<uint32_t>(Guarded(iid, [] { throw CallFailure{E_POINTER}; })), static_cast<uint32_t>(E_POINTER));
-    info = nullptr;
-    CHECK(GetErrorInfo(0, &info) == S_FALSE && !info);
-    CHECK_EQ(static_cast<uint32_t>(Guarded(iid, [] {})), 0u);
+    CHECK_HR(Guarded(iid, [] { throw CallFailure{E_POINTER}; }), E_POINTER);
+    CHECK(GetErrorInfo(0, info.Put()) == S_FALSE && !info);
+    CHECK_HR(Guarded(iid, [] {}), 0u);
 }
 
 void StringsKeepLengthAndNulls() {
@@ -95,46 +89,27 @@ void ScalarsRoundTrip() {
 }
 
 void ForeignKindsBecomeTheNearestModelKind() {
-    VariantValue v;
-    V_VT(v.Get()) = VT_UI1;
-    V_UI1(v.Get()) = 200;
-    CHECK(FromVariant(*v) == Variant(int16_t(200)));
-    v.Clear();
-    V_VT(v.Get()) = VT_R4;
-    V_R4(v.Get()) = 1.5f;
-    CHECK(FromVariant(*v) == Variant(1.5));
-    v.Clear();
-    V_VT(v.Get()) = VT_CY;
-    V_CY(v.Get()).int64 = 52500;  // 5.25
-    CHECK(FromVariant(*v) == Variant(5.25));
-    v.Clear();
-    V_VT(v.Get()) = VT_UI4;
-    V_UI4(v.Get()) = 4000000000u;
-    CHECK(FromVariant(*v) == Variant(4000000000.0));
-
+    VARIANT byte = Of(VT_UI1), single = Of(VT_R4), currency = Of(VT_CY), unsigned32 = Of(VT_UI4);
+    V_UI1(&byte) = 200;
+    V_R4(&single) = 1.5f;
+    V_CY(&currency).int64 = 52500;  // 5.25
+    V_UI4(&unsigned32) = 4000000000u;
     // By-reference values are followed, through a VARIANT too.
     LONG target = 42;
-    VARIANT ref;
-    VariantInit(&ref);
-    V_VT(&ref) = VT_BYREF | VT_I4;
+    VARIANT ref = Of(VT_BYREF | VT_I4);
     V_I4REF(&ref) = &target;
-    CHECK(FromVariant(ref) == Variant(int32_t(42)));
     VariantValue inner;
-    V_VT(inner.Get()) = VT_BSTR;
-    V_BSTR(inner.Get()) = SysAllocString(L"inner");
-    VARIANT outer;
-    VariantInit(&outer);
-    V_VT(&outer) = VT_BYREF | VT_VARIANT;
-    V_VARIANTREF(&outer) = inner.Get();
-    CHECK(FromVariant(outer) == Variant(u"inner"));
-
-    VARIANT missing;
-    VariantInit(&missing);
-    V_VT(&missing) = VT_ERROR;
-    V_ERROR(&missing) = DISP_E_PARAMNOTFOUND;
-    CHECK(FromVariant(missing).IsEmpty());
-    V_ERROR(&missing) = E_FAIL;
-    CHECK_EQ(RaisedNumber([&] { FromVariant(missing); }), kTypeMismatch);
+    *inner = Str(SysAllocString(L"inner"));
+    const struct {
+        VARIANT in;
+        Variant out;
+    } rows[] = {{byte, Variant(int16_t(200))}, {single, Variant(1.5)}, {currency, Variant(5.25)},
+                {unsigned32, Variant(4000000000.0)}, {ref, Variant(int32_t(42))},
+                {RefTo(inner.Get()), Variant(u"inner")}, {Missing(), Variant()}};
+    for (const auto& row : rows) CHECK(FromVariant(row.in) == row.out);
+    VARIANT error = Of(VT_ERROR);
+    V_ERROR(&error) = E_FAIL;
+    CHECK_EQ(RaisedNumber([&] { FromVariant(error); }), kTypeMismatch);
 }
 
 // SafeArrayGetElement addresses elements by subscript, leftmost first: the bounds and the
@@ -144,16 +119,14 @@ void StringArraysKeepBoundsAndSubscripts() {
     for (int32_t i = 1; i <= 3; ++i)
         for (int32_t j = 0; j <= 1; ++j) a.At(i, j) = u"e" + Decimal(i) + Decimal(j);
     SafeArrayPtr sa = ToStringArray(a);
-    CHECK_EQ(SafeArrayGetDim(sa.Get()), 2u);
-    LONG lower = 0, upper = 0;
-    SafeArrayGetLBound(sa.Get(), 1, &lower);
-    SafeArrayGetUBound(sa.Get(), 1, &upper);
-    CHECK_EQ(lower, 1L);
-    CHECK_EQ(upper, 3L);
-    SafeArrayGetLBound(sa.Get(), 2, &lower);
-    SafeArrayGetUBound(sa.Get(), 2, &upper);
-    CHECK_EQ(lower, 0L);
-    CHECK_EQ(upper, 1L);
+    std::string bounds = std::to_string(SafeArrayGetDim(sa.Get()));
+    for (UINT d = 1; d <= 2; ++d) {
+        LONG lower = 0, upper = 0;
+        SafeArrayGetLBound(sa.Get(), d, &lower);
+        SafeArrayGetUBound(sa.Get(), d, &upper);
+        bounds += " " + std::to_string(lower) + ".." + std::to_string(upper);
+    }
+    CHECK_EQ(bounds, std::string("2 1..3 0..1"));
     LONG index[2] = {2, 1};
     BSTR element = nullptr;
     CHECK(SUCCEEDED(SafeArrayGetElement(sa.Get(), index, &element)));
@@ -172,25 +145,20 @@ void StringArraysKeepBoundsAndSubscripts() {
 void ScriptArraysBecomeStringArrays() {
     SAFEARRAYBOUND bound{3, 1};
     SafeArrayPtr sa(SafeArrayCreate(VT_VARIANT, 1, &bound));
+    VariantValue five, two, nested;
+    *five = Int(5);
+    *two = Str(SysAllocString(L"two"));
     LONG i = 1;
-    VariantValue v;
-    V_VT(v.Get()) = VT_I2;
-    V_I2(v.Get()) = 5;
-    SafeArrayPutElement(sa.Get(), &i, v.Get());
+    SafeArrayPutElement(sa.Get(), &i, five.Get());
     i = 2;
-    v.Clear();
-    V_VT(v.Get()) = VT_BSTR;
-    V_BSTR(v.Get()) = SysAllocString(L"two");
-    SafeArrayPutElement(sa.Get(), &i, v.Get());
-    const SafeArray<String> strings = FromStringArray(sa.Get());
-    CHECK(strings == SafeArray<String>::Vector(1, {u"5", u"two", u""}));
+    SafeArrayPutElement(sa.Get(), &i, two.Get());
+    CHECK(FromStringArray(sa.Get()) == SafeArray<String>::Vector(1, {u"5", u"two", u""}));
 
     // A nested array cannot be text.
+    V_VT(nested.Get()) = VT_ARRAY | VT_VARIANT;
+    V_ARRAY(nested.Get()) = SafeArrayCreate(VT_VARIANT, 1, &bound);
     i = 3;
-    v.Clear();
-    V_VT(v.Get()) = VT_ARRAY | VT_VARIANT;
-    V_ARRAY(v.Get()) = SafeArrayCreate(VT_VARIANT, 1, &bound);
-    SafeArrayPutElement(sa.Get(), &i, v.Get());
+    SafeArrayPutElement(sa.Get(), &i, nested.Get());
     CHECK_EQ(RaisedNumber([&] { FromStringArray(sa.Get()); }), kTypeMismatch);
 }
 
@@ -233,9 +201,7 @@ public:
 void ObjectsTravelAsTheirDispatch() {
     FakeDispatch fake;
     {
-        VARIANT in;
-        VariantInit(&in);
-        V_VT(&in) = VT_DISPATCH;
+        VARIANT in = Of(VT_DISPATCH);
         V_DISPATCH(&in) = &fake;
         const Variant object = FromVariant(in);
         CHECK_EQ(fake.refs, 2ul);
@@ -268,8 +234,7 @@ void RecordsRoundTrip() {
 void OutParametersAreEmptiedFirst() {
     CHECK_EQ(static_cast<uint32_t>(Guarded(IID_NULL, [] { Return(static_cast<BSTR*>(nullptr), u"x"); })),
              static_cast<uint32_t>(E_POINTER));
-    VARIANT v;
-    V_VT(&v) = 0xFFFF;  // garbage the callee must not clear
+    VARIANT v = Of(0xFFFF);  // garbage the callee must not clear
     Return(&v, Variant(int32_t(3)));
     CHECK(V_VT(&v) == VT_I4 && V_I4(&v) == 3);
 }

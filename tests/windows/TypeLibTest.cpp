@@ -8,7 +8,10 @@
 #include <vector>
 
 #include "Check.h"
+#include "platform/win32/ComTypes.h"
 
+using varnholt::win32::ComPtr;
+using varnholt::win32::TypeAttr;
 using varnholt::wintest::Text;
 
 namespace {
@@ -39,14 +42,10 @@ std::string TypeCode(ITypeInfo* info, const TYPEDESC& t) {
         case VT_VARIANT: return "v";
         case VT_SAFEARRAY: return t.lptdesc->vt == VT_BSTR ? "A" : "W";
         case VT_USERDEFINED: {
-            ITypeInfo* ref = nullptr;
-            info->GetRefTypeInfo(t.hreftype, &ref);
-            TYPEATTR* attr = nullptr;
-            ref->GetTypeAttr(&attr);
-            const std::string code = attr->typekind == TKIND_ENUM ? "e" : attr->typekind == TKIND_RECORD ? "R" : "O";
-            ref->ReleaseTypeAttr(attr);
-            ref->Release();
-            return code;
+            ComPtr<ITypeInfo> ref;
+            info->GetRefTypeInfo(t.hreftype, ref.Put());
+            TypeAttr attr(ref.Get());
+            return attr->typekind == TKIND_ENUM ? "e" : attr->typekind == TKIND_RECORD ? "R" : "O";
         }
         case VT_PTR: {
             std::string inner = TypeCode(info, *t.lptdesc);
@@ -112,85 +111,68 @@ const char* const kHelperMembers[] = {
     "UserPassword get(68030020):>S", "CreateDBEntry fn(60030027):S,S,S,A,S,S,>S",
 };
 
-ITypeInfo* Find(ITypeLib* library, const GUID& guid) {
-    ITypeInfo* info = nullptr;
-    library->GetTypeInfoOfGuid(guid, &info);
+ComPtr<ITypeInfo> Find(ITypeLib* library, const GUID& guid) {
+    ComPtr<ITypeInfo> info;
+    library->GetTypeInfoOfGuid(guid, info.Put());
+    return info;
+}
+
+ComPtr<ITypeInfo> FindName(ITypeLib* library, const std::wstring& name) {
+    ComPtr<ITypeInfo> info;
+    MEMBERID id = 0;
+    USHORT found = 1;
+    library->FindName(const_cast<LPOLESTR>(name.c_str()), 0, info.Put(), &id, &found);
     return info;
 }
 
 // The vtable half of a dual interface: members in order, each in the slot after the last.
 template <size_t N>
 void CheckInterface(ITypeLib* library, const GUID& iid, const char* const (&expected)[N]) {
-    ITypeInfo* dispatchHalf = Find(library, iid);
-    CHECK(dispatchHalf != nullptr);
-    if (!dispatchHalf) return;
-    TYPEATTR* attr = nullptr;
-    dispatchHalf->GetTypeAttr(&attr);
+    ComPtr<ITypeInfo> dispatchHalf = Find(library, iid), info;
+    if (!CHECK(dispatchHalf)) return;
     const WORD wanted = TYPEFLAG_FHIDDEN | TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE;
-    CHECK_EQ(attr->typekind, TKIND_DISPATCH);
-    CHECK_EQ(attr->wTypeFlags & wanted, wanted);
-    dispatchHalf->ReleaseTypeAttr(attr);
+    {
+        TypeAttr attr(dispatchHalf.Get());
+        CHECK_EQ(attr->typekind, TKIND_DISPATCH);
+        CHECK_EQ(attr->wTypeFlags & wanted, wanted);
+    }
     HREFTYPE href = 0;
-    ITypeInfo* info = nullptr;
     dispatchHalf->GetRefTypeOfImplType(static_cast<UINT>(-1), &href);
-    dispatchHalf->GetRefTypeInfo(href, &info);
-    dispatchHalf->Release();
-    CHECK(info != nullptr);
-    if (!info) return;
-    info->GetTypeAttr(&attr);
+    dispatchHalf->GetRefTypeInfo(href, info.Put());
+    if (!CHECK(info)) return;
+    TypeAttr attr(info.Get());
     CHECK_EQ(attr->typekind, TKIND_INTERFACE);
     CHECK_EQ(attr->wTypeFlags & (wanted | TYPEFLAG_FOLEAUTOMATION), wanted | TYPEFLAG_FOLEAUTOMATION);
     CHECK_EQ(static_cast<size_t>(attr->cFuncs), N);
-    const size_t count = std::min<size_t>(attr->cFuncs, N);
-    info->ReleaseTypeAttr(attr);
-    for (size_t i = 0; i < count; ++i) {
+    for (size_t i = 0; i < std::min<size_t>(attr->cFuncs, N); ++i) {
         FUNCDESC* f = nullptr;
         info->GetFuncDesc(static_cast<UINT>(i), &f);
-        CHECK_EQ(Render(info, *f), std::string(expected[i]));
+        CHECK_EQ(Render(info.Get(), *f), std::string(expected[i]));
         CHECK_EQ(static_cast<size_t>(f->oVft), (7 + i) * sizeof(void*));
         info->ReleaseFuncDesc(f);
     }
-    info->Release();
 }
 
-void CheckEnumeration(ITypeLib* library, const wchar_t* name, const std::vector<std::pair<std::string, int>>& values) {
-    ITypeInfo* info = nullptr;
-    MEMBERID id = 0;
-    USHORT found = 1;
-    library->FindName(const_cast<LPOLESTR>(name), 0, &info, &id, &found);
-    CHECK(found == 1 && info);
-    if (!info) return;
-    TYPEATTR* attr = nullptr;
-    info->GetTypeAttr(&attr);
-    CHECK_EQ(attr->typekind, TKIND_ENUM);
-    CHECK_EQ(static_cast<size_t>(attr->cVars), values.size());
-    for (UINT i = 0; i < attr->cVars && i < values.size(); ++i) {
+// An enumeration's or a record's fields in order, as "name value" or "name type".
+void CheckFields(ComPtr<ITypeInfo> info, TYPEKIND kind, const std::vector<std::string>& fields) {
+    if (!CHECK(info)) return;
+    TypeAttr attr(info.Get());
+    CHECK_EQ(attr->typekind, kind);
+    CHECK_EQ(static_cast<size_t>(attr->cVars), fields.size());
+    for (UINT i = 0; i < attr->cVars && i < fields.size(); ++i) {
         VARDESC* v = nullptr;
         info->GetVarDesc(i, &v);
-        CHECK_EQ(Name(info, v->memid), values[i].first);
-        CHECK_EQ(static_cast<int>(V_I4(v->lpvarValue)), values[i].second);
+        const std::string value = kind == TKIND_ENUM ? Text(V_I4(v->lpvarValue)) : TypeCode(info.Get(), v->elemdescVar.tdesc);
+        CHECK_EQ(Name(info.Get(), v->memid) + " " + value, fields[i]);
         info->ReleaseVarDesc(v);
     }
-    info->ReleaseTypeAttr(attr);
-    info->Release();
 }
 
-}  // namespace
-
-int main() {
-    int argc = 0;
-    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    if (argc < 2) return 2;
-    CoInitialize(nullptr);
-    ITypeLib* library = nullptr;
-    CHECK_EQ(LoadTypeLibEx(argv[1], REGKIND_NONE, &library), S_OK);
-    if (!library) return varnholt::wintest::Summary();
-
+void CheckLibrary(ITypeLib* library) {
     TLIBATTR* lib = nullptr;
     library->GetLibAttr(&lib);
     CHECK_EQ(GuidText(lib->guid), GuidText(kLibId));
-    CHECK_EQ(lib->wMajorVerNum, 26);
-    CHECK_EQ(lib->wMinorVerNum, 5);
+    CHECK_EQ(Text(lib->wMajorVerNum) + "." + Text(lib->wMinorVerNum), std::string("26.5"));
     library->ReleaseTLibAttr(lib);
     BSTR libName = nullptr;
     library->GetDocumentation(-1, &libName, nullptr, nullptr, nullptr);
@@ -202,28 +184,23 @@ int main() {
     CheckInterface(library, {0xED238D87, 0x813E, 0x440E, {0x8A, 0xCD, 0xA3, 0xF0, 0x81, 0x59, 0xDC, 0xCC}},
                    kHelperMembers);
 
-    struct Class {
+    const struct {
         GUID clsid;
         const char* name;
         WORD flags;
-    };
-    const Class classes[] = {
+    } classes[] = {
         {{0x778ADA99, 0xD2E8, 0x4AEE, {0xA9, 0xB7, 0xF3, 0x6B, 0x7D, 0xD0, 0x99, 0xAB}}, "CPVSServer",
          TYPEFLAG_FCANCREATE | TYPEFLAG_FAPPOBJECT},
         {{0x1B6DC75A, 0x04CA, 0x48B0, {0x8A, 0x39, 0x15, 0x01, 0xD8, 0x37, 0x10, 0xB9}}, "ConnectionHelper",
          TYPEFLAG_FCANCREATE},
     };
-    for (const Class& c : classes) {
-        ITypeInfo* info = Find(library, c.clsid);
-        CHECK(info != nullptr);
-        if (!info) continue;
-        TYPEATTR* attr = nullptr;
-        info->GetTypeAttr(&attr);
+    for (const auto& c : classes) {
+        ComPtr<ITypeInfo> info = Find(library, c.clsid);
+        if (!CHECK(info)) continue;
+        TypeAttr attr(info.Get());
         CHECK_EQ(attr->typekind, TKIND_COCLASS);
         CHECK_EQ(attr->wTypeFlags & (TYPEFLAG_FCANCREATE | TYPEFLAG_FAPPOBJECT), c.flags);
-        CHECK_EQ(Name(info, MEMBERID_NIL), std::string(c.name));
-        info->ReleaseTypeAttr(attr);
-        info->Release();
+        CHECK_EQ(Name(info.Get(), MEMBERID_NIL), std::string(c.name));
     }
 
     // The five earlier identifiers are aliases of _ConnectionHelper, in order.
@@ -231,43 +208,32 @@ int main() {
                                     "{DA77D9A5-B1A6-4B65-8862-A41FBEA278D5}", "{482686E6-B68F-4306-9F4E-72FB1A056829}",
                                     "{F835AC82-3C3D-4340-84E9-506E95671102}"};
     for (int i = 0; i < 5; ++i) {
-        const std::wstring name = L"ConnectionHelper___v" + std::to_wstring(i);
-        ITypeInfo* info = nullptr;
-        MEMBERID id = 0;
-        USHORT found = 1;
-        library->FindName(const_cast<LPOLESTR>(name.c_str()), 0, &info, &id, &found);
-        CHECK(info != nullptr);
-        if (!info) continue;
-        TYPEATTR* attr = nullptr;
-        info->GetTypeAttr(&attr);
+        ComPtr<ITypeInfo> info = FindName(library, L"ConnectionHelper___v" + std::to_wstring(i));
+        if (!CHECK(info)) continue;
+        TypeAttr attr(info.Get());
         CHECK_EQ(attr->typekind, TKIND_ALIAS);
         CHECK_EQ(GuidText(attr->guid), std::string(aliasIds[i]));
-        CHECK_EQ(TypeCode(info, attr->tdescAlias), std::string("O"));
-        info->ReleaseTypeAttr(attr);
-        info->Release();
+        CHECK_EQ(TypeCode(info.Get(), attr->tdescAlias), std::string("O"));
     }
 
-    CheckEnumeration(library, L"eDBNameAttribute", {{"eDBNA_Name", 1}, {"eDBNA_DDF", 2}, {"eDBNA_DAT", 3}});
-    CheckEnumeration(library, L"eLoginModes", {{"eUserPswd", 1}, {"ePasswordOnly", 2}, {"eUserLocked", 3}});
+    CheckFields(FindName(library, L"eDBNameAttribute"), TKIND_ENUM, {"eDBNA_Name 1", "eDBNA_DDF 2", "eDBNA_DAT 3"});
+    CheckFields(FindName(library, L"eLoginModes"), TKIND_ENUM, {"eUserPswd 1", "ePasswordOnly 2", "eUserLocked 3"});
+    CheckFields(Find(library, {0x679350B6, 0x74C7, 0x4798, {0x87, 0x68, 0x16, 0xDA, 0xA0, 0x13, 0x40, 0xBA}}),
+                TKIND_RECORD, {"User s", "Pswd s", "Cancelled b"});
+}
 
-    ITypeInfo* record = Find(library, {0x679350B6, 0x74C7, 0x4798, {0x87, 0x68, 0x16, 0xDA, 0xA0, 0x13, 0x40, 0xBA}});
-    CHECK(record != nullptr);
-    if (record) {
-        TYPEATTR* attr = nullptr;
-        record->GetTypeAttr(&attr);
-        CHECK_EQ(attr->typekind, TKIND_RECORD);
-        const char* const fields[] = {"User s", "Pswd s", "Cancelled b"};
-        CHECK_EQ(attr->cVars, 3);
-        for (UINT i = 0; i < attr->cVars && i < 3; ++i) {
-            VARDESC* v = nullptr;
-            record->GetVarDesc(i, &v);
-            CHECK_EQ(Name(record, v->memid) + " " + TypeCode(record, v->elemdescVar.tdesc), std::string(fields[i]));
-            record->ReleaseVarDesc(v);
-        }
-        record->ReleaseTypeAttr(attr);
-        record->Release();
+}  // namespace
+
+int main() {
+    int argc = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (argc < 2) return 2;
+    CoInitialize(nullptr);
+    {
+        ComPtr<ITypeLib> library;
+        CHECK_EQ(LoadTypeLibEx(argv[1], REGKIND_NONE, library.Put()), S_OK);
+        if (library) CheckLibrary(library.Get());
     }
-    library->Release();
     CoUninitialize();
     LocalFree(argv);
     return varnholt::wintest::Summary();

@@ -108,6 +108,16 @@ count_program() {
     passed=$((passed + p)); failed=$((failed + f))
     [ "$f" = 0 ] || { echo "$name:"; grep -E '^FAILED' "$log"; }
 }
+run_program() {
+    local name=$1; shift
+    "$@" >"$run/$name.log" 2>&1
+    count_program "$arch $name" "$run/$name.log"
+}
+# Passes when the command succeeds.
+expect_ok() {
+    local what=$1; shift
+    if "$@" >>"$run/regsvr32.log" 2>&1; then pass; else fail "$arch $what"; fi
+}
 
 for arch in $archs; do
     if [ "$arch" = x64 ]; then loader=/usr/lib/wine/wine64; view=win64; else loader=/usr/lib/wine/wine; view=win32; fi
@@ -131,7 +141,7 @@ for arch in $archs; do
     export WINEPATH; WINEPATH=$(windows_path "$bin/standin/scenarios/all")
 
     # Registration and the keys it writes.
-    if $loader regsvr32 /s "$dllw" >"$run/regsvr32.log" 2>&1; then pass; else fail "$arch regsvr32"; fi
+    expect_ok regsvr32 $loader regsvr32 /s "$dllw"
     reg_value() {
         if [ -n "$2" ]; then set -- "$1" /v "$2"; else set -- "$1" /ve; fi
         $loader reg query "$@" 2>/dev/null | tr -d '\r' | grep -E 'REG_SZ' | sed -E 's/.*REG_SZ +//'
@@ -166,7 +176,7 @@ for arch in $archs; do
     # The stand-in ADO server takes the ADO ProgIDs in this prefix (Wine's own ADO cannot serve).
     ado=$(windows_path "$bin/standin/ado/AdoTestServer.dll")
     ado_clsids='ADODB.Connection={1A17A1EC-178E-4DB1-B3FC-262CAF39D823} ADODB.Recordset={BDA8F3C0-6546-4C61-B64D-1344FAFAC04A}'
-    if $loader regsvr32 /s "$ado" >>"$run/regsvr32.log" 2>&1; then pass; else fail "$arch regsvr32 AdoTestServer.dll"; fi
+    expect_ok "regsvr32 AdoTestServer.dll" $loader regsvr32 /s "$ado"
     for pair in $ado_clsids; do
         expect_value "HKCR\\${pair%%=*}\\CLSID" "" "${pair#*=}"
         expect_value "HKCR\\CLSID\\${pair#*=}\\InprocServer32" "" "$ado"
@@ -176,41 +186,31 @@ for arch in $archs; do
         expect_value "HKCR\\Interface\\$iid\\TypeLib" "" "$lib"
     done
 
-    $loader "$bin/tests/windows/typelib_test.exe" "$dllw" >"$run/typelib_test.log" 2>&1
-    count_program "$arch typelib_test" "$run/typelib_test.log"
-    $loader "$bin/tests/windows/marshal_test.exe" >"$run/marshal_test.log" 2>&1
-    count_program "$arch marshal_test" "$run/marshal_test.log"
-    $loader "$bin/tests/windows/client_test.exe" "$dllw" >"$run/client_test.log" 2>&1
-    count_program "$arch client_test" "$run/client_test.log"
-    # Random late-bound calls (VARNHOLT_RANDOM_CALLS per seed, four seeds) in an engine home of their own.
+    # The random late-bound calls (VARNHOLT_RANDOM_CALLS per seed, four seeds) run in an engine
+    # home of their own.
+    run_program typelib_test $loader "$bin/tests/windows/typelib_test.exe" "$dllw"
+    run_program marshal_test $loader "$bin/tests/windows/marshal_test.exe"
+    run_program client_test $loader "$bin/tests/windows/client_test.exe" "$dllw"
     mkdir -p "$run/random/home" "$run/random/scratch"
-    VARNHOLT_ENGINE_HOME=$(windows_path "$run/random/home") $loader "$bin/tests/windows/random_calls.exe" "$dllw" \
-        "$(windows_path "$run/random/scratch")" "${VARNHOLT_RANDOM_CALLS:-25000}" 1 2 3 4 >"$run/random_calls.log" 2>&1
-    count_program "$arch random_calls" "$run/random_calls.log"
-    $loader cscript //nologo "$(windows_path "$here/suite.vbs")" "$(windows_path "$run")" >"$run/suite.log" 2>&1
-    count_program "$arch suite.vbs" "$run/suite.log"
+    VARNHOLT_ENGINE_HOME=$(windows_path "$run/random/home") run_program random_calls $loader \
+        "$bin/tests/windows/random_calls.exe" "$dllw" "$(windows_path "$run/random/scratch")" "${VARNHOLT_RANDOM_CALLS:-25000}" 1 2 3 4
+    run_program suite.vbs $loader cscript //nologo "$(windows_path "$here/suite.vbs")" "$(windows_path "$run")"
 
     # The login dialog, shown on the virtual display and answered from outside.
     if [ -n "${DISPLAY:-}" ] && [ -n "$xvfb" ]; then
         shots=
         if [ "$arch" = x64 ] && [ -n "${VARNHOLT_SCREENSHOTS:-}" ]; then mkdir -p "$VARNHOLT_SCREENSHOTS"; shots=$VARNHOLT_SCREENSHOTS; fi
-        "$here/login_dialog.sh" "$loader" "$bin" "$run" ${shots:+"$shots"} >"$run/login_dialog.log" 2>&1
-        count_program "$arch login_dialog.sh" "$run/login_dialog.log"
+        run_program login_dialog.sh "$here/login_dialog.sh" "$loader" "$bin" "$run" ${shots:+"$shots"}
     fi
 
     # Unregistration removes every key registration wrote.
-    if $loader regsvr32 /s /u "$ado" >>"$run/regsvr32.log" 2>&1; then pass; else fail "$arch regsvr32 /u AdoTestServer.dll"; fi
-    for pair in $ado_clsids; do
-        for key in "HKCR\\${pair%%=*}" "HKCR\\CLSID\\${pair#*=}"; do
-            if $loader reg query "$key" >/dev/null 2>&1; then fail "$arch $key left after unregistering"; else pass; fi
-        done
-    done
-    if $loader regsvr32 /s /u "$dllw" >>"$run/regsvr32.log" 2>&1; then pass; else fail "$arch regsvr32 /u"; fi
-    for key in $registered_keys; do
+    expect_ok "regsvr32 /u AdoTestServer.dll" $loader regsvr32 /s /u "$ado"
+    expect_ok "regsvr32 /u" $loader regsvr32 /s /u "$dllw"
+    keys=$registered_keys
+    for pair in $ado_clsids; do keys="$keys HKCR\\${pair%%=*} HKCR\\CLSID\\${pair#*=}"; done
+    for iid in $interfaces; do keys="$keys HKCR\\Interface\\$iid"; done
+    for key in $keys; do
         if $loader reg query "$key" >/dev/null 2>&1; then fail "$arch $key left after unregistering"; else pass; fi
-    done
-    for iid in $interfaces; do
-        if $loader reg query "HKCR\\Interface\\$iid" >/dev/null 2>&1; then fail "$arch Interface $iid left"; else pass; fi
     done
     wineserver -w
 done

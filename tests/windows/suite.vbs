@@ -27,7 +27,7 @@ Sub CheckErr(number, source, description, what)
     Err.Clear
 End Sub
 
-Dim s, s1, h, a, x, i, longName
+Dim s, s1, h, a, x, i
 Dim lits(34)
 Const SRV = "Kestrin.Varnholt.CPVSServer."
 Const HLP = "Kestrin.Varnholt.ConnectionHelper."
@@ -51,25 +51,16 @@ CheckEq s.EngineVersionMajor, 9, "EngineVersionMajor with all three libraries"
 CheckEq s.GetEngineVersion, "9.5.0", "GetEngineVersion"
 CheckEq s.GetEngineOS, "W", "GetEngineOS"
 CheckEq s.GetEngineMajorVersion, 9, "GetEngineMajorVersion"
-Check s.Connected, "engine-version query connects"
-s.Connected = False
 
 s.Connect
-CheckEq s.lConn, -1, "local connect handle"
-Check s.Connected And s.Started, "connected and started"
 CheckEq s.GetDBNamesCount, 2, "GetDBNamesCount"
 CheckEq s.GetDBName(2), "SECOND", "GetDBName with Attrib omitted"
 CheckEq s.GetDBName(0, 3, "first"), "C:\data1", "GetDBName data path"
-CheckEq s.GetDBName(0, 2, "FIRST"), "C:\dict1", "GetDBName dictionary path"
 a = s.GetDBNames(True)
 CheckEq UBound(a, 1) & "," & UBound(a, 2), "3,2", "GetDBNames bounds"
 CheckEq a(1, 2) & "|" & a(2, 2) & "|" & a(3, 2), "SECOND|C:\data2|C:\dict2", "GetDBNames column 2"
 s.CreateDBName "NEWONE", "C:\nd", "C:\nx"
 CheckEq s.GetDBNamesCount, 3, "count after CreateDBName"
-On Error Resume Next
-s.CreateDBName "newone", "C:\nd", "C:\nx"
-CheckErr 7012, SRV & "CreateDBName", "Named database already exists on the server.", "CreateDBName twice"
-On Error GoTo 0
 s.ModifyDataBase "NEWONE", "RENAMED"
 CheckEq s.GetDBName(3) & "|" & s.GetDBName(0, 3, "RENAMED"), "RENAMED|C:\nx", "ModifyDataBase new name only"
 s.DropDBName "renamed"
@@ -77,20 +68,10 @@ CheckEq s.GetDBNamesCount, 2, "count after DropDBName"
 On Error Resume Next
 s.DropDBName "NOPE"
 CheckErr 7013, SRV & "DropDBName", "Named database does not exist.", "DropDBName of a missing name"
-x = s.GetDBName(9)
-CheckErr 7008, SRV & "GetDBName", "Sequence number is not valid.", "sequence out of range"
 On Error GoTo 0
 s.DisConnect
-Check Not s.Connected And Not s.Started, "DisConnect"
-CheckEq s.lConn, -1, "DisConnect keeps lConn"
-s.Server = "NOSUCH"
-On Error Resume Next
-s.Connect
-CheckErr 7004, SRV & "Connect", "A general failure occurred.", "Connect to a server without a folder"
-On Error GoTo 0
-Check s.Started And Not s.Connected, "failed connect leaves Started"
 
-' ---- The engine's journal and faults -------------------------------------------
+' ---- The engine's journal -------------------------------------------------------
 Dim fso, engine
 Set fso = CreateObject("Scripting.FileSystemObject")
 engine = work & "\engine\"
@@ -114,25 +95,7 @@ Function JournalSince()
     JournalSince = text
 End Function
 
-WriteEngineFile "journal", ""
-Set s = CreateObject("Varnholt.CPVSServer")
-s.Connect
-x = s.GetDBNamesCount
-s.DisConnect
-CheckEq JournalSince(), "W3DBAV75 PvDisconnect -1|W3DBAV80 PvDisconnect -1|W3DBAV90 PvDisconnect -1|" & _
-    "W3DBAV90 PvStart 0|W3DBAV90 PvGetDbNamesData -1|W3DBAV90 PvStop 0", _
-    "journal: a new object's probe of each generation, then Connect, GetDBNamesCount and DisConnect"
-WriteEngineFile "journal", ""
-WriteEngineFile "faults", "PvGetDbNamesData" & vbTab & "7022" & vbTab & "1" & vbLf
-s.Connect
-On Error Resume Next
-x = s.GetDBNamesCount
-CheckErr 7022, SRV & "GetDBNamesCount", "Component not loaded", "an engine failure of GetDBNamesCount"
-On Error GoTo 0
-CheckEq s.GetDBNamesCount, 2, "the counted fault is used up"
-s.DisConnect
-CheckEq JournalSince(), "W3DBAV90 PvStart 0|W3DBAV90 PvGetDbNamesData -1|W3DBAV90 PvGetDbNamesData -1|" & _
-    "W3DBAV90 PvStop 0", "journal: a failed call is journaled like any other"
+' Arguments a script leaves out reach the engine as empty texts.
 WriteEngineFile "journal", ""
 s.Connect
 s.CreateDBName "J1", "C:\jd", "C:\jx"
@@ -142,27 +105,6 @@ s.DisConnect
 CheckEq JournalSince(), "W3DBAV90 PvStart 0|W3DBAV90 PvCreateDatabase -1 J1 C:\jd C:\jx 2|" & _
     "W3DBAV90 PvModifyDatabase -1 J1 J2  C:\jy -2147483648|W3DBAV90 PvDropDatabase -1 j2 0|W3DBAV90 PvStop 0", _
     "journal: the maintenance members, omitted arguments as empty texts"
-
-' Each member's engine failure under its own source; nothing is stored by a failed call.
-WriteEngineFile "faults", "PvCreateDatabase" & vbTab & "7016" & vbLf & "PvModifyDatabase" & vbTab & "7039" & vbLf & _
-    "PvDropDatabase" & vbTab & "7011" & vbLf & "PvGetDbName" & vbTab & "7009" & vbLf & _
-    "PvGetMkdeVersion" & vbTab & "7022" & vbLf
-s.Connect
-On Error Resume Next
-s.CreateDBName "J3", "C:\jd", "C:\jx"
-CheckErr 7016, SRV & "CreateDBName", "Cannot create dictionary because it already exists.", "engine failure of CreateDBName"
-s.ModifyDataBase "FIRST", "J4"
-CheckErr 7039, SRV & "ModifyDatabase", "Invalid destination dictionary path.", "engine failure of ModifyDataBase"
-s.DropDBName "FIRST"
-CheckErr 7011, SRV & "DropDBName", "Insufficient access rights for the operation.", "engine failure of DropDBName"
-x = s.GetDBName(1)
-CheckErr 7009, SRV & "GetDBName", "Data related to database names not available.", "engine failure of GetDBName"
-x = s.GetEngineVersion
-CheckErr 7022, SRV & "GetEngineVersion", "Component not loaded", "engine failure of GetEngineVersion"
-On Error GoTo 0
-fso.DeleteFile engine & "faults"
-CheckEq s.GetDBNamesCount & "|" & s.GetDBName(1), "2|FIRST", "the names after the failed calls"
-s.DisConnect
 fso.DeleteFile engine & "journal"
 
 ' ---- ConnectionHelper ----------------------------------------------------------
@@ -171,7 +113,6 @@ CheckEq TypeName(CreateObject("Varnholt.ConnectionHelper.1")), "_ConnectionHelpe
 h.gstrSystemName = "sys"
 CheckEq h.gstrSystemName, "sys", "gstrSystemName"
 CheckEq h.DBWasCreated, False, "DBWasCreated at creation"
-CheckEq h.userName & "|" & h.UserPassword, "|", "credentials at creation"
 
 ' Literals missing: the first read fails with 9 and the run time's source.
 On Error Resume Next
@@ -189,11 +130,8 @@ x = h.Literals
 Check IsArray(x), "Literals read back"
 
 CheckEq Len(h.ComputerName) > 0, True, "ComputerName"
-x = ""
 CheckEq h.PSQLConnectionString("@ACCOUNTS", "FS01", "u", "p"), _
     "Driver={Pervasive ODBC Client Interface};ServerName=FS01;dbq=@ACCOUNTS", "PSQLConnectionString"
-CheckEq h.PSQLConnectionString("@A", x, x, x), _
-    "Driver={Pervasive ODBC Client Interface};ServerName=" & h.ComputerName & ";dbq=@A", "local server name"
 
 On Error Resume Next
 x = h.PathToUNC("  Q:\Data  ")
@@ -202,72 +140,45 @@ x = h.GetServerName("Q:\Data")
 CheckErr 2300, HLP & "GetServerName", "L24 Q:", "GetServerName on a missing drive"
 On Error GoTo 0
 CheckEq h.PathToUNC(" C:\Data "), "C:\Data", "PathToUNC on a fixed disk"
-CheckEq h.PathToUNC("\\srv\apps\Data"), "\\srv\apps\Data", "PathToUNC of a UNC path"
-CheckEq h.PathToUNC(""), "", "PathToUNC of nothing"
-CheckEq h.GetServerName("C:\Data") & "|" & h.GetServerName("\\srv\apps"), "|", "GetServerName without a network drive"
 
 x = "\\srv\apps\Data"
 CheckEq h.RemoveDir(x), "srv", "RemoveDir result"
 CheckEq x, "srv", "RemoveDir writes back"
-x = "\abc"
-On Error Resume Next
-h.RemoveDir x
-CheckErr -2147199504, HLP & "RemoveDir", "Invalid procedure call or argument", "RemoveDir of \abc"
-On Error GoTo 0
 x = "C:\Data\Company"
 CheckEq h.FolderName(x), "Company", "FolderName"
-CheckEq h.FolderName("C:/Data/Company/"), "", "FolderName of a folder"
 CheckEq h.LegitimiseDBName("Co 1-2024_x"), "Co12024x", "LegitimiseDBName"
 CheckEq h.MakeDBName(" ab ", "C:\x\Co 1-2024"), "ABCO12024", "MakeDBName"
 
 x = "Copy [%1] to [%2]?"
 CheckEq h.GetLabel(x), x, "GetLabel without arguments"
 CheckEq h.GetLabel(x, "A", "B"), "Copy A to B?", "GetLabel with two"
-CheckEq h.GetLabel("[%1][%1]", 5), "55", "GetLabel number"
-CheckEq h.GetLabel("[%2]", "x"), "[%2]", "GetLabel missing argument"
-CheckEq h.GetLabel("[%1]", "[%2]", "y"), "y", "GetLabel later fills earlier"
 CheckEq h.GetLabel("[%1]|[%2]|[%3]", True, 2.5, x), "True|2.5|" & x, "GetLabel conversions"
 On Error Resume Next
 x = h.GetLabel("[%1]", Null)
 CheckErr 94, "Varnholt", "Invalid use of Null", "GetLabel of Null"
 h.ThrowPSQLError 7013, "DropIt"
 CheckErr 7013, HLP & "DropIt", "Named database does not exist.", "ThrowPSQLError"
-h.ThrowPSQLError 7005, "P"
-CheckErr 7005, HLP & "P", "An error occurred in the Pervasive.SQL layer. The error was [7005]", "ThrowPSQLError default text"
-h.ThrowPSQLError 0, "P"
-CheckErr 5, "Varnholt", "Invalid procedure call or argument", "ThrowPSQLError 0"
 On Error GoTo 0
 
 CheckEq h.DoesFileExist(work & "\data\*.DAT"), True, "DoesFileExist wildcard"
-CheckEq h.DoesFileExist(work & "\data\"), True, "DoesFileExist folder contents"
 CheckEq h.DoesFileExist(work & "\empty\*.DAT", True), False, "DoesFileExist no match"
-CheckEq h.DoesFileExist(work & "\nofolder\*.DAT"), False, "DoesFileExist missing folder"
-CheckEq h.DoesFileExist(""), False, "DoesFileExist of nothing"
-longName = work & "\" & String(259 - Len(work) - 1, "a")
-CheckEq Len(longName), 259, "259 characters"
-CheckEq h.DoesFileExist(longName), False, "DoesFileExist of 259 characters"
 On Error Resume Next
-x = h.DoesFileExist(longName & "a", False)
+x = h.DoesFileExist(work & "\" & String(259 - Len(work), "a"), False)
 CheckErr -2147221504, HLP & "DoesFileExist", "L33", "DoesFileExist of 260 characters"
 On Error GoTo 0
 
 Check h.DifferentDates(Array("File.ddf", "Missing.ddf"), work & "\newer\", work & "\older\"), "DifferentDates newer source"
-Check Not h.DifferentDates(Array("File.ddf"), work & "\older\", work & "\newer\"), "DifferentDates older source"
 Check Not h.DifferentDates(Array(), work & "\newer\", work & "\older\"), "DifferentDates no files"
 
 ' Optional credentials left out; the local engine.
 x = "first"
 CheckEq h.DBNameExists(x, ""), True, "DBNameExists ignores case"
-CheckEq h.DBNameExists("NOPE", ""), False, "DBNameExists of a missing name"
 x = "C:\data2"
 CheckEq h.GetDBName(x, ""), "SECOND", "GetDBName of a data folder"
-CheckEq h.GetDBName("c:\data2", ""), "", "GetDBName compares case"
 
 On Error Resume Next
 x = h.CreatePSQLDBName("N", "", work & "\install", "", work & "\data", "", "", False)
 CheckErr 2306, HLP & "CreatePSQLDBName", "L11", "CreatePSQLDBName without a dictionary folder"
-x = h.CreatePSQLDBName("N", "", work & "\install", work & "\dict", work & "\empty", "", "", False)
-CheckErr 2305, HLP & "CreatePSQLDBName", "L12 " & work & "\empty.", "CreatePSQLDBName without data files"
 x = h.ModifyDataBase("N", "", work & "\install", "", work & "\data", "", "", lits)
 CheckErr 2306, HLP & "ModifyDatabase", "L11", "ModifyDataBase without a dictionary folder"
 On Error GoTo 0
@@ -316,27 +227,13 @@ Set c = h.CreatePSQLConnection("@NOSUCH", "NOWHERE", "", "", False)
 CheckEq c.State & "|" & Err.Number, "0|0", "not opened now: nothing checked"
 On Error GoTo 0
 
-' Failures: an engine status in the driver's text becomes that status; other texts pass on.
-Dim fails, longDb
-longDb = "@" & String(600, "N")
-fails = Array( _
-    Array("@NOSUCH", "", 2301, HLP & "CreatePSQLConnection", "An error occurred in the Pervasive.SQL layer. The error was [2301]"), _
-    Array("@FIRST", "", 12, HLP & "CreatePSQLConnection", "An error occurred in the Pervasive.SQL layer. The error was [12]"), _
-    Array("@GOOD", "NOWHERE", 3012, HLP & "CreatePSQLConnection", "An error occurred in the Pervasive.SQL layer. The error was [3012]"), _
-    Array("@GOOD", "DOWN", 5, "Varnholt", "Invalid procedure call or argument"), _
-    Array("@GOOD" & Chr(0) & "X", "", -2147467259, HLP & "CreatePSQLConnection", "The connection string holds a NUL character."), _
-    Array(longDb, "", -2147467259, HLP & "CreatePSQLConnection", _
-        Left("[Varnholt][Stand-in ODBC] Database name " & Mid(longDb, 2), 511)))
-For Each x In fails
-    On Error Resume Next
-    Set c = h.CreatePSQLConnection(x(0), x(1), "", "", True)
-    CheckErr x(2), x(3), x(4), "CreatePSQLConnection(" & Left(x(0), 10) & ", " & x(1) & ")"
-    On Error GoTo 0
-Next
-WriteEngineFile "journal", ""
+' Failures: a server whose engine is stopped; a script's text keeps its NUL, which is refused before ADO.
 On Error Resume Next
+Set c = h.CreatePSQLConnection("@GOOD", "DOWN", "", "", True)
+CheckErr 5, "Varnholt", "Invalid procedure call or argument", "CreatePSQLConnection on a stopped engine"
+WriteEngineFile "journal", ""
 Set c = h.CreatePSQLConnection("@GOOD" & Chr(0) & "X", "", "", "", True)
-Err.Clear
+CheckErr -2147467259, HLP & "CreatePSQLConnection", "The connection string holds a NUL character.", "a NUL in the name"
 On Error GoTo 0
 CheckEq JournalSince(), "", "journal: a NUL is refused before ADO"
 

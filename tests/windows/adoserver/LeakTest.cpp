@@ -75,29 +75,13 @@ struct Outcome {
     std::string errors;
 };
 
-class Handle {
-public:
-    Handle() = default;
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    ~Handle() { Reset(); }
-    HANDLE* Put() { return &h_; }
-    HANDLE Get() const { return h_; }
-    void Reset() {
-        if (h_) CloseHandle(h_);
-        h_ = nullptr;
-    }
-
-private:
-    HANDLE h_ = nullptr;
-};
-
+// The child's exit code and all it wrote to stderr (and stdout).
 Outcome RunChild(const std::wstring& mode) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    Handle readEnd, writeEnd;
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
     Outcome outcome{~0u, {}};
-    if (!CreatePipe(readEnd.Put(), writeEnd.Put(), &inherit, 0)) return outcome;
-    SetHandleInformation(readEnd.Get(), HANDLE_FLAG_INHERIT, 0);
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return outcome;
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
     wchar_t self[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     std::wstring command = L"\"" + std::wstring(self) + L"\" child " + mode;
@@ -105,21 +89,21 @@ Outcome RunChild(const std::wstring& mode) {
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = writeEnd.Get();
-    startup.hStdError = writeEnd.Get();
+    startup.hStdOutput = startup.hStdError = writeEnd;
     PROCESS_INFORMATION info{};
     const BOOL started =
         CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info);
-    writeEnd.Reset();  // the child's copy is the pipe's only writer now
-    if (!started) return outcome;
-    Handle process, thread;
-    *process.Put() = info.hProcess;
-    *thread.Put() = info.hThread;
-    char buffer[512];
-    DWORD n = 0;
-    while (ReadFile(readEnd.Get(), buffer, sizeof buffer, &n, nullptr) && n > 0) outcome.errors.append(buffer, n);
-    WaitForSingleObject(process.Get(), INFINITE);
-    GetExitCodeProcess(process.Get(), &outcome.exitCode);
+    CloseHandle(writeEnd);  // the child's copy is the pipe's only writer now
+    if (started) {
+        char buffer[512];
+        DWORD n = 0;
+        while (ReadFile(readEnd, buffer, sizeof buffer, &n, nullptr) && n > 0) outcome.errors.append(buffer, n);
+        WaitForSingleObject(info.hProcess, INFINITE);
+        GetExitCodeProcess(info.hProcess, &outcome.exitCode);
+        CloseHandle(info.hProcess);
+        CloseHandle(info.hThread);
+    }
+    CloseHandle(readEnd);
     return outcome;
 }
 
