@@ -143,19 +143,17 @@ TEST_F(OdbcDriverTest, ConnectFailuresCarryTheEngineStatus) {
     }
 }
 
-// A table name of 200000 characters once overflowed the stack of the statement matcher.
+// The statement forms the matcher takes are rows of its own test; here what the driver makes of
+// them. A table name of 200000 characters once overflowed the stack of the statement matcher.
 TEST_F(OdbcDriverTest, StatementsAreAnsweredOrRefused) {
     Handle& dbc = Accounts({"Company.DAT", "Ledger.txt"});
     const std::string table(200000, 'T'), noTable = "No such table or object.", syntax = "Syntax error in the statement: ";
     const std::tuple<std::string, std::string, std::string> cases[] = {  // statement, state, message
         {"Select Top 1 * From COMPANY", "", ""},
-        {"  select TOP 1 *  from company ;", "", ""},
-        {"Select Top 1 * From Company ;" + std::string(200000, ' '), "", ""},
         {"Select Top 1 * From Ledger", "42S02", noTable},
         {"Select Top 1 * From Missing", "42S02", noTable},
         {"Select Top 1 * From ../ACCOUNTS/data/Company", "42S02", noTable},
         {"Select Top 1 * From " + table, "42S02", noTable},
-        {"Select Top 1 * From Company" + table + " ;", "42S02", noTable},
         {"Select ID From Company", "42000", kPrefix + syntax + "Select ID From Company"},
         {"Delete From Company", "42000", kPrefix + syntax + "Delete From Company"},
     };
