@@ -1,6 +1,5 @@
 #include "ConnectionFixture.h"
 
-
 #include <cstdlib>
 
 namespace varnholt::test {
@@ -42,10 +41,6 @@ bool ConnectionFixture::HasDictionary(const fs::path& folder) const {
     for (const char* file : {"File.ddf", "Field.ddf", "Index.ddf", "Attrib.ddf"})
         if (!fs::exists(folder / file)) return false;
     return true;
-}
-
-std::string ConnectionFixture::HostName() {
-    return test::HostName();
 }
 
 }  // namespace varnholt::test

@@ -52,7 +52,6 @@ protected:
     String CompanyOnShare(const std::string& name, const std::string& dataFile = "Orders.dat") const;
     std::filesystem::path ShareDir() const { return share.Path(); }
     bool HasDictionary(const std::filesystem::path& folder) const;
-    static std::string HostName();
 
     EngineHome home;
     TempDir share{'S'}, master, drives;

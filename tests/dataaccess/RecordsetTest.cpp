@@ -18,6 +18,8 @@ constexpr char kDriverSource[] = "Microsoft OLE DB Provider for ODBC Drivers";
 constexpr char kDriverSource[] = "Varnholt.DataAccess";
 #endif
 constexpr char kNotFound[] = "Item cannot be found in the collection corresponding to the requested name or ordinal.";
+constexpr char kNoCurrentRecord[] =
+    "Either BOF or EOF is True, or the current record has been deleted. Requested operation requires a current record.";
 
 std::shared_ptr<Recordset> Open(const std::vector<String>& fields) {
     auto recordset = CreateRecordset();
@@ -48,6 +50,9 @@ TEST(Recordset, RowsComeBackInOrderWhicheverWayTheyWereAdded) {
         recordset->MoveNext();
     }
     EXPECT_TRUE(recordset->EOF_());
+    EXPECT_FALSE(recordset->BOF_());
+    EXPECT_RAISES(recordset->Value(u"id"), 3021, kSource, kNoCurrentRecord);  // as on an empty one
+    EXPECT_RAISES(Open({u"id"})->Value(u"id"), 3021, kSource, kNoCurrentRecord);
 }
 
 TEST(Recordset, AFailedAdditionLeavesNoRow) {

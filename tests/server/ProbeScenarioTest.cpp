@@ -32,19 +32,5 @@ TEST(Generations8And9, TheNewestWins) {
     EXPECT_EQ(Libraries(home, "PvStart"), std::vector<std::string>{"W3DBAV90"});
 }
 
-TEST(NoGeneration, ProbeFindsNothingAndTheLoadErrorPassesOut) {
-    EngineHome home;
-    CPVSServer server;
-    EXPECT_EQ(server.EngineVersionMajor(), -1);
-    EXPECT_RAISES(server.Connect(), 53, "Varnholt", "File not found: W3DBAV75.DLL");
-    EXPECT_FALSE(server.Started);
-    // CreateDBName takes the load failure under its own source.
-    EXPECT_RAISES(server.CreateDBName(u"A", u"B", u"C"), 53, "Kestrin.Varnholt.CPVSServer.CreateDBName",
-                  "File not found: W3DBAV75.DLL");
-    EXPECT_RAISES(server.DropDBName(u"A"), 53, "Varnholt", "File not found: W3DBAV75.DLL");
-    // The version library is separate from the bindings.
-    EXPECT_EQ(U8(server.GetEngineVersion()), "9.5.0");
-}
-
 }  // namespace
 }  // namespace varnholt::test

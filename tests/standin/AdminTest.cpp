@@ -39,26 +39,6 @@ std::string Upper(std::string text) {
     return text;
 }
 
-// One of the three output-buffer functions, called for the first name of the local engine.
-struct OutputCall {
-    const char* function;
-    std::function<int32_t(int32_t*, char*)> call;
-    std::string expected;
-};
-
-std::vector<OutputCall> OutputCalls() {
-    const AdminLibrary& lib = Library90();
-    return {
-        {"PvGetDbName", [&lib](int32_t* size, char* buffer) { return lib.getDbName(-1, 1, size, buffer); }, "ACCOUNTS"},
-        {"PvGetDbDataPath",
-         [&lib](int32_t* size, char* buffer) { return lib.getDbDataPath(-1, "accounts", size, buffer); },
-         "C:\\Data\\Accounts"},
-        {"PvGetDbDictionaryPath",
-         [&lib](int32_t* size, char* buffer) { return lib.getDbDictionaryPath(-1, "Accounts", size, buffer); },
-         "C:\\Dict"},
-    };
-}
-
 class AdminTest : public ::testing::Test {
 protected:
     EngineHome home;
@@ -71,7 +51,8 @@ protected:
     }
     // One read of the local engine into a 255-byte buffer: the status and the text left there.
     using Read = std::pair<int32_t, std::string>;
-    static Read Into(const std::function<int32_t(int32_t*, char*)>& call) {
+    using Call = std::function<int32_t(int32_t*, char*)>;
+    static Read Into(const Call& call) {
         char buffer[256] = {};
         int32_t size = 255;
         const int32_t status = call(&size, buffer);
@@ -101,14 +82,12 @@ TEST_F(AdminTest, ConnectServerAnswersByServerAndCredentials) {
         const char* password;
         int32_t status;
     } cases[] = {
-        {"NOSUCH", "Beta", "Marlwood4839", 7004},
         {"FS01", nullptr, "Marlwood4839", 7002},
         {"FS01", "", "Marlwood4839", 7002},
         {"FS01", "Beta", "", 7002},
         {"FS01", "Beta", nullptr, 7002},
         {"FS01", "Beta", "marlwood4839", 7029},
         {"FS01", "Gamma", "Marlwood4839", 7029},
-        {"fs01", "BETA", "Marlwood4839", 0},
         {"OPEN", nullptr, nullptr, 0},
         {"", "admin", "secret", 0},
         {"", "admin", "wrong", 7029},
@@ -188,15 +167,12 @@ TEST_F(AdminTest, CreateEnumerateAndDropInEngineOrder) {
 
 TEST_F(AdminTest, NamesTheFileCannotHoldAreRefused) {
     home.AddName("", "KEEP", "/k", "/k");
-    // 255 code-page bytes and their NUL overflow the component's 255-byte reads.
+    // 255 code-page bytes and their NUL overflow the component's 255-byte reads. The names the
+    // server's members pass on are refused in the bad-input tables; the paths here.
     const std::string tooLong(255, 'L');
-    const std::string names[] = {"", "TAB\tNAME", "LINE\nNAME", "#COMMENT", "   ", tooLong};
-    for (const std::string& name : names) EXPECT_EQ(lib.createDatabase(-1, name.c_str(), "/d", "/d", 2), 7004) << name;
     EXPECT_EQ(lib.createDatabase(-1, "OK", "/d\n", "/d", 2), 7004);
     EXPECT_EQ(lib.createDatabase(-1, "OK", tooLong.c_str(), "/d", 2), 7004);
     EXPECT_EQ(lib.createDatabase(-1, "OK", "/d", tooLong.c_str(), 2), 7004);
-    EXPECT_EQ(lib.modifyDatabase(-1, "KEEP", "BAD\tNAME", "", "", 0), 7004);
-    EXPECT_EQ(lib.modifyDatabase(-1, "KEEP", tooLong.c_str(), "", "", 0), 7004);
     EXPECT_EQ(lib.modifyDatabase(-1, "KEEP", "", tooLong.c_str(), "", 0), 7004);
     EXPECT_EQ(lib.modifyDatabase(-1, "KEEP", "", "", tooLong.c_str(), 0), 7004);
     EXPECT_EQ(NameColumn(), (std::vector<std::string>{"KEEP"}));
@@ -232,27 +208,33 @@ TEST_F(AdminTest, NullPointersAnswer7002) {
 
 TEST_F(AdminTest, OutputBuffersHoldTextAndNulOnly) {
     home.AddName("", "ACCOUNTS", "C:\\Dict", "C:\\Data\\Accounts");
-    for (const OutputCall& c : OutputCalls()) {
-        SCOPED_TRACE(c.function);
-        const int32_t needed = static_cast<int32_t>(c.expected.size() + 1);
+    const std::tuple<const char*, Call, std::string> calls[] = {
+        {"PvGetDbName", [&](int32_t* size, char* buffer) { return lib.getDbName(-1, 1, size, buffer); }, "ACCOUNTS"},
+        {"PvGetDbDataPath", [&](int32_t* size, char* buffer) { return lib.getDbDataPath(-1, "accounts", size, buffer); },
+         "C:\\Data\\Accounts"},
+        {"PvGetDbDictionaryPath",
+         [&](int32_t* size, char* buffer) { return lib.getDbDictionaryPath(-1, "Accounts", size, buffer); }, "C:\\Dict"},
+    };
+    for (const auto& [function, call, expected] : calls) {
+        SCOPED_TRACE(function);
+        const int32_t needed = static_cast<int32_t>(expected.size() + 1);
         char buffer[64];
-
         std::memset(buffer, 'x', sizeof buffer);
         int32_t size = needed - 1;
-        EXPECT_EQ(c.call(&size, buffer), 7003);
+        EXPECT_EQ(call(&size, buffer), 7003);
         EXPECT_EQ(size, needed);
         EXPECT_EQ(std::string(buffer, sizeof buffer), std::string(sizeof buffer, 'x')) << "nothing written";
 
         for (int32_t given : {needed, 255}) {
             std::memset(buffer, 'x', sizeof buffer);
             size = given;
-            EXPECT_EQ(c.call(&size, buffer), 0);
+            EXPECT_EQ(call(&size, buffer), 0);
             EXPECT_EQ(size, needed);
-            EXPECT_EQ(std::string(buffer, static_cast<size_t>(needed)), c.expected + '\0');
+            EXPECT_EQ(std::string(buffer, static_cast<size_t>(needed)), expected + '\0');
             EXPECT_EQ(buffer[needed], 'x') << "nothing past the NUL";
         }
         size = -5;
-        EXPECT_EQ(c.call(&size, buffer), 7003);
+        EXPECT_EQ(call(&size, buffer), 7003);
         EXPECT_EQ(size, needed);
     }
     char buffer[64];
@@ -274,7 +256,6 @@ TEST_F(AdminTest, ModifyKeepsWhatIsLeftEmpty) {
     EXPECT_EQ(home.Names("")[0], (std::vector<std::string>{"Acme", "/dict/new", "/data/new", "6"}));
 
     EXPECT_EQ(lib.modifyDatabase(-1, "ACME", "other", "", "", kKeepFlags), 7012);
-    EXPECT_EQ(lib.modifyDatabase(-1, "NOSUCH", "X", "", "", kKeepFlags), 7013);
 
     EXPECT_EQ(lib.modifyDatabase(-1, "Acme", "RENAMED", "", "", kKeepFlags), 0);
     EXPECT_EQ(home.Names("")[0], (std::vector<std::string>{"RENAMED", "/dict/new", "/data/new", "6"}));
@@ -491,20 +472,15 @@ TEST_F(AdminTest, JournalRecordsEveryCallWithItsLibrary) {
                             }));
     std::vector<std::string> libraries;
     for (const auto& fields : home.Journal()) libraries.push_back(fields.at(0));
-    EXPECT_EQ(libraries, (std::vector<std::string>{"W3DBAV90", "W3DBAV90", "W3DBAV90", "W3DBAV90", "W3DBAV90",
-                                                   "W3DBAV90", "W3DBAV90", "W3DBAV90", "W3DBAV90", "W3DBAV90",
-                                                   "W3DBAV75", "W3DBAV80", "W3DBAV78"}));
-}
-
-TEST_F(AdminTest, NoJournalIsWrittenUnlessItExists) {
-    int32_t count = 0;
-    lib.getDbNamesData(-1, &count);
-    EXPECT_FALSE(fs::exists(home.Path() / "journal"));
+    std::vector<std::string> expected(10, "W3DBAV90");
+    expected.insert(expected.end(), {"W3DBAV75", "W3DBAV80", "W3DBAV78"});
+    EXPECT_EQ(libraries, expected);
 }
 
 TEST_F(AdminTest, JournalAndFaultsAppearingBetweenCallsAreSeen) {
     int32_t count = 0;
     lib.getDbNamesData(-1, &count);  // the home folder changed a moment ago
+    EXPECT_FALSE(fs::exists(home.Path() / "journal")) << "no journal is written unless it exists";
     home.EnableJournal();
     lib.getDbNamesData(-1, &count);
     EXPECT_EQ(home.Calls(), std::vector<std::string>{"PvGetDbNamesData -1"});
@@ -591,11 +567,6 @@ TEST_F(AdminTest, CountedFaultIsUsedUpAcrossProcesses) {
     EXPECT_EQ(ReadFile(home.Path() / "faults"), "PvStop\t5\n");
     EXPECT_EQ(lib.getDbNamesData(-1, &count), 0);
     EXPECT_EQ(lib.stop(0), 5);
-}
-
-TEST_F(AdminTest, MalformedFaultLinesAreNoFaults) {
-    home.SetFaults("PvStart\nPvStart\tabc\nPvStart\t5\t0\nPvStart\t5\t-2\nPvStart\t5\t1\t9\n");
-    EXPECT_EQ(lib.start(0), 0);
 }
 
 TEST_F(AdminTest, VersionRecordComesFromEngineConf) {

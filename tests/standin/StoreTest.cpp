@@ -165,8 +165,8 @@ TEST(StoreRecords, ParsersOfTheEngineFiles) {
     EXPECT_EQ(fault->function, "pvstart");
     EXPECT_EQ(fault->status, 7004);
     EXPECT_EQ(fault->remaining, 2);
-    EXPECT_EQ(standin::ParseFault("PvStart\t1\t0"), std::nullopt);
-    EXPECT_EQ(standin::ParseFault("PvStart\t1\t \t"), std::nullopt);
+    for (const char* line : {"PvStart", "PvStart\tabc", "PvStart\t1\t0", "PvStart\t5\t-2", "PvStart\t5\t1\t9", "PvStart\t1\t \t"})
+        EXPECT_EQ(standin::ParseFault(line), std::nullopt) << line;
     const auto answer = standin::ParseAnswer(" PvGetDbName \t-3\tA\\0\u00e9\\x\\");
     ASSERT_TRUE(answer);
     EXPECT_EQ(answer->function, "pvgetdbname");

@@ -21,10 +21,7 @@ TEST(GetPSQLErrorText, KnownCodesAndTheDefault) {
         {7029, "Invalid User Details"},
         {7039, "Invalid destination dictionary path."},
         {7005, "An error occurred in the Pervasive.SQL layer. The error was [7005]"},
-        {0, "An error occurred in the Pervasive.SQL layer. The error was [0]"},
         {-1, "An error occurred in the Pervasive.SQL layer. The error was [-1]"},
-        {7000, "An error occurred in the Pervasive.SQL layer. The error was [7000]"},
-        {7040, "An error occurred in the Pervasive.SQL layer. The error was [7040]"},
         {-2147483647 - 1, "An error occurred in the Pervasive.SQL layer. The error was [-2147483648]"},
     };
     for (const auto& [code, text] : cases) EXPECT_EQ(U8(GetPSQLErrorText(code)), text) << code;
