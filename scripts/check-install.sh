@@ -38,7 +38,8 @@ major=${version%%.*}
 [ "$(cd include/varnholt && ls)" = "$(cd "$prefix/include/varnholt" && ls)" ] ||
     fail "installed headers differ from include/varnholt"
 for header in "$prefix"/include/varnholt/*.h; do
-    c++ -std=c++20 -fsyntax-only -Wall -Wextra -Werror -I"$prefix/include" -x c++ "$header" ||
+    printf '#include "varnholt/%s"\n' "${header##*/}" |
+        c++ -std=c++20 -fsyntax-only -Wall -Wextra -Werror -I"$prefix/include" -x c++ - ||
         fail "${header#"$prefix"/} does not compile on its own"
 done
 expect_file "$libdir/libvarnholt.so.$version"
