@@ -57,8 +57,8 @@ std::vector<const char*> With(std::initializer_list<const char*> own, bool crede
 
 }  // namespace
 
-const std::vector<OptionSpec>& AllOptions() {
-    static const std::vector<OptionSpec> options = {
+const std::vector<OptionInfo>& AllOptions() {
+    static const std::vector<OptionInfo> options = {
         {"server", "NAME", "the database server (default: the local engine)"},
         {"user", "NAME", "user name for the server"},
         {"password-stdin", nullptr, "read the password from the first line of standard input"},
@@ -78,8 +78,8 @@ const std::vector<OptionSpec>& AllOptions() {
     return options;
 }
 
-const std::vector<CommandSpec>& AllCommands() {
-    static const std::vector<CommandSpec> commands = {
+const std::vector<CommandInfo>& AllCommands() {
+    static const std::vector<CommandInfo> commands = {
         {"list", "", "database names of a server with their dictionary and data folders",
          "Lists the database names of the server in the engine's order, with the dictionary folder and\n"
          "the data folder of each. With --json: {\"server\": S, \"names\": [{\"id\": N, \"name\": ...,\n"

@@ -55,7 +55,7 @@ std::string Sentence(std::string help) {
 
 std::string Commands() {
     std::string out;
-    for (const CommandSpec& command : AllCommands()) {
+    for (const CommandInfo& command : AllCommands()) {
         out += ".TP\n";
         out += *command.arguments ? ".BI " + Roff(command.name) + " \" " + command.arguments + "\"\n"
                                   : ".B " + Roff(command.name) + "\n";
@@ -64,7 +64,7 @@ std::string Commands() {
     return out;
 }
 
-std::string OptionEntry(const OptionSpec& option, const std::vector<std::string>& users) {
+std::string OptionEntry(const OptionInfo& option, const std::vector<std::string>& users) {
     const std::string name = Roff(std::string("--") + option.name);
     std::string out = ".TP\n";
     out += option.valueName ? ".BI " + name + " \" " + option.valueName + "\"\n" : ".B " + name + "\n";
@@ -81,9 +81,9 @@ std::string OptionEntry(const OptionSpec& option, const std::vector<std::string>
 // The options no command lists are those of every command (and of the tool alone).
 std::string Options() {
     std::string common = ".SS Every command\n", own = ".SS Command options\n";
-    for (const OptionSpec& option : AllOptions()) {
+    for (const OptionInfo& option : AllOptions()) {
         std::vector<std::string> users;
-        for (const CommandSpec& command : AllCommands())
+        for (const CommandInfo& command : AllCommands())
             for (const char* name : command.options)
                 if (std::string(name) == option.name) users.push_back(command.name);
         (users.empty() ? common : own) += OptionEntry(option, users);
