@@ -58,11 +58,12 @@ varnholt_install_configured(${CMAKE_CURRENT_LIST_DIR}/varnholt.pc.in ${CMAKE_INS
 # The driver registered for the tool alone: nothing under /etc changes.
 varnholt_install_configured(${CMAKE_CURRENT_LIST_DIR}/odbcinst.ini.in ${VARNHOLT_PRIVATE_LIBDIR} tool)
 
-# The manual page, compressed as Debian keeps them.
+# The manual page (built from docs/varnholt.1.in and the command table), compressed as Debian
+# keeps them.
 find_program(VARNHOLT_GZIP gzip REQUIRED)
 if(TARGET varnholt-cli)
   install(CODE "
-    execute_process(COMMAND [[${VARNHOLT_GZIP}]] -9 -n -c [[${PROJECT_SOURCE_DIR}/docs/varnholt.1]]
+    execute_process(COMMAND [[${VARNHOLT_GZIP}]] -9 -n -c [[${VARNHOLT_MANUAL_PAGE}]]
                     OUTPUT_FILE [[${packaging_dir}/install/varnholt.1.gz]] COMMAND_ERROR_IS_FATAL ANY)
     file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_MANDIR}/man1\" TYPE FILE
          FILES [[${packaging_dir}/install/varnholt.1.gz]])" COMPONENT tool)

@@ -34,8 +34,13 @@ version=$("$prefix/bin/varnholt" --version)
 version=${version#varnholt }
 major=${version%%.*}
 
-for header in CPVSServer ConnectionHelper DataAccess Error SafeArray String Types Variant; do
-    expect_file "$prefix/include/varnholt/$header.h"
+# The public headers exactly, each one complete with only the installed ones beside it.
+[ "$(cd include/varnholt && ls)" = "$(cd "$prefix/include/varnholt" && ls)" ] ||
+    fail "installed headers differ from include/varnholt"
+for header in "$prefix"/include/varnholt/*.h; do
+    printf '#include "varnholt/%s"\n' "${header##*/}" |
+        c++ -std=c++20 -fsyntax-only -Wall -Wextra -Werror -I"$prefix/include" -x c++ - ||
+        fail "${header#"$prefix"/} does not compile on its own"
 done
 expect_file "$libdir/libvarnholt.so.$version"
 [ "$(readlink "$libdir/libvarnholt.so.$major")" = "libvarnholt.so.$version" ] || fail "libvarnholt.so.$major link"

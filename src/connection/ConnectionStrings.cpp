@@ -1,6 +1,7 @@
 #include "connection/ErrorReporting.h"
 #include "engine/StatusText.h"
 #include "varnholt/ConnectionHelper.h"
+#include "varnholt/Host.h"
 
 namespace varnholt {
 
@@ -38,6 +39,14 @@ void RaiseConnectionFailure(const Error& caught) {
 }
 
 }  // namespace connection
+
+Error ConnectionFailure(const Error& driverFailure) {
+    try {
+        RaiseConnectionFailure(driverFailure);
+    } catch (const Error& reported) {
+        return reported;
+    }
+}
 
 void ConnectionHelper::ThrowPSQLError(int32_t ErrNumber, const String& ProcName) {
     Raise(ErrNumber, kSourcePrefix + ProcName, GetPSQLErrorText(ErrNumber));

@@ -7,10 +7,10 @@
 #include "engine/CPVSWrapper.h"
 #include "engine/EntryPoints.h"
 #include "engine/StatusText.h"
-#include "server/EngineFailureReason.h"
 #include "platform/DynamicLibrary.h"
 #include "varnholt/DataAccess.h"
 #include "varnholt/Error.h"
+#include "varnholt/Host.h"
 
 namespace varnholt {
 

@@ -12,14 +12,14 @@ namespace {
 // Options every command takes.
 const char* const kCommonOptions[] = {"help", "json", "engine-home", "literals"};
 
-const OptionSpec* FindOption(const std::string& name) {
-    for (const OptionSpec& option : AllOptions())
+const OptionInfo* FindOption(const std::string& name) {
+    for (const OptionInfo& option : AllOptions())
         if (name == option.name) return &option;
     return nullptr;
 }
 
-const CommandSpec* FindCommand(const std::string& name) {
-    for (const CommandSpec& command : AllCommands())
+const CommandInfo* FindCommand(const std::string& name) {
+    for (const CommandInfo& command : AllCommands())
         if (name == command.name) return &command;
     return nullptr;
 }
@@ -42,10 +42,10 @@ size_t EditDistance(const std::string& a, const std::string& b) {
 
 // The command a mistyped word most likely meant: two edits at most, and fewer than half the
 // name, so that a password typed in the command's place is not answered with a command.
-const CommandSpec* NearestCommand(const std::string& word) {
-    const CommandSpec* nearest = nullptr;
+const CommandInfo* NearestCommand(const std::string& word) {
+    const CommandInfo* nearest = nullptr;
     size_t best = 3;
-    for (const CommandSpec& command : AllCommands()) {
+    for (const CommandInfo& command : AllCommands()) {
         const size_t distance = EditDistance(word, command.name);
         if (distance < best && 2 * distance < std::strlen(command.name)) {
             best = distance;
@@ -55,7 +55,7 @@ const CommandSpec* NearestCommand(const std::string& word) {
     return nearest;
 }
 
-bool Accepts(const CommandSpec& command, const std::string& option) {
+bool Accepts(const CommandInfo& command, const std::string& option) {
     auto same = [&](const char* name) { return option == name; };
     return std::any_of(std::begin(kCommonOptions), std::end(kCommonOptions), same) ||
            std::any_of(command.options.begin(), command.options.end(), same);
@@ -65,7 +65,7 @@ std::string OptionLines(const std::vector<const char*>& names) {
     std::vector<std::pair<std::string, std::string>> rows;
     size_t width = 0;
     for (const char* name : names) {
-        const OptionSpec* option = FindOption(name);
+        const OptionInfo* option = FindOption(name);
         std::string left = std::string("--") + option->name;
         if (option->valueName) left += std::string(" ") + option->valueName;
         width = std::max(width, left.size());
@@ -113,7 +113,7 @@ CommandLine Parse(int argc, const char* const* argv) {
         const bool isLong = arg.rfind("--", 0) == 0;
         const std::string shown = isLong ? arg.substr(0, equals) : arg.substr(0, 2);
         const std::string name = shown.substr(2);
-        const OptionSpec* option = isLong ? FindOption(name) : nullptr;
+        const OptionInfo* option = isLong ? FindOption(name) : nullptr;
         if (!option) throw UsageError("unknown option '" + shown + "' (" + place(i) + ")");
         std::string value;
         if (option->valueName) {
@@ -148,7 +148,7 @@ CommandLine Parse(int argc, const char* const* argv) {
     line.command = FindCommand(positional.front());
     if (!line.command) {
         std::string message = "unknown command: the first argument that is not an option names none";
-        if (const CommandSpec* nearest = NearestCommand(positional.front()))
+        if (const CommandInfo* nearest = NearestCommand(positional.front()))
             message += std::string("; did you mean '") + nearest->name + "'?";
         throw UsageError(message);
     }
@@ -177,8 +177,8 @@ std::string ToolHelp() {
         "\n"
         "Commands:\n";
     size_t width = 0;
-    for (const CommandSpec& command : AllCommands()) width = std::max(width, std::strlen(command.name));
-    for (const CommandSpec& command : AllCommands())
+    for (const CommandInfo& command : AllCommands()) width = std::max(width, std::strlen(command.name));
+    for (const CommandInfo& command : AllCommands())
         out += std::string("  ") + command.name + std::string(width - std::strlen(command.name) + 2, ' ') +
                command.summary + "\n";
     out += "\nOptions for every command:\n" + OptionLines({"engine-home", "literals", "json", "help", "version"}) +
@@ -191,7 +191,7 @@ std::string ToolHelp() {
     return out;
 }
 
-std::string CommandHelp(const CommandSpec& command) {
+std::string CommandHelp(const CommandInfo& command) {
     std::string out = std::string("Usage: varnholt ") + command.name;
     if (*command.arguments) out += std::string(" ") + command.arguments;
     if (!command.options.empty()) out += " [OPTIONS]";

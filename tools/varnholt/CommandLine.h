@@ -12,13 +12,13 @@ namespace varnholt::cli {
 struct Invocation;
 using Handler = int (*)(Invocation&);
 
-struct OptionSpec {
+struct OptionInfo {
     const char* name;       // without the leading "--"
     const char* valueName;  // nullptr: a flag
     const char* help;
 };
 
-struct CommandSpec {
+struct CommandInfo {
     const char* name;
     const char* arguments;  // "NAME DICT DATA"
     const char* summary;    // one line for the command list
@@ -41,7 +41,7 @@ private:
 };
 
 struct CommandLine {
-    const CommandSpec* command = nullptr;  // none with a bare --help or --version
+    const CommandInfo* command = nullptr;  // none with a bare --help or --version
     std::vector<std::string> args;
     std::map<std::string, std::string> options;  // name -> value ("" for flags)
     bool help = false;
@@ -51,13 +51,13 @@ struct CommandLine {
     std::optional<std::string> Value(const std::string& name) const;
 };
 
-const std::vector<OptionSpec>& AllOptions();
-const std::vector<CommandSpec>& AllCommands();
+const std::vector<OptionInfo>& AllOptions();
+const std::vector<CommandInfo>& AllCommands();
 
 // Throws UsageError.
 CommandLine Parse(int argc, const char* const* argv);
 
 std::string ToolHelp();
-std::string CommandHelp(const CommandSpec& command);
+std::string CommandHelp(const CommandInfo& command);
 
 }  // namespace varnholt::cli

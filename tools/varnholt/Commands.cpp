@@ -1,95 +1,41 @@
-#include "Commands.h"
-
-#include <cstdio>
-#include <filesystem>
+// The command table (each command's help is written here once: the tool's help, the manual
+// page and the shell completion come from it), the setup of an invocation, and the helpers the
+// command files share.
+#include <initializer_list>
+#include <iterator>
 #include <stdexcept>
-#include <system_error>
 
+#include "CommandSupport.h"
 #include "Credentials.h"
-#include "Output.h"
-#include "connection/ErrorReporting.h"
-#include "platform/FileSystem.h"
-#include "platform/drivetable/DriveTable.h"
-#include "varnholt/CPVSServer.h"
-#include "varnholt/DataAccess.h"
+#include "varnholt/Login.h"
 
 namespace varnholt::cli {
-namespace {
 
-constexpr const char* kCredentialOptions[] = {"server", "user", "password-stdin"};
-
-String U(const std::string& utf8) { return FromUtf8(utf8); }
-String U(const std::optional<std::string>& utf8) { return utf8 ? FromUtf8(*utf8) : String(); }
-
-void Print(const std::string& text) { std::fputs(text.c_str(), stdout); }
-void PrintLine(const std::string& text) { Print(text + "\n"); }
-
-std::string Where(const String& server) { return server.empty() ? "the local engine" : "server " + ToUtf8(server); }
-
-// An option the command cannot do without. An empty value is passed on: the members have
-// their own errors for empty folders.
 std::string Required(const Invocation& run, const char* option) {
     const std::optional<std::string> value = run.line.Value(option);
     if (!value) throw UsageError(std::string(run.line.command->name) + " needs --" + option, run.line.command->name);
     return *value;
 }
 
-// A database name as the driver addresses it: "@" and the name, as the provisioning members
-// build it. A name given with its "@" is kept.
-String Addressed(const std::string& name) {
-    if (name.rfind('@', 0) == 0) return U(name);
-    String addressed(1, u'@');
-    addressed += U(name);
-    return addressed;
+AdminSession::AdminSession(const String& server, const String& user, const String& password) {
+    server_.Server = server;
+    server_.User = user;
+    server_.Password = password;
+    try {
+        server_.Connect();
+    } catch (...) {
+        Close();
+        throw;
+    }
 }
 
-// Folder arguments of the file members are prefixes that file names are appended to. An empty
-// one would become the root folder.
-String Folder(const Invocation& run, const std::string& path, const char* what) {
-    if (path.empty()) throw UsageError(std::string(what) + " must not be empty", run.line.command->name);
-    if (path.back() == '\\' || path.back() == '/') return U(path);
-    const bool windowsForm = path.find('\\') != std::string::npos || (path.size() >= 2 && path[1] == ':');
-    return U(path + (windowsForm ? "\\" : "/"));
+void AdminSession::Close() noexcept {
+    try {
+        server_.DisConnect();
+    } catch (...) {
+    }
 }
 
-// An administration session for one command: connected on creation, and disconnected on every
-// way out (a failure to disconnect after a failure is not reported over the first one).
-class AdminSession {
-public:
-    AdminSession(const String& server, const String& user, const String& password) {
-        server_.Server = server;
-        server_.User = user;
-        server_.Password = password;
-        try {
-            server_.Connect();
-        } catch (...) {
-            Close();
-            throw;
-        }
-    }
-    explicit AdminSession(const Invocation& run) : AdminSession(run.server, run.user, run.password) {}
-    ~AdminSession() { Close(); }
-    AdminSession(const AdminSession&) = delete;
-    AdminSession& operator=(const AdminSession&) = delete;
-    CPVSServer* operator->() { return &server_; }
-    void Finish() { server_.DisConnect(); }
-
-private:
-    void Close() noexcept {
-        try {
-            server_.DisConnect();
-        } catch (...) {
-        }
-    }
-    CPVSServer server_;
-};
-
-struct Entry {
-    int32_t id;
-    String name, dictionary, data;
-};
-
-// The array form of GetDBNames: (1, n) name, (2, n) data path, (3, n) dictionary path.
 std::vector<Entry> Entries(const Variant& list) {
     std::vector<Entry> entries;
     if (!list.IsArray()) return entries;
@@ -99,355 +45,9 @@ std::vector<Entry> Entries(const Variant& list) {
     return entries;
 }
 
-std::string EntryJson(const Entry& entry) {
-    return JsonObject()
-        .Add("id", entry.id)
-        .Add("name", entry.name)
-        .Add("dictionary", entry.dictionary)
-        .Add("data", entry.data)
-        .Text();
-}
+namespace {
 
-int List(Invocation& run) {
-    AdminSession session(run);
-    const std::vector<Entry> entries = Entries(session->GetDBNames(true));
-    session.Finish();
-    if (run.json) {
-        std::vector<std::string> items;
-        for (const Entry& entry : entries) items.push_back(EntryJson(entry));
-        PrintLine(JsonObject().Add("server", run.server).AddJson("names", JsonArray(items)).Text());
-    } else if (entries.empty()) {
-        PrintLine("No database names on " + Where(run.server) + ".");
-    } else {
-        std::vector<std::vector<String>> rows = {{u"NAME", u"DICTIONARY", u"DATA"}};
-        for (const Entry& entry : entries) rows.push_back({entry.name, entry.dictionary, entry.data});
-        Print(Table(rows));
-    }
-    return kExitDone;
-}
-
-int Count(Invocation& run) {
-    AdminSession session(run);
-    const int32_t count = session->GetDBNamesCount();
-    session.Finish();
-    PrintLine(run.json ? JsonObject().Add("count", count).Text() : std::to_string(count));
-    return kExitDone;
-}
-
-int Create(Invocation& run) {
-    const String name = U(run.line.args[0]), dictionary = U(run.line.args[1]), data = U(run.line.args[2]);
-    if (run.line.Has("master")) {
-        // Folder checks, the dictionary copy and UNC paths, as the applications create names.
-        run.helper.CreatePSQLDBName(name, run.server, U(Required(run, "master")), dictionary, data, run.user,
-                                    run.password, run.line.Has("login"));
-    } else {
-        if (run.line.Has("login")) throw UsageError("--login needs --master", "create");
-        AdminSession session(run);
-        session->CreateDBName(name, dictionary, data);
-        session.Finish();
-    }
-    if (run.json)
-        PrintLine(JsonObject().Add("name", name).Add("server", run.server).Add("created", true).Text());
-    else
-        PrintLine("Created database name " + ToUtf8(name) + " on " + Where(run.server) + ".");
-    return kExitDone;
-}
-
-int Drop(Invocation& run) {
-    const String name = U(run.line.args[0]);
-    AdminSession session(run);
-    session->DropDBName(name);
-    session.Finish();
-    if (run.json)
-        PrintLine(JsonObject().Add("name", name).Add("server", run.server).Add("dropped", true).Text());
-    else
-        PrintLine("Dropped database name " + ToUtf8(name) + " from " + Where(run.server) + ".");
-    return kExitDone;
-}
-
-int Modify(Invocation& run) {
-    const String name = U(run.line.args[0]);
-    if (!run.line.Has("new-name") && !run.line.Has("dict") && !run.line.Has("data"))
-        throw UsageError("modify needs --new-name, --dict or --data", "modify");
-    const String newName = U(run.line.Value("new-name")), dictionary = U(run.line.Value("dict")),
-                 data = U(run.line.Value("data"));
-    AdminSession session(run);
-    session->ModifyDataBase(name, Variant(newName), Variant(dictionary), Variant(data));
-    session.Finish();
-    if (run.json)
-        PrintLine(JsonObject().Add("name", name).Add("server", run.server).Add("modified", true).Text());
-    else
-        PrintLine("Modified database name " + ToUtf8(name) + " on " + Where(run.server) + ".");
-    return kExitDone;
-}
-
-int Version(Invocation& run) {
-    // The version queries ask the local engine directly; no session is opened or closed.
-    CPVSServer server;
-    const String version = server.GetEngineVersion();
-    const int32_t major = server.GetEngineMajorVersion();
-    const String platform = server.GetEngineOS();
-    const int32_t generation = server.EngineVersionMajor();
-    if (run.json) {
-        JsonObject json;
-        json.Add("version", version).Add("major", major).Add("platform", platform);
-        if (generation < 0)
-            json.AddNull("generation");
-        else
-            json.Add("generation", generation);
-        PrintLine(json.Text());
-    } else {
-        Print(Pairs({{"Engine version", version},
-                     {"Major version", Decimal(major)},
-                     {"Platform", platform},
-                     {"Administration", generation < 0 ? u"no library loads" : u"generation " + Decimal(generation)}}));
-    }
-    return kExitDone;
-}
-
-int Find(Invocation& run) {
-    const String dataPath = U(run.line.args[0]);
-    // A prompt may fill these in; they are the caller's variables of the member.
-    String user = run.user, password = run.password;
-    const String name = run.helper.GetDBName(dataPath, run.server, user, password);
-    if (run.json) {
-        JsonObject json;
-        json.Add("dataPath", dataPath).Add("server", run.server);
-        if (name.empty())
-            json.AddNull("name");
-        else
-            json.Add("name", name);
-        PrintLine(json.Text());
-    } else if (!name.empty()) {
-        PrintLine(ToUtf8(name));
-    } else {
-        // No is an answer, and answers go to stdout.
-        PrintLine("No database name on " + Where(run.server) + " has the data path " + ToUtf8(dataPath) + ".");
-    }
-    return name.empty() ? kExitNo : kExitDone;
-}
-
-int Exists(Invocation& run) {
-    if (run.line.args[0].empty()) throw UsageError("NAME must not be empty", "exists");
-    const String name = U(run.line.args[0]);
-    const bool exists = run.helper.DBNameExists(name, run.server, run.user, run.password);
-    if (run.json)
-        PrintLine(JsonObject().Add("name", name).Add("server", run.server).Add("exists", exists).Text());
-    else
-        PrintLine(ToUtf8(name) + (exists ? " exists on " : " does not exist on ") + Where(run.server) + ".");
-    return exists ? kExitDone : kExitNo;
-}
-
-int ConnectionString(Invocation& run) {
-    const String text =
-        run.helper.PSQLConnectionString(Addressed(run.line.args[0]), run.server, run.user, run.password);
-    PrintLine(run.json ? JsonObject().Add("connectionString", text).Text() : ToUtf8(text));
-    return kExitDone;
-}
-
-// Opening a query is the proof that a name, its dictionary and a table work; no row is read.
-void TestQuery(Connection& connection, const String& table) {
-    auto recordset = CreateRecordset();
-    recordset->Open(u"Select Top 1 * From " + table, connection, adOpenForwardOnly, adLockReadOnly,
-                    adOptionUnspecified);
-    recordset->Close();
-}
-
-int Connect(Invocation& run) {
-    const std::optional<std::string> table = run.line.Value("test-table");
-    if (table && table->empty()) throw UsageError("--test-table needs a table name", "connect");
-    // Opened here rather than by the member, which keeps only the engine status of a driver's
-    // failure: its error stays the member's, and the driver's own words come beside it.
-    auto connection =
-        run.helper.CreatePSQLConnection(Addressed(run.line.args[0]), run.server, run.user, run.password, false);
-    try {
-        connection->Open(u"", u"", u"", adOptionUnspecified);
-    } catch (const Error& driver) {
-        try {
-            connection::RaiseConnectionFailure(driver);
-        } catch (const Error& reported) {
-            if (reported.Description() == driver.Description()) throw;
-            throw NotedError(reported, "varnholt: the driver's message: " + OneLine(driver.Description()));
-        }
-    }
-    if (table) TestQuery(*connection, U(*table));
-    connection->Close();
-    const String text = connection->ConnectionString();
-    if (run.json) {
-        JsonObject json;
-        json.Add("connectionString", text).Add("opened", true);
-        if (table)
-            json.Add("testTable", U(*table));
-        else
-            json.AddNull("testTable");
-        PrintLine(json.Text());
-    } else {
-        PrintLine("Opened " + ToUtf8(text));
-        if (table) PrintLine("Test query on " + *table + " succeeded.");
-    }
-    return kExitDone;
-}
-
-int Provision(Invocation& run) {
-    const String dataPath = U(run.line.args[0]);
-    const String name = U(Required(run, "name")), master = U(Required(run, "master"));
-    const std::optional<std::string> table = run.line.Value("test-table");
-    const bool givenCredentials = run.line.Has("user") || run.line.Has("password-stdin");
-    if (table && givenCredentials)
-        throw UsageError("--test-table cannot be combined with --user or --password-stdin", "provision");
-    if (table && table->empty()) throw UsageError("--test-table needs a table name", "provision");
-    String text;
-    if (table)
-        text = run.helper.GetCreateDB(name, dataPath, master, U(*table), run.texts.Lits);
-    else if (givenCredentials)
-        text = run.helper.CreateDBEntry(name, dataPath, master, run.texts.Lits, run.user, run.password);
-    else
-        text = run.helper.GetPSQLConnStr(name, dataPath, master, run.texts.Lits);
-    const bool created = run.helper.DBWasCreated();
-    if (run.json) {
-        JsonObject json;
-        json.Add("name", name).Add("created", created).Add("user", run.helper.userName());
-        if (table)
-            json.Add("testTable", U(*table));
-        else
-            json.AddNull("testTable");
-        PrintLine(json.Add("connectionString", text).Text());
-    } else {
-        PrintLine(created ? "Created database name " + ToUtf8(name) + "."
-                          : "Database name " + ToUtf8(name) + " already exists.");
-        if (table) PrintLine("Test query on " + *table + " succeeded.");
-        PrintLine(ToUtf8(text));
-    }
-    return kExitDone;
-}
-
-int Repoint(Invocation& run) {
-    const String name = U(run.line.args[0]);
-    const String data = U(Required(run, "data")), dictionary = U(Required(run, "dict")),
-                 master = U(Required(run, "master")), newName = U(run.line.Value("new-name"));
-    run.helper.ModifyDataBase(name, newName, master, dictionary, data, run.user, run.password, run.texts.Lits);
-
-    // The member leaves a name it does not find alone and says nothing: what the engine holds
-    // now tells whether the change happened.
-    const String server = run.helper.GetServerName(data);
-    const String finalName = newName.empty() ? name : newName;
-    const String wantedDictionary = run.helper.PathToUNC(dictionary), wantedData = run.helper.PathToUNC(data);
-    bool changed = false;
-    {
-        AdminSession session(server, server.empty() ? u"" : run.helper.userName(),
-                             server.empty() ? u"" : run.helper.UserPassword());
-        for (const Entry& entry : Entries(session->GetDBNames(true)))
-            if (UCase(entry.name) == UCase(finalName))
-                changed = entry.dictionary == wantedDictionary && entry.data == wantedData;
-        session.Finish();
-    }
-    if (run.json) {
-        PrintLine(JsonObject()
-                      .Add("name", name)
-                      .Add("newName", finalName)
-                      .Add("server", server)
-                      .Add("changed", changed)
-                      .Add("dictionary", wantedDictionary)
-                      .Add("data", wantedData)
-                      .Text());
-    } else if (changed) {
-        PrintLine((newName.empty() ? "Re-pointed " + ToUtf8(name)
-                                   : "Renamed " + ToUtf8(name) + " to " + ToUtf8(newName) + " and re-pointed it") +
-                  ": dictionary " + ToUtf8(wantedDictionary) + ", data " + ToUtf8(wantedData) + ".");
-    } else {
-        PrintLine(ToUtf8(name) + " does not exist on " + Where(server) + ": nothing changed.");
-    }
-    return changed ? kExitDone : kExitNo;
-}
-
-int Path(Invocation& run) {
-    const std::vector<std::string>& args = run.line.args;
-    const std::string& kind = args[0];
-    auto expect = [&](size_t count, const char* operands) {
-        if (args.size() != count) throw UsageError("path " + kind + " takes " + operands, "path");
-    };
-    String value;
-    if (kind == "computer-name") {
-        expect(1, "no further argument");
-        value = run.helper.ComputerName();
-    } else if (kind == "unc") {
-        expect(2, "PATH");
-        value = run.helper.PathToUNC(U(args[1]));
-    } else if (kind == "server") {
-        expect(2, "PATH");
-        value = run.helper.GetServerName(U(args[1]));
-    } else if (kind == "folder") {
-        expect(2, "PATH");
-        value = run.helper.FolderName(U(args[1]));
-    } else if (kind == "legit-name") {
-        expect(3, "PREFIX FOLDER");
-        value = run.helper.MakeDBName(U(args[1]), U(args[2]));
-    } else if (kind == "exists") {
-        expect(2, "PATTERN");
-        const bool exists = run.helper.DoesFileExist(U(args[1]), false);
-        PrintLine(run.json ? JsonObject().Add("pattern", U(args[1])).Add("exists", exists).Text()
-                  : exists ? "yes"
-                           : "no");
-        return exists ? kExitDone : kExitNo;
-    } else {
-        throw UsageError("unknown path operation: the argument after 'path' names none", "path");
-    }
-    PrintLine(run.json ? JsonObject().Add("value", value).Text() : ToUtf8(value));
-    return kExitDone;
-}
-
-// The dictionary files of a database, copied where the target lacks them; existing ones are kept.
-int CopyDictionary(Invocation& run) {
-    const String master = Folder(run, run.line.args[0], "MASTER"), target = Folder(run, run.line.args[1], "TARGET");
-    static const char16_t* const kFiles[] = {u"File.ddf", u"Field.ddf", u"Index.ddf", u"Attrib.ddf"};
-    std::vector<bool> present;
-    try {
-        for (const char16_t* file : kFiles) present.push_back(run.helper.DoesFileExist(target + file, false));
-    } catch (const Error&) {
-        // The copy below meets the same failure and reports it as the member does.
-    }
-    run.helper.CopyDictionaryFiles(master, target);
-    std::vector<std::string> copied, kept;
-    for (size_t i = 0; i < present.size(); ++i) {
-        (present[i] ? kept : copied).push_back(ToUtf8(kFiles[i]));
-        if (!run.json) PrintLine((present[i] ? "kept    " : "copied  ") + ToUtf8(target + kFiles[i]));
-    }
-    if (run.json) {
-        auto list = [](const std::vector<std::string>& files) {
-            std::vector<std::string> items;
-            for (const std::string& file : files) items.push_back(JsonText(U(file)));
-            return JsonArray(items);
-        };
-        PrintLine(JsonObject().AddJson("copied", list(copied)).AddJson("kept", list(kept)).Text());
-    }
-    return kExitDone;
-}
-
-// The member skips files it cannot find, so a mistyped folder would answer "no newer file".
-void MustBeFolder(const String& folder, const char* what) {
-    const std::string local = platform::DriveTable::Load().ToLocalPath(ToUtf8(folder));
-    std::error_code error;
-    if (local.empty() || !std::filesystem::is_directory(local, error))
-        throw std::runtime_error(std::string(what) + " folder " + ToUtf8(folder) + " does not exist");
-}
-
-int Dates(Invocation& run) {
-    const String sourcePath = Folder(run, run.line.args[0], "SOURCE"),
-                 targetPath = Folder(run, run.line.args[1], "TARGET");
-    MustBeFolder(sourcePath, "the SOURCE");
-    MustBeFolder(targetPath, "the TARGET");
-    std::vector<String> files;
-    for (size_t i = 2; i < run.line.args.size(); ++i) files.push_back(U(run.line.args[i]));
-    const bool different = run.helper.DifferentDates(SafeArray<String>::Vector(1, files), sourcePath, targetPath);
-    if (run.json)
-        PrintLine(JsonObject().Add("newer", different).Text());
-    else
-        PrintLine(different
-                      ? "A file in " + ToUtf8(sourcePath) + " was created after its copy in " + ToUtf8(targetPath) + "."
-                      : "No file in " + ToUtf8(sourcePath) + " was created after its copy in " + ToUtf8(targetPath) +
-                            ".");
-    return different ? kExitDone : kExitNo;
-}
+constexpr const char* kCredentialOptions[] = {"server", "user", "password-stdin"};
 
 std::vector<const char*> With(std::initializer_list<const char*> own, bool credentials) {
     std::vector<const char*> options(own);
@@ -457,8 +57,8 @@ std::vector<const char*> With(std::initializer_list<const char*> own, bool crede
 
 }  // namespace
 
-const std::vector<OptionSpec>& AllOptions() {
-    static const std::vector<OptionSpec> options = {
+const std::vector<OptionInfo>& AllOptions() {
+    static const std::vector<OptionInfo> options = {
         {"server", "NAME", "the database server (default: the local engine)"},
         {"user", "NAME", "user name for the server"},
         {"password-stdin", nullptr, "read the password from the first line of standard input"},
@@ -478,8 +78,8 @@ const std::vector<OptionSpec>& AllOptions() {
     return options;
 }
 
-const std::vector<CommandSpec>& AllCommands() {
-    static const std::vector<CommandSpec> commands = {
+const std::vector<CommandInfo>& AllCommands() {
+    static const std::vector<CommandInfo> commands = {
         {"list", "", "database names of a server with their dictionary and data folders",
          "Lists the database names of the server in the engine's order, with the dictionary folder and\n"
          "the data folder of each. With --json: {\"server\": S, \"names\": [{\"id\": N, \"name\": ...,\n"
@@ -598,7 +198,7 @@ int Run(const CommandLine& line) {
     run.helper.SetLiterals(run.texts.Literals);
     run.server = U(line.Value("server"));
     run.user = U(line.Value("user"));
-    if (line.Has("password-stdin")) run.password = U(ReadPasswordLine());
+    if (line.Has("password-stdin")) run.password = U(ReadLineWithoutEcho("Password: "));
     return line.command->run(run);
 }
 

@@ -1,13 +1,8 @@
 #pragma once
-// How the tool gets credentials: a password read from standard input, and the login prompt
-// that members of the component show when they need one.
-#include <string>
+// The login prompt that members of the component show when they need credentials. (A password
+// given with --password-stdin is read with ReadLineWithoutEcho.)
 
 namespace varnholt::cli {
-
-// One line from standard input without its line end. When standard input is a terminal the
-// typing is not echoed.
-std::string ReadPasswordLine();
 
 // Routes the component's login prompts to a window or the terminal, and explains on stderr
 // when neither exists (the prompt then counts as cancelled) or the person cancelled it.

@@ -17,9 +17,8 @@
 #include "Commands.h"
 #include "Credentials.h"
 #include "Output.h"
-#include "platform/FileSystem.h"
-#include "server/EngineFailureReason.h"
 #include "varnholt/Error.h"
+#include "varnholt/Host.h"
 
 namespace fs = std::filesystem;
 using namespace varnholt;
@@ -67,7 +66,7 @@ void SelectEngineHome(const CommandLine& line) {
 // A copy cut short by a signal would leave a hidden temporary as large as its source. The
 // password prompt's echo guard runs before this, then hands the signal on to it.
 extern "C" void RemoveCopiesAndEnd(int signal) {
-    platform::RemoveCopiesInProgress();
+    RemoveCopiesInProgress();
     std::signal(signal, SIG_DFL);
     raise(signal);
 }

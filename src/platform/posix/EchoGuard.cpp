@@ -3,6 +3,11 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+#include "varnholt/Login.h"
 
 namespace varnholt::platform {
 namespace {
@@ -56,3 +61,19 @@ EchoGuard::~EchoGuard() {
 bool EchoGuard::Interrupted() { return gInterrupted; }
 
 }  // namespace varnholt::platform
+
+namespace varnholt {
+
+std::string ReadLineWithoutEcho(const char* prompt) {
+    std::string line;
+    {
+        platform::EchoGuard quiet(STDIN_FILENO);
+        if (quiet.Active()) std::fputs(prompt, stderr);
+        std::getline(std::cin, line);
+        if (quiet.Active()) std::fputs("\n", stderr);  // the Enter that was not echoed
+    }
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
+}
+
+}  // namespace varnholt

@@ -1,7 +1,12 @@
 #include <windows.h>
 #include <winnetwk.h>
 
+#include <cstdio>
+#include <iostream>
+#include <string>
+
 #include "platform/System.h"
+#include "varnholt/Login.h"
 
 namespace varnholt::platform {
 namespace {
@@ -34,3 +39,24 @@ Win32System gWin32System;
 SystemServices& NativeSystem() { return gWin32System; }
 
 }  // namespace varnholt::platform
+
+namespace varnholt {
+
+// The console's echo: off while the line is read when standard input is a console.
+std::string ReadLineWithoutEcho(const char* prompt) {
+    const HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode = 0;
+    const bool quiet = input != INVALID_HANDLE_VALUE && ::GetConsoleMode(input, &mode) &&
+                       ::SetConsoleMode(input, mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
+    if (quiet) std::fputs(prompt, stderr);
+    std::string line;
+    std::getline(std::cin, line);
+    if (quiet) {
+        ::SetConsoleMode(input, mode);
+        std::fputs("\n", stderr);
+    }
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
+}
+
+}  // namespace varnholt

@@ -1,0 +1,102 @@
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "varnholt/ConnectionHelper.h"
+#include "varnholt/Host.h"
+#include "varnholt/Login.h"
+
+namespace varnholt::test {
+namespace {
+
+class LoginHandlerTest : public ::testing::Test {
+protected:
+    void TearDown() override { SetLoginHandler(nullptr); }
+    udtLoginCreds Login(LoginHandler handler, int32_t mode = eUserPswd) {
+        SetLoginHandler(std::move(handler));
+        return helper.Login(mode, u"Sign in", u"Beta", u"Marlwood4839", u"FS01");
+    }
+    ConnectionHelper helper;
+};
+
+TEST_F(LoginHandlerTest, AnswerReachesTheMemberAsTheOkButtonWould) {
+    struct Row {
+        int32_t mode;
+        udtLoginCreds expected;  // the user is kept where the prompt does not let it change
+    } rows[] = {
+        {eUserPswd, {u"admin", u"s3cret", false}},
+        {eUserLocked, {u"Beta", u"s3cret", false}},
+        {ePasswordOnly, {u"Beta", u"s3cret", false}},
+    };
+    for (const Row& row : rows) {
+        std::string seen;
+        const udtLoginCreds got = Login(
+            [&](LoginRequest& request) {
+                seen = U8(request.Caption() + u"|" + request.Server() + u"|" + request.UserName());
+                EXPECT_TRUE(request.Cancelled());
+                request.Answer(u"admin", u"s3cret");
+                EXPECT_FALSE(request.Cancelled());
+            },
+            row.mode);
+        EXPECT_EQ(got, row.expected) << "mode " << row.mode;
+        EXPECT_EQ(seen, "Sign in|FS01|Beta") << "mode " << row.mode;
+    }
+}
+
+TEST_F(LoginHandlerTest, CancelOrNoAnswerCancelsAndAHandlersErrorPassesOut) {
+    const udtLoginCreds cancelled{u"", u"", true};
+    EXPECT_EQ(Login([](LoginRequest& request) { request.Cancel(); }), cancelled);
+    EXPECT_EQ(Login([](LoginRequest&) {}), cancelled);
+    EXPECT_THROW(Login([](LoginRequest&) { throw std::runtime_error("no"); }), std::runtime_error);
+    // An answer the member refuses stays the member's error.
+    EXPECT_RAISES(Login([](LoginRequest& request) { request.Answer(u"admin", u""); }), kObjectErrorBase + 1,
+                  "Kestrin.Varnholt.ConnectionHelper.Login", "Enter both a user name and a password.");
+}
+
+TEST(HostTest, ConnectionFailureIsWhatCreatePSQLConnectionRaises) {
+    struct Row {
+        Error driver;
+        int32_t number;
+        std::string description;
+    } rows[] = {
+        {Error(-2147467259, u"Varnholt.DataAccess", u"[Stand-in ODBC] Name X is not defined. (Btrieve Error 2301)"),
+         2301, "An error occurred in the Pervasive.SQL layer. The error was [2301]"},
+        {Error(-2147467259, u"Varnholt.DataAccess", u"[unixODBC][Driver Manager]Can't open lib"), -2147467259,
+         "[unixODBC][Driver Manager]Can't open lib"},
+    };
+    for (const Row& row : rows) {
+        const Error reported = ConnectionFailure(row.driver);
+        EXPECT_EQ(reported.Number(), row.number);
+        EXPECT_EQ(U8(reported.Source()), "Kestrin.Varnholt.ConnectionHelper.CreatePSQLConnection");
+        EXPECT_EQ(U8(reported.Description()), row.description);
+    }
+}
+
+TEST(HostTest, LocalPathGoesThroughTheDriveTable) {
+    TempDir dir;
+    SetEnv("VARNHOLT_DRIVES", dir.Write("drives", "S:\tremote\t/srv/share\t\\\\FS01\\apps\n"));
+    EXPECT_EQ(LocalPath(u"S:\\Lakeside\\2024"), "/srv/share/Lakeside/2024");
+    EXPECT_EQ(LocalPath(u"\\\\FS01\\apps\\Lakeside"), "/srv/share/Lakeside");
+    EXPECT_EQ(LocalPath(u"Q:\\Data"), "");
+    EXPECT_EQ(LocalPath(u"/srv/plain"), "/srv/plain");
+    UnsetEnv("VARNHOLT_DRIVES");
+}
+
+TEST(ReadLineTest, LinesComeWithoutTheirEnds) {
+    std::istringstream input("s3cret\r\nnext\nlast");
+    std::streambuf* const original = std::cin.rdbuf(input.rdbuf());
+    const std::string first = ReadLineWithoutEcho("Password: "), second = ReadLineWithoutEcho("Password: "),
+                      third = ReadLineWithoutEcho("Password: "), beyond = ReadLineWithoutEcho("Password: ");
+    std::cin.rdbuf(original);
+    std::cin.clear();
+    EXPECT_EQ(std::vector<std::string>({first, second, third, beyond}),
+              std::vector<std::string>({"s3cret", "next", "last", ""}));
+}
+
+}  // namespace
+}  // namespace varnholt::test
