@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <iostream>
-#include <sstream>
+#include <cstdio>
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -87,13 +87,14 @@ TEST(HostTest, LocalPathGoesThroughTheDriveTable) {
     UnsetEnv("VARNHOLT_DRIVES");
 }
 
+// Standard input itself is a file here, as when a password is piped in; this process reads
+// nothing else from it.
 TEST(ReadLineTest, LinesComeWithoutTheirEnds) {
-    std::istringstream input("s3cret\r\nnext\nlast");
-    std::streambuf* const original = std::cin.rdbuf(input.rdbuf());
+    TempDir dir;
+    const std::filesystem::path input = dir.Write("input.txt", "s3cret\r\nnext\nlast");
+    ASSERT_TRUE(std::freopen(input.string().c_str(), "rb", stdin));
     const std::string first = ReadLineWithoutEcho("Password: "), second = ReadLineWithoutEcho("Password: "),
                       third = ReadLineWithoutEcho("Password: "), beyond = ReadLineWithoutEcho("Password: ");
-    std::cin.rdbuf(original);
-    std::cin.clear();
     EXPECT_EQ(std::vector<std::string>({first, second, third, beyond}),
               std::vector<std::string>({"s3cret", "next", "last", ""}));
 }

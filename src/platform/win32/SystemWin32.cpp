@@ -2,7 +2,6 @@
 #include <winnetwk.h>
 
 #include <cstdio>
-#include <iostream>
 #include <string>
 
 #include "platform/System.h"
@@ -49,8 +48,10 @@ std::string ReadLineWithoutEcho(const char* prompt) {
     const bool quiet = input != INVALID_HANDLE_VALUE && ::GetConsoleMode(input, &mode) &&
                        ::SetConsoleMode(input, mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
     if (quiet) std::fputs(prompt, stderr);
+    // Read through the C library, not <iostream>: the DLL's copy of the iostreams, set up and
+    // torn down with the DLL, crashed client processes at their exit.
     std::string line;
-    std::getline(std::cin, line);
+    for (int c; (c = std::getchar()) != EOF && c != '\n';) line += static_cast<char>(c);
     if (quiet) {
         ::SetConsoleMode(input, mode);
         std::fputs("\n", stderr);
