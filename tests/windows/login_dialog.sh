@@ -116,7 +116,10 @@ dialog_case() {
                 ;;
         esac
     done
-    if ! await_exit; then fail "$case_name: the dialog did not close"; fi
+    if ! await_exit; then
+        fail "$case_name: the dialog did not close (what the client printed follows)"
+        tr -d '\r' <"$log" | grep -v '^control|' | sed 's/^/    /'
+    fi
 }
 
 expect_result() {

@@ -106,7 +106,7 @@ count_program() {
     local p f
     p=${line%% passed*}; f=${line#*, }; f=${f%% failed*}
     passed=$((passed + p)); failed=$((failed + f))
-    [ "$f" = 0 ] || { echo "$name:"; grep -E '^FAILED' "$log"; }
+    [ "$f" = 0 ] || { echo "$name:"; grep -E '^(FAILED|    )' "$log"; }
 }
 run_program() {
     local name=$1; shift
