@@ -91,8 +91,8 @@ private:
     // Whether DBName exists on the named server, asked with the given or the default credentials,
     // which are left in uLoginCreds. With LitsForPrompt, a refused first lookup
     // prompts once and asks again; without, its failure passes out.
-    bool LookUpWithCredentials(const String& DBName, const String& server, const String& User,
-                               const String& Password, const SafeArray<String>* LitsForPrompt);
+    bool LookUpWithCredentials(const String& DBName, const String& server, const String& User, const String& Password,
+                               const SafeArray<String>* LitsForPrompt);
     // The provisioning steps GetPSQLConnStr and CreateDBEntry share.
     String Provision(const String& DBName, const String& dataPath, const String& KestrinInstallPath,
                      const String& userName, const String& Password, const SafeArray<String>* LitsForPrompt);

@@ -26,8 +26,8 @@ String FromAnsi(std::string_view bytes);
 void FromAnsi(std::string_view bytes, String& out);  // into out, reusing its storage
 
 // Text helpers with the run time's meaning.
-String Trim(StringView text);        // leading and trailing blanks (U+0020) only
-String UCase(StringView text);       // upper case, as the run time's UCase
-String Decimal(long long value);     // "-12", no blanks, no leading zeros
+String Trim(StringView text);     // leading and trailing blanks (U+0020) only
+String UCase(StringView text);    // upper case, as the run time's UCase
+String Decimal(long long value);  // "-12", no blanks, no leading zeros
 
 }  // namespace varnholt

@@ -83,8 +83,8 @@ public:
     int16_t ToInteger() const;
     bool ToBool() const;
     double ToDouble() const;
-    const SafeArray<Variant>& AsArray() const;        // 13 when not an array
-    std::shared_ptr<Object> AsObject() const;          // 13 when not an object
+    const SafeArray<Variant>& AsArray() const;  // 13 when not an array
+    std::shared_ptr<Object> AsObject() const;   // 13 when not an object
 
     friend bool operator==(const Variant& a, const Variant& b);
 

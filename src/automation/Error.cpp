@@ -5,7 +5,9 @@
 namespace varnholt {
 
 Error::Error(int32_t number, String source, String description)
-    : number_(number), source_(std::move(source)), description_(std::move(description)) {
+    : number_(number),
+      source_(std::move(source)),
+      description_(std::move(description)) {
     what_ = "error " + std::to_string(number_) + " (" + ToUtf8(source_) + "): " + ToUtf8(description_);
 }
 

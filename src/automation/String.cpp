@@ -37,10 +37,13 @@ void AppendUtf8(std::string& out, char32_t c) {
 
 #ifndef _WIN32
 // Windows-1252 bytes 0x80..0x9F; 0 marks the five undefined bytes, which map to themselves.
+// Eleven to a line, as the code page is usually tabled.
+// clang-format off
 constexpr std::array<char16_t, 32> kCp1252High = {
     0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
     0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+// clang-format on
 
 // False, with '?', for a character the code page lacks.
 bool AnsiByte(char16_t c, char& out) {
@@ -85,16 +88,22 @@ String Utf16Of(std::string_view text, bool* exact) {
         const auto b = static_cast<unsigned char>(text[i]);
         char32_t c;
         size_t len;
+        // One lead byte a line.
+        // clang-format off
         if (b < 0x80) { c = b; len = 1; }
         else if ((b & 0xE0) == 0xC0) { c = b & 0x1F; len = 2; }
         else if ((b & 0xF0) == 0xE0) { c = b & 0x0F; len = 3; }
         else if ((b & 0xF8) == 0xF0) { c = b & 0x07; len = 4; }
         else { out += kReplacement; *exact = false; ++i; continue; }
         if (i + len > text.size()) { out += kReplacement; *exact = false; ++i; continue; }
+        // clang-format on
         bool ok = true;
         for (size_t k = 1; k < len; ++k) {
             const auto cb = static_cast<unsigned char>(text[i + k]);
-            if ((cb & 0xC0) != 0x80) { ok = false; break; }
+            if ((cb & 0xC0) != 0x80) {
+                ok = false;
+                break;
+            }
             c = (c << 6) | (cb & 0x3F);
         }
         static constexpr char32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};

@@ -98,7 +98,8 @@ HRESULT CPVSServerObject::DropDBName(BSTR Name) {
 }
 
 HRESULT CPVSServerObject::ModifyDataBase(BSTR Name, VARIANT NewName, VARIANT DDF, VARIANT DAT) {
-    return Run([&] { server_.ModifyDataBase(FromBstr(Name), FromVariant(NewName), FromVariant(DDF), FromVariant(DAT)); });
+    return Run(
+        [&] { server_.ModifyDataBase(FromBstr(Name), FromVariant(NewName), FromVariant(DDF), FromVariant(DAT)); });
 }
 
 HRESULT CPVSServerObject::GetEngineMajorVersion(LONG* Result) {

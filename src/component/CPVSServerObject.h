@@ -8,8 +8,7 @@
 
 namespace varnholt::component {
 
-class CPVSServerObject final
-    : public win32::ComObject<CPVSServerObject, DispatchImpl<_CPVSServer>, ISupportErrorInfo> {
+class CPVSServerObject final : public win32::ComObject<CPVSServerObject, DispatchImpl<_CPVSServer>, ISupportErrorInfo> {
 public:
     // IUnknown: _CPVSServer (and IDispatch) and ISupportErrorInfo
     void* Find(REFIID iid);

@@ -66,9 +66,8 @@ HRESULT ConnectionHelperObject::ComputerName(BSTR* Result) {
 
 HRESULT ConnectionHelperObject::PSQLConnectionString(BSTR* DBName, BSTR* Server, BSTR* userName, BSTR* Password,
                                                      BSTR* Result) {
-    return Run([&] {
-        Return(Result, helper_.PSQLConnectionString(In(DBName), In(Server), In(userName), In(Password)));
-    });
+    return Run(
+        [&] { Return(Result, helper_.PSQLConnectionString(In(DBName), In(Server), In(userName), In(Password))); });
 }
 
 HRESULT ConnectionHelperObject::CreatePSQLConnection(BSTR* DBName, BSTR* Server, BSTR* userName, BSTR* Password,
@@ -82,8 +81,7 @@ HRESULT ConnectionHelperObject::CreatePSQLConnection(BSTR* DBName, BSTR* Server,
     });
 }
 
-HRESULT ConnectionHelperObject::GetDBName(BSTR* dataPath, BSTR* Server, BSTR* userName, BSTR* Password,
-                                          BSTR* Result) {
+HRESULT ConnectionHelperObject::GetDBName(BSTR* dataPath, BSTR* Server, BSTR* userName, BSTR* Password, BSTR* Result) {
     return Run([&] {
         const String path = In(dataPath), server = In(Server);
         // Omitted credentials (null) are empty; entered ones go back to the caller even when
@@ -145,9 +143,7 @@ HRESULT ConnectionHelperObject::PathToUNC(BSTR Path, BSTR* Result) {
 }
 
 HRESULT ConnectionHelperObject::DoesFileExist(BSTR strName, VARIANT_BOOL blnThrowException, VARIANT_BOOL* Result) {
-    return Run([&] {
-        Return(Result, helper_.DoesFileExist(FromBstr(strName), FromVariantBool(blnThrowException)));
-    });
+    return Run([&] { Return(Result, helper_.DoesFileExist(FromBstr(strName), FromVariantBool(blnThrowException))); });
 }
 
 HRESULT ConnectionHelperObject::GetServerName(BSTR ServerPath, BSTR* Result) {
@@ -174,9 +170,9 @@ HRESULT ConnectionHelperObject::Login(::eLoginModes Mode, BSTR Caption, BSTR Def
                                       ::udtLoginCreds* Result) {
     return Run([&] {
         ::udtLoginCreds& slot = Out(Result);
-        const varnholt::udtLoginCreds creds = helper_.Login(static_cast<int32_t>(Mode), FromBstr(Caption),
-                                                            FromBstr(DefaultUser), FromBstr(DefaultPswd),
-                                                            FromBstr(Server));
+        const varnholt::udtLoginCreds creds =
+            helper_.Login(static_cast<int32_t>(Mode), FromBstr(Caption), FromBstr(DefaultUser), FromBstr(DefaultPswd),
+                          FromBstr(Server));
         ToRecord(creds, &slot);
     });
 }
@@ -197,19 +193,18 @@ HRESULT ConnectionHelperObject::ThrowPSQLError(LONG* ErrNumber, BSTR* ProcName) 
     return Run([&] { helper_.ThrowPSQLError(In(ErrNumber), In(ProcName)); });
 }
 
-HRESULT ConnectionHelperObject::GetCreateDB(BSTR* DBName, BSTR* dataPath, BSTR* KestrinInstallPath,
-                                            BSTR* TestTableName, SAFEARRAY** Lits, BSTR* Result) {
+HRESULT ConnectionHelperObject::GetCreateDB(BSTR* DBName, BSTR* dataPath, BSTR* KestrinInstallPath, BSTR* TestTableName,
+                                            SAFEARRAY** Lits, BSTR* Result) {
     return Run([&] {
-        Return(Result, helper_.GetCreateDB(In(DBName), In(dataPath), In(KestrinInstallPath), In(TestTableName),
-                                           In(Lits)));
+        Return(Result,
+               helper_.GetCreateDB(In(DBName), In(dataPath), In(KestrinInstallPath), In(TestTableName), In(Lits)));
     });
 }
 
-HRESULT ConnectionHelperObject::GetPSQLConnStr(BSTR* DBName, BSTR* dataPath, BSTR* KestrinInstallPath,
-                                               SAFEARRAY** Lits, BSTR* Result) {
-    return Run([&] {
-        Return(Result, helper_.GetPSQLConnStr(In(DBName), In(dataPath), In(KestrinInstallPath), In(Lits)));
-    });
+HRESULT ConnectionHelperObject::GetPSQLConnStr(BSTR* DBName, BSTR* dataPath, BSTR* KestrinInstallPath, SAFEARRAY** Lits,
+                                               BSTR* Result) {
+    return Run(
+        [&] { Return(Result, helper_.GetPSQLConnStr(In(DBName), In(dataPath), In(KestrinInstallPath), In(Lits))); });
 }
 
 HRESULT ConnectionHelperObject::ModifyDataBase(BSTR DBName, BSTR NewDBName, BSTR InstallPath, BSTR DDFFilePath,
@@ -234,11 +229,11 @@ HRESULT ConnectionHelperObject::get_UserPassword(BSTR* Result) {
     return Run([&] { Return(Result, helper_.UserPassword()); });
 }
 
-HRESULT ConnectionHelperObject::CreateDBEntry(BSTR* DBName, BSTR* dataPath, BSTR* KestrinInstallPath,
-                                              SAFEARRAY** Lits, BSTR* userName, BSTR* Password, BSTR* Result) {
+HRESULT ConnectionHelperObject::CreateDBEntry(BSTR* DBName, BSTR* dataPath, BSTR* KestrinInstallPath, SAFEARRAY** Lits,
+                                              BSTR* userName, BSTR* Password, BSTR* Result) {
     return Run([&] {
-        Return(Result, helper_.CreateDBEntry(In(DBName), In(dataPath), In(KestrinInstallPath), In(Lits),
-                                             In(userName), In(Password)));
+        Return(Result, helper_.CreateDBEntry(In(DBName), In(dataPath), In(KestrinInstallPath), In(Lits), In(userName),
+                                             In(Password)));
     });
 }
 

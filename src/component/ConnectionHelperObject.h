@@ -39,7 +39,8 @@ public:
                                              VARIANT_BOOL* Result) override;
     HRESULT STDMETHODCALLTYPE GetLabel(BSTR* prompt, SAFEARRAY** Parms, BSTR* Result) override;
     HRESULT STDMETHODCALLTYPE PathToUNC(BSTR Path, BSTR* Result) override;
-    HRESULT STDMETHODCALLTYPE DoesFileExist(BSTR strName, VARIANT_BOOL blnThrowException, VARIANT_BOOL* Result) override;
+    HRESULT STDMETHODCALLTYPE DoesFileExist(BSTR strName, VARIANT_BOOL blnThrowException,
+                                            VARIANT_BOOL* Result) override;
     HRESULT STDMETHODCALLTYPE GetServerName(BSTR ServerPath, BSTR* Result) override;
     HRESULT STDMETHODCALLTYPE RemoveDir(BSTR* strServer, BSTR* Result) override;
     HRESULT STDMETHODCALLTYPE Login(::eLoginModes Mode, BSTR Caption, BSTR DefaultUser, BSTR DefaultPswd, BSTR Server,

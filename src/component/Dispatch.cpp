@@ -142,7 +142,8 @@ bool SameValue(const VARIANT& a, const VARIANT& b) {
     if (V_VT(&a) != V_VT(&b)) return false;
     if (V_VT(&a) == VT_BSTR) {
         const UINT n = SysStringLen(V_BSTR(&a));
-        return n == SysStringLen(V_BSTR(&b)) && (n == 0 || std::memcmp(V_BSTR(&a), V_BSTR(&b), n * sizeof(OLECHAR)) == 0);
+        return n == SysStringLen(V_BSTR(&b)) &&
+               (n == 0 || std::memcmp(V_BSTR(&a), V_BSTR(&b), n * sizeof(OLECHAR)) == 0);
     }
     const size_t size = ScalarSize(V_VT(&a));
     return size != 0 && std::memcmp(&V_UI1(&a), &V_UI1(&b), size) == 0;
@@ -150,18 +151,19 @@ bool SameValue(const VARIANT& a, const VARIANT& b) {
 
 // One argument as the member receives it, with whatever it points into.
 struct Argument {
-    VARIANT passed;         // shallow: owned by the caller or by the fields below
-    VariantValue owned;     // a converted or default value that passed refers to
-    VariantValue before;    // owned as it was before the call, to detect a change
-    VARIANT* writeBack = nullptr;  // the caller's variable that receives a changed owned
-    SafeArrayPtr array;     // a converted array
+    VARIANT passed;                  // shallow: owned by the caller or by the fields below
+    VariantValue owned;              // a converted or default value that passed refers to
+    VariantValue before;             // owned as it was before the call, to detect a change
+    VARIANT* writeBack = nullptr;    // the caller's variable that receives a changed owned
+    SafeArrayPtr array;              // a converted array
     SAFEARRAY* arraySlot = nullptr;  // the array pointer a by-reference array refers to
 
     Argument() { VariantInit(&passed); }
     void PassOwned() { passed = *owned; }
     void PassOwnedByReference(VARTYPE type) {
         V_VT(&passed) = VT_BYREF | type;
-        V_BYREF(&passed) = type == VT_VARIANT ? static_cast<void*>(owned.Get()) : static_cast<void*>(&V_UI1(owned.Get()));
+        V_BYREF(&passed) =
+            type == VT_VARIANT ? static_cast<void*>(owned.Get()) : static_cast<void*>(&V_UI1(owned.Get()));
     }
     void PassArray(VARTYPE element) {
         arraySlot = array.Get();
@@ -412,7 +414,8 @@ HRESULT InvokeMember(ITypeInfo* info, void* instance, DISPID id, WORD flags, DIS
     const FUNCDESC& f = *found;
 
     const bool put = (f.invkind & (INVOKE_PROPERTYPUT | INVOKE_PROPERTYPUTREF)) != 0;
-    const bool hasRetval = f.cParams > 0 && (f.lprgelemdescParam[f.cParams - 1].paramdesc.wParamFlags & PARAMFLAG_FRETVAL);
+    const bool hasRetval =
+        f.cParams > 0 && (f.lprgelemdescParam[f.cParams - 1].paramdesc.wParamFlags & PARAMFLAG_FRETVAL);
     const size_t inputs = static_cast<size_t>(f.cParams) - (hasRetval ? 1 : 0);
     const bool vararg = f.cParamsOpt == -1 && inputs > 0;
     const size_t fixed = vararg ? inputs - 1 : inputs;

@@ -14,7 +14,8 @@ inline constexpr IID kConnectionHelperAliasIids[5] = {
 };
 
 // The udtLoginCreds record.
-inline constexpr GUID kLoginCredsRecordId = {0x679350B6, 0x74C7, 0x4798, {0x87, 0x68, 0x16, 0xDA, 0xA0, 0x13, 0x40, 0xBA}};
+inline constexpr GUID kLoginCredsRecordId = {
+    0x679350B6, 0x74C7, 0x4798, {0x87, 0x68, 0x16, 0xDA, 0xA0, 0x13, 0x40, 0xBA}};
 
 // Version of the type library.
 inline constexpr unsigned short kTypeLibraryMajor = 26;

@@ -200,9 +200,22 @@ Variant FromVariant(const VARIANT& value) {
 // The kinds the system turns into text itself, as a script's CStr does.
 bool IsSystemScalar(VARTYPE type) {
     switch (type) {
-        case VT_I1: case VT_UI1: case VT_I2: case VT_UI2: case VT_I4: case VT_UI4: case VT_INT: case VT_UINT:
-        case VT_I8: case VT_UI8: case VT_R4: case VT_R8: case VT_CY: case VT_DECIMAL: case VT_DATE: case VT_BOOL:
-            return true;
+        case VT_I1:
+        case VT_UI1:
+        case VT_I2:
+        case VT_UI2:
+        case VT_I4:
+        case VT_UI4:
+        case VT_INT:
+        case VT_UINT:
+        case VT_I8:
+        case VT_UI8:
+        case VT_R4:
+        case VT_R8:
+        case VT_CY:
+        case VT_DECIMAL:
+        case VT_DATE:
+        case VT_BOOL: return true;
         default: return false;
     }
 }

@@ -27,8 +27,7 @@ void LockModule(bool lock) {
         return;
     }
     long held = gLocks.load();
-    while (held > 0 && !gLocks.compare_exchange_weak(held, held - 1)) {
-    }
+    while (held > 0 && !gLocks.compare_exchange_weak(held, held - 1)) {}
 }
 bool CanUnloadModule() { return gReferences.load() == 0 && gLocks.load() == 0; }
 long ModuleReferenceCount() { return gReferences.load() + gLocks.load(); }

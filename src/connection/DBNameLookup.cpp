@@ -19,8 +19,7 @@ void ConnectionHelper::ReleaseLookupServer() {
     // A lookup's engine connection is closed before its session goes, whatever that costs.
     try {
         oPVSServer->DisConnect();
-    } catch (...) {
-    }
+    } catch (...) {}
     oPVSServer.reset();
 }
 

@@ -37,8 +37,7 @@ private:
     void Close() noexcept {
         try {
             session_.DisConnect();
-        } catch (...) {
-        }
+        } catch (...) {}
     }
     CPVSServer session_;
 };

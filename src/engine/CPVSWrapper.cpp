@@ -9,10 +9,16 @@ using namespace engine;
 
 struct CPVSWrapper::Library {
     explicit Library(const char* file)
-        : start(file, "PvStart"), stop(file, "PvStop"), connectServer(file, "PvConnectServer"),
-          disconnect(file, "PvDisconnect"), createDatabase(file, "PvCreateDatabase"), getDbName(file, "PvGetDbName"),
-          getDbDataPath(file, "PvGetDbDataPath"), getDbDictionaryPath(file, "PvGetDbDictionaryPath"),
-          getDbNamesData(file, "PvGetDbNamesData"), dropDatabase(file, "PvDropDatabase"),
+        : start(file, "PvStart"),
+          stop(file, "PvStop"),
+          connectServer(file, "PvConnectServer"),
+          disconnect(file, "PvDisconnect"),
+          createDatabase(file, "PvCreateDatabase"),
+          getDbName(file, "PvGetDbName"),
+          getDbDataPath(file, "PvGetDbDataPath"),
+          getDbDictionaryPath(file, "PvGetDbDictionaryPath"),
+          getDbNamesData(file, "PvGetDbNamesData"),
+          dropDatabase(file, "PvDropDatabase"),
           modifyDatabase(file, "PvModifyDatabase") {}
     EntryPoint start, stop, connectServer, disconnect, createDatabase, getDbName, getDbDataPath, getDbDictionaryPath,
         getDbNamesData, dropDatabase, modifyDatabase;
@@ -64,8 +70,7 @@ int16_t CPVSWrapper::GetDbDataPathInto(int32_t hConnection, const char* DBName, 
     return Narrow(library_.getDbDataPath.As<PvGetDbPathFn>()(hConnection, DBName, &pBufSize, buffer));
 }
 
-int16_t CPVSWrapper::GetDbDictionaryPathInto(int32_t hConnection, const char* DBName, int32_t& pBufSize,
-                                             char* buffer) {
+int16_t CPVSWrapper::GetDbDictionaryPathInto(int32_t hConnection, const char* DBName, int32_t& pBufSize, char* buffer) {
     return Narrow(library_.getDbDictionaryPath.As<PvGetDbPathFn>()(hConnection, DBName, &pBufSize, buffer));
 }
 

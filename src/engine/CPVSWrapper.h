@@ -14,8 +14,8 @@ public:
     int16_t IPvConnectServer(const String& serverName, const String& userName, const String& Password,
                              int32_t& phConnection) override;
     int16_t IPvDisconnect(int32_t& phConnection) override;
-    int16_t IPvCreateDatabase(int32_t hConnection, const String& DBName, const String& dictPath,
-                              const String& dataPath, int32_t dbFlags) override;
+    int16_t IPvCreateDatabase(int32_t hConnection, const String& DBName, const String& dictPath, const String& dataPath,
+                              int32_t dbFlags) override;
     int32_t GetDbNameInto(int32_t hConnection, int32_t sequence, int32_t& pBufSize, char* buffer) override;
     int16_t GetDbDataPathInto(int32_t hConnection, const char* DBName, int32_t& pBufSize, char* buffer) override;
     int16_t GetDbDictionaryPathInto(int32_t hConnection, const char* DBName, int32_t& pBufSize, char* buffer) override;

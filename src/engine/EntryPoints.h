@@ -14,19 +14,19 @@ namespace varnholt::engine {
 using PvStartFn = int32_t(VARNHOLT_ENGINE_API*)(int32_t reserved);
 using PvStopFn = int32_t(VARNHOLT_ENGINE_API*)(int32_t reserved);
 using PvConnectServerFn = int32_t(VARNHOLT_ENGINE_API*)(const char* serverName, const char* userName,
-                                                         const char* password, int32_t* phConnection);
+                                                        const char* password, int32_t* phConnection);
 using PvDisconnectFn = int32_t(VARNHOLT_ENGINE_API*)(int32_t hConnection);
-using PvCreateDatabaseFn = int32_t(VARNHOLT_ENGINE_API*)(int32_t hConnection, const char* dbName,
-                                                          const char* dictPath, const char* dataPath, int32_t dbFlags);
+using PvCreateDatabaseFn = int32_t(VARNHOLT_ENGINE_API*)(int32_t hConnection, const char* dbName, const char* dictPath,
+                                                         const char* dataPath, int32_t dbFlags);
 using PvGetDbNameFn = int32_t(VARNHOLT_ENGINE_API*)(int32_t hConnection, int32_t sequence, int32_t* pBufSize,
-                                                     char* dbName);
+                                                    char* dbName);
 using PvGetDbPathFn = int32_t(VARNHOLT_ENGINE_API*)(int32_t hConnection, const char* dbName, int32_t* pBufSize,
-                                                     char* path);
+                                                    char* path);
 using PvGetDbNamesDataFn = int32_t(VARNHOLT_ENGINE_API*)(int32_t hConnection, int32_t* pCount);
 using PvDropDatabaseFn = int32_t(VARNHOLT_ENGINE_API*)(int32_t hConnection, const char* dbName, int32_t option);
 using PvModifyDatabaseFn = int32_t(VARNHOLT_ENGINE_API*)(int32_t hConnection, const char* dbNameExisting,
-                                                          const char* dbNameNew, const char* dictPath,
-                                                          const char* dataPath, int32_t dbFlags);
+                                                         const char* dbNameNew, const char* dictPath,
+                                                         const char* dataPath, int32_t dbFlags);
 
 // The engine-version record of PvGetMkdeVersion: 16 bytes, zero-filled before the call.
 struct MkdeVersion {

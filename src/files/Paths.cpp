@@ -32,10 +32,8 @@ String ConnectionHelper::PathToUNC(const String& Path) {
             return GetUNCPathOfDriveLetter(drive) + rest;
         }
         case platform::kDriveUnknown:
-        case platform::kDriveNoRootDir:
-            Raise(kObjectErrorBase + 1, SourceOf(u"PathToUNC"), Literal(24) + u" " + drive);
-        default:
-            return trimmed;
+        case platform::kDriveNoRootDir: Raise(kObjectErrorBase + 1, SourceOf(u"PathToUNC"), Literal(24) + u" " + drive);
+        default: return trimmed;
     }
 }
 

@@ -41,7 +41,8 @@ namespace {
 class PlaceholderStep {
 public:
     PlaceholderStep(String placeholder, String value)
-        : placeholder_(std::move(placeholder)), value_(std::move(value)) {}
+        : placeholder_(std::move(placeholder)),
+          value_(std::move(value)) {}
 
     void Feed(StringView piece, bool last, String& out) {
         held_.append(piece);

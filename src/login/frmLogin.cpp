@@ -157,7 +157,7 @@ Control& frmLogin::lblInfo(int32_t index) {
 
 std::vector<Control*> frmLogin::Controls() {
     EnsureLoaded();
-    return {&frame1_,   &picture1_,    &line1_,        &lblInfo_[0],  &lblInfo_[1], &lblServer_,  &txtServer_,
+    return {&frame1_,      &picture1_,    &line1_,       &lblInfo_[0],  &lblInfo_[1], &lblServer_, &txtServer_,
             &lblUserName_, &txtUserName_, &lblPassword_, &txtPassword_, &cmdOK_,      &cmdCancel_};
 }
 

@@ -33,7 +33,8 @@ struct CommandInfo {
 class UsageError : public std::runtime_error {
 public:
     UsageError(const std::string& message, std::string command = "")
-        : std::runtime_error(message), command_(std::move(command)) {}
+        : std::runtime_error(message),
+          command_(std::move(command)) {}
     const std::string& Command() const { return command_; }
 
 private:

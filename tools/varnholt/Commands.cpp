@@ -32,8 +32,7 @@ AdminSession::AdminSession(const String& server, const String& user, const Strin
 void AdminSession::Close() noexcept {
     try {
         server_.DisConnect();
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 std::vector<Entry> Entries(const Variant& list) {

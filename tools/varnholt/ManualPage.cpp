@@ -72,7 +72,10 @@ std::string OptionEntry(const OptionInfo& option, const std::vector<std::string>
     if (!users.empty()) {
         out += " For";
         for (size_t i = 0; i < users.size(); ++i)
-            out += std::string(i == 0 ? " " : i + 1 == users.size() ? " and " : ", ") + "\\fB" + Roff(users[i]) + "\\fR";
+            out += std::string(i == 0                  ? " "
+                               : i + 1 == users.size() ? " and "
+                                                       : ", ") +
+                   "\\fB" + Roff(users[i]) + "\\fR";
         out += ".";
     }
     return out + "\n";

@@ -90,8 +90,16 @@ const char* SystemReason(const Error& e) {
     constexpr int32_t kGeneralFailure = 7004;
     if (e.Number() != kGeneralFailure) return nullptr;
     switch (const int err = LastEngineFailureErrno()) {
-        case ENOSPC: case EDQUOT: case EFBIG: case EIO: case EROFS: case EACCES: case EPERM: case EMFILE:
-        case ENFILE: case ENOMEM: return std::strerror(err);
+        case ENOSPC:
+        case EDQUOT:
+        case EFBIG:
+        case EIO:
+        case EROFS:
+        case EACCES:
+        case EPERM:
+        case EMFILE:
+        case ENFILE:
+        case ENOMEM: return std::strerror(err);
         default: return nullptr;
     }
 }
@@ -124,10 +132,9 @@ std::string Hint(const Error& e, const CommandLine& line, bool ownOdbcConfigurat
     if (ToUtf8(e.Description()).find("Can't open lib") != std::string::npos) {
         const char* folder = std::getenv("ODBCSYSINI");
         if (!folder) return "no odbcinst.ini registers the driver: set ODBCSYSINI to the folder of one";
-        return ownOdbcConfiguration
-                   ? "ODBCSYSINI=" + std::string(folder) +
-                         " names a driver that does not load: unset it to use the tool's own driver"
-                   : "the driver registered in " + std::string(folder) + "/odbcinst.ini does not load";
+        return ownOdbcConfiguration ? "ODBCSYSINI=" + std::string(folder) +
+                                          " names a driver that does not load: unset it to use the tool's own driver"
+                                    : "the driver registered in " + std::string(folder) + "/odbcinst.ini does not load";
     }
     return {};
 }

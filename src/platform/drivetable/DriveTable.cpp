@@ -70,9 +70,8 @@ std::string Below(const std::string& local, const std::vector<std::string_view>&
 
 bool ParseType(std::string_view name, uint32_t& type) {
     static constexpr std::pair<std::string_view, uint32_t> kTypes[] = {
-        {"unknown", kDriveUnknown}, {"noroot", kDriveNoRootDir}, {"removable", kDriveRemovable},
-        {"fixed", kDriveFixed},     {"remote", kDriveRemote},    {"cdrom", kDriveCdRom},
-        {"ramdisk", kDriveRamDisk}};
+        {"unknown", kDriveUnknown}, {"noroot", kDriveNoRootDir}, {"removable", kDriveRemovable}, {"fixed", kDriveFixed},
+        {"remote", kDriveRemote},   {"cdrom", kDriveCdRom},      {"ramdisk", kDriveRamDisk}};
     for (const auto& [text, code] : kTypes) {
         if (EqualsIgnoringCase(name, text)) {
             type = code;

@@ -35,7 +35,9 @@ public:
         if (!SQL_SUCCEEDED(SQLAllocHandle(type, parent, &handle_))) handle_ = SQL_NULL_HANDLE;
     }
     ~OdbcHandle() { Reset(); }
-    OdbcHandle(OdbcHandle&& other) noexcept : type_(other.type_), handle_(other.handle_) { other.handle_ = SQL_NULL_HANDLE; }
+    OdbcHandle(OdbcHandle&& other) noexcept : type_(other.type_), handle_(other.handle_) {
+        other.handle_ = SQL_NULL_HANDLE;
+    }
     OdbcHandle& operator=(OdbcHandle&& other) noexcept {
         if (this != &other) {
             Reset();
@@ -281,7 +283,7 @@ private:
     std::vector<FieldInfo> fields_;
     std::vector<std::unique_ptr<Variant[]>> chunks_;  // rowCount_ rows of fields_.size() values
     size_t rowCount_ = 0;
-    size_t slot_ = 0;  // rows used in the last chunk
+    size_t slot_ = 0;                // rows used in the last chunk
     std::vector<String> lastNames_;  // the field names of the last row added, and their fields
     std::vector<size_t> lastIndices_;
     int64_t position_ = 0;

@@ -28,12 +28,20 @@ int32_t NumberOf(int err) {
         case ENOENT: return kFileNotFound;
         case ENOTDIR: return kPathNotFound;
         case EEXIST: return kFileAlreadyExists;
-        case ENOSPC: case EDQUOT: case EFBIG: return kDiskFull;
+        case ENOSPC:
+        case EDQUOT:
+        case EFBIG: return kDiskFull;
         case EIO: return kDeviceIo;
-        case EMFILE: case ENFILE: return kTooManyFiles;
+        case EMFILE:
+        case ENFILE: return kTooManyFiles;
         case ENOMEM: return kOutOfMemory;
-        case EBUSY: case ETXTBSY: return kPermissionDenied;
-        case ENAMETOOLONG: case ELOOP: case EINVAL: case EISDIR: case EILSEQ: return kBadFileName;
+        case EBUSY:
+        case ETXTBSY: return kPermissionDenied;
+        case ENAMETOOLONG:
+        case ELOOP:
+        case EINVAL:
+        case EISDIR:
+        case EILSEQ: return kBadFileName;
         default: return kPathFileAccess;  // EACCES, EPERM, EROFS and the rest
     }
 }
@@ -53,7 +61,8 @@ std::string Reason(int err) {
 
 // "Path not found: cannot create C:\Dict\File.ddf (No such file or directory)".
 [[noreturn]] void RaiseFileError(int32_t number, const String& action, const String& path, const std::string& reason) {
-    Raise(number, kRuntimeSource, RuntimeErrorText(number) + u": " + action + u" " + path + u" (" + FromUtf8(reason) + u")");
+    Raise(number, kRuntimeSource,
+          RuntimeErrorText(number) + u": " + action + u" " + path + u" (" + FromUtf8(reason) + u")");
 }
 
 [[noreturn]] void RaiseErrno(int err, const String& action, const String& path) {
@@ -152,8 +161,8 @@ bool WildcardMatch(const Name& name, StringView pattern) {
 template <class Name>
 bool NameMatches(const Name& upperName, StringView upperPattern) {
     if (WildcardMatch(upperName, upperPattern)) return true;
-    return upperPattern.size() >= 2 && upperPattern.substr(upperPattern.size() - 2) == u".*" &&
-           !HasDot(upperName) && WildcardMatch(upperName, upperPattern.substr(0, upperPattern.size() - 2));
+    return upperPattern.size() >= 2 && upperPattern.substr(upperPattern.size() - 2) == u".*" && !HasDot(upperName) &&
+           WildcardMatch(upperName, upperPattern.substr(0, upperPattern.size() - 2));
 }
 
 bool EntryMatches(const char* name, StringView upperPattern) {
@@ -357,7 +366,8 @@ bool FindFirstNormalFile(const String& wanted) {
 
 void CopyFile(const String& sourceName, const String& targetName) {
     std::string sourceUtf8, targetUtf8;
-    if (const char* why = LocalName(sourceName, sourceUtf8)) RaiseFileError(kBadFileName, u"cannot open", sourceName, why);
+    if (const char* why = LocalName(sourceName, sourceUtf8))
+        RaiseFileError(kBadFileName, u"cannot open", sourceName, why);
     if (const char* why = LocalName(targetName, targetUtf8))
         RaiseFileError(kBadFileName, u"cannot create", targetName, why);
     const DriveTable table = DriveTable::Load();

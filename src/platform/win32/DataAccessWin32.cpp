@@ -36,7 +36,9 @@ constexpr int32_t adLockBatchOptimistic = 4;
     Raise(number, kDataAccessSource, description);
 }
 
-String FromBstr(BSTR text) { return text ? String(reinterpret_cast<const char16_t*>(text), SysStringLen(text)) : String(); }
+String FromBstr(BSTR text) {
+    return text ? String(reinterpret_cast<const char16_t*>(text), SysStringLen(text)) : String();
+}
 
 BSTR NewBstr(const String& text) {
     BSTR b = SysAllocStringLen(reinterpret_cast<const wchar_t*>(text.data()), static_cast<UINT>(text.size()));
@@ -84,10 +86,19 @@ VariantValue ToAutomation(const Variant& value) {
     switch (value.GetType()) {
         case Variant::Type::Empty: break;
         case Variant::Type::Null: V_VT(v.Get()) = VT_NULL; break;
-        case Variant::Type::Integer: V_VT(v.Get()) = VT_I2; V_I2(v.Get()) = value.ToInteger(); break;
+        case Variant::Type::Integer:
+            V_VT(v.Get()) = VT_I2;
+            V_I2(v.Get()) = value.ToInteger();
+            break;
         case Variant::Type::Long: return Long(value.ToLong());
-        case Variant::Type::Double: V_VT(v.Get()) = VT_R8; V_R8(v.Get()) = value.ToDouble(); break;
-        case Variant::Type::Boolean: V_VT(v.Get()) = VT_BOOL; V_BOOL(v.Get()) = value.ToBool() ? VARIANT_TRUE : VARIANT_FALSE; break;
+        case Variant::Type::Double:
+            V_VT(v.Get()) = VT_R8;
+            V_R8(v.Get()) = value.ToDouble();
+            break;
+        case Variant::Type::Boolean:
+            V_VT(v.Get()) = VT_BOOL;
+            V_BOOL(v.Get()) = value.ToBool() ? VARIANT_TRUE : VARIANT_FALSE;
+            break;
         case Variant::Type::String: return Text(value.ToText());
         default: RaiseRuntime(kTypeMismatch);
     }
@@ -124,7 +135,8 @@ VariantValue Call(IDispatch* object, const wchar_t* name, WORD flags, std::vecto
     VariantValue result;
     EXCEPINFO excep{};
     UINT argErr = 0;
-    hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, put ? nullptr : result.Get(), &excep, &argErr);
+    hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, put ? nullptr : result.Get(), &excep,
+                        &argErr);
     if (hr == DISP_E_EXCEPTION) {
         if (excep.pfnDeferredFillIn) excep.pfnDeferredFillIn(&excep);
         Bstr source(excep.bstrSource), description(excep.bstrDescription), help(excep.bstrHelpFile);
@@ -135,7 +147,9 @@ VariantValue Call(IDispatch* object, const wchar_t* name, WORD flags, std::vecto
     return result;
 }
 
-VariantValue Get(IDispatch* object, const wchar_t* name) { return Call(object, name, DISPATCH_PROPERTYGET | DISPATCH_METHOD); }
+VariantValue Get(IDispatch* object, const wchar_t* name) {
+    return Call(object, name, DISPATCH_PROPERTYGET | DISPATCH_METHOD);
+}
 
 ComPtr<IDispatch> DispatchOf(const VariantValue& value) {
     if (V_VT(value.Get()) != VT_DISPATCH || !V_DISPATCH(value.Get())) RaiseRuntime(kTypeMismatch);

@@ -45,13 +45,13 @@ int32_t NumberOf(DWORD error) {
 // The system's text for error, without its closing period and line break.
 String Reason(DWORD error) {
     char* text = nullptr;
-    const DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                       FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    const DWORD n =
+        FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
     std::unique_ptr<char, decltype(&LocalFree)> owner(text, &LocalFree);
     std::string reason = n ? std::string(text, n) : "error " + std::to_string(error);
-    while (!reason.empty() && (reason.back() == '\r' || reason.back() == '\n' || reason.back() == ' ' ||
-                               reason.back() == '.'))
+    while (!reason.empty() &&
+           (reason.back() == '\r' || reason.back() == '\n' || reason.back() == ' ' || reason.back() == '.'))
         reason.pop_back();
     return FromAnsi(reason);
 }
@@ -124,8 +124,8 @@ struct FindCloser {
 };
 using FindHandle = std::unique_ptr<void, FindCloser>;
 
-constexpr DWORD kNotNormal = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                             FILE_ATTRIBUTE_DEVICE;
+constexpr DWORD kNotNormal =
+    FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DEVICE;
 // What a copy takes over from its source, as the system's own copy does.
 constexpr DWORD kCarried = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                            FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
@@ -155,7 +155,8 @@ void RemoveStaleTemporaries(const String& folder) {
     }
     do {
         const DWORD owner = TemporaryOwner(data.cFileName);
-        if (owner == 0 || owner == GetCurrentProcessId() || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
+        if (owner == 0 || owner == GetCurrentProcessId() || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            continue;
         if (HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, owner)) {
             CloseHandle(process);
             continue;
@@ -180,8 +181,8 @@ public:
             std::snprintf(suffix, sizeof suffix, "%lu-%016llx", static_cast<unsigned long>(GetCurrentProcessId()),
                           static_cast<unsigned long long>(random()));
             path_ = SystemPath(folder + kTemporaryPrefix + FromAnsi(suffix) + u".tmp");
-            handle_.Reset(CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN,
-                                      nullptr));
+            handle_.Reset(
+                CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr));
             if (handle_.IsOpen()) return;
             error = GetLastError();
         }

@@ -17,8 +17,7 @@ namespace {
 
 constexpr WORD kButtonClass = 0x0080, kEditClass = 0x0081, kStaticClass = 0x0082;
 constexpr int kFirstControlId = 1000;
-constexpr DWORD kDialogStyle =
-    DS_MODALFRAME | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+constexpr DWORD kDialogStyle = DS_MODALFRAME | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 
 class Template {
 public:
@@ -340,8 +339,8 @@ Template BuildTemplate(ViewState& state) {
     t.Dword(0);
     const size_t countAt = t.Size();
     for (int i = 0; i < 5; ++i) t.Word(0);  // item count, position and size: set later
-    t.Word(0);  // no menu
-    t.Word(0);  // the standard dialog class
+    t.Word(0);                              // no menu
+    t.Word(0);                              // the standard dialog class
     t.Text(dialog.Caption());
     t.Word(8);
     t.Text(u"MS Shell Dlg");

@@ -37,9 +37,9 @@
 namespace varnholt::platform {
 namespace {
 
-constexpr double kTwipsPerPixel = 15.0;     // 96 dots per inch
-constexpr Fl_Fontsize kFontPixels = 11;     // the dialog's 8.25 point font at 96 dots per inch
-constexpr int kIsoLeftTab = 0xfe20;         // what Shift+Tab sends on many keyboard maps
+constexpr double kTwipsPerPixel = 15.0;  // 96 dots per inch
+constexpr Fl_Fontsize kFontPixels = 11;  // the dialog's 8.25 point font at 96 dots per inch
+constexpr int kIsoLeftTab = 0xfe20;      // what Shift+Tab sends on many keyboard maps
 constexpr Fl_Labeltype kLiteralLabel = FL_FREE_LABELTYPE;
 
 // FLTK and its display are process-wide: one dialog at a time, whichever thread asks.
@@ -140,9 +140,10 @@ int Pixels(int32_t twips) { return static_cast<int>(std::lround(twips / kTwipsPe
 Fl_Color ToFlColor(uint32_t value) {
     if (value & 0x80000000u) {
         switch (value & 0xFFu) {
-            case 0x05: return FL_BACKGROUND2_COLOR;               // window background
-            case 0x08: case 0x12: return FL_FOREGROUND_COLOR;     // window text, button text
-            default: return FL_BACKGROUND_COLOR;                  // button face and other surfaces
+            case 0x05: return FL_BACKGROUND2_COLOR;  // window background
+            case 0x08:
+            case 0x12: return FL_FOREGROUND_COLOR;  // window text, button text
+            default: return FL_BACKGROUND_COLOR;    // button face and other surfaces
         }
     }
     return fl_rgb_color(static_cast<uchar>(value & 0xFF), static_cast<uchar>((value >> 8) & 0xFF),
@@ -182,7 +183,9 @@ template <class Base>
 class TextBoxWidget : public Base {
 public:
     TextBoxWidget(int x, int y, int w, int h, Control& control, FocusSink& sink)
-        : Base(x, y, w, h), control_(control), sink_(sink) {}
+        : Base(x, y, w, h),
+          control_(control),
+          sink_(sink) {}
 
     int handle(int event) override {
         const int used = Base::handle(event);
@@ -198,7 +201,9 @@ private:
 class ButtonWidget : public Fl_Button {
 public:
     ButtonWidget(int x, int y, int w, int h, Control& control, FocusSink& sink)
-        : Fl_Button(x, y, w, h), control_(control), sink_(sink) {}
+        : Fl_Button(x, y, w, h),
+          control_(control),
+          sink_(sink) {}
 
     int handle(int event) override {
         const int used = Fl_Button::handle(event);
@@ -229,7 +234,10 @@ class LineWidget : public Fl_Widget {
 public:
     LineWidget(int x1, int y1, int x2, int y2)
         : Fl_Widget(std::min(x1, x2), std::min(y1, y2), std::abs(x2 - x1) + 1, std::abs(y2 - y1) + 1),
-          x1_(x1), y1_(y1), x2_(x2), y2_(y2) {}
+          x1_(x1),
+          y1_(y1),
+          x2_(x2),
+          y2_(y2) {}
 
     void draw() override {
         fl_color(color());
@@ -454,8 +462,8 @@ void LoginWindow::SetWindowManagerHints() {
     const Atom motifHints = XInternAtom(display, "_MOTIF_WM_HINTS", False);
     enum : long { kFunctions = 1, kDecorations = 2, kMove = 4, kClose = 32, kBorder = 2, kTitle = 8, kMenu = 16 };
     long hints[5] = {kFunctions | kDecorations, kMove | kClose, kBorder | kTitle | kMenu, 0, 0};
-    XChangeProperty(display, xid, motifHints, motifHints, 32, PropModeReplace,
-                    reinterpret_cast<unsigned char*>(hints), 5);
+    XChangeProperty(display, xid, motifHints, motifHints, 32, PropModeReplace, reinterpret_cast<unsigned char*>(hints),
+                    5);
     const Atom windowType = XInternAtom(display, "_NET_WM_WINDOW_TYPE", False);
     long dialogType = static_cast<long>(XInternAtom(display, "_NET_WM_WINDOW_TYPE_DIALOG", False));
     XChangeProperty(display, xid, windowType, XA_ATOM, 32, PropModeReplace,
