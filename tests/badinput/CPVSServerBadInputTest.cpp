@@ -199,24 +199,16 @@ TEST_F(CPVSServerBadInput, GetDBNamesOfAnImpossibleCount) {
 
 TEST_F(CPVSServerBadInput, GetDBNamesCount) {
     const std::string source = kSource + "GetDBNamesCount";
+    const auto names = home.Path() / "local" / "dbnames";
     auto count = [] { return std::to_string(Local()->GetDBNamesCount()); };
-    CheckRows({
-        {"session never connected (handle 0)", [] { return std::to_string(CPVSServer().GetDBNamesCount()); },
-         Raises(7001, source, "Invalid connection handle.")},
-        {"no names file",
-         [&] {
-             std::filesystem::remove(home.Path() / "local" / "dbnames");
-             return count();
-         },
-         Returns("0")},
-        {"a names file that cannot be read (a folder)",
-         [&] {
-             std::filesystem::create_directories(home.Path() / "local" / "dbnames");
-             return count();
-         },
-         Raises(7009, source, "Data related to database names not available.")},
-    });
-    std::filesystem::remove_all(home.Path() / "local" / "dbnames");
+    CheckRows({{"session never connected (handle 0)", [] { return std::to_string(CPVSServer().GetDBNamesCount()); },
+                Raises(7001, source, "Invalid connection handle.")}});
+    std::filesystem::remove(names);
+    CheckRows({{"no names file", count, Returns("0")}});
+    std::filesystem::create_directories(names);
+    CheckRows({{"a names file that cannot be read (a folder)", count,
+                Raises(7009, source, "Data related to database names not available.")}});
+    std::filesystem::remove_all(names);
     home.SetFaults("PvGetDbNamesData\t-7\n");
     CheckRows({{"PvGetDbNamesData answers -7", count, Raises(-7, source, LayerError(-7))}});
 }

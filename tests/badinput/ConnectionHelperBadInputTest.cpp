@@ -435,11 +435,9 @@ TEST_F(ConnectionHelperBadInput, ModifyDataBase) {
 
 TEST_F(ConnectionHelperBadInput, CreateDBEntry) {
     home.SetUsers("FS01", {{"admin", "secret"}});
+    const String company = CompanyOnShare("Co1");
     auto entry = [&](const String& user, const String& password) {
-        return [=, this] {
-            return U8(
-                helper.CreateDBEntry(u"ACME", CompanyOnShare("Co1"), masterPath, SafeArray<String>(), user, password));
-        };
+        return [=, this] { return U8(helper.CreateDBEntry(u"ACME", company, masterPath, {}, user, password)); };
     };
     CheckRows({
         {"Lits unallocated, credentials refused", entry(u"admin", u"wrong"),
