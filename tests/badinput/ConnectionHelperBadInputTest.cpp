@@ -36,24 +36,26 @@ protected:
         std::ofstream out(home.Path() / "local" / "dbnames", std::ios::trunc);
         for (int32_t i = 1; i <= n; ++i) out << "NAME" << i << "\tC:\\Dict\tC:\\D" << i << "\t2\n";
     }
+    // A row's call made after the client's Literals became literals (none: unallocated).
+    std::function<std::string()> With(const SafeArray<String>& literals, std::function<std::string()> call) {
+        return [=, this] { return helper.SetLiterals(literals), call(); };
+    }
+    // A row's call made with the next login prompt answered so.
+    std::function<std::string()> Answering(AnsweringView::Answer answer, std::function<std::string()> call) {
+        return [=, this] { return view->answers.push_back(answer), call(); };
+    }
 };
 
 TEST_F(ConnectionHelperBadInput, Literals) {
     const std::string pathToUnc = kSource + "PathToUNC";
-    auto unknownDrive = [this](const SafeArray<String>& literals) {
-        return [this, literals] {
-            helper.SetLiterals(literals);
-            return U8(helper.PathToUNC(u"Q:\\x"));
-        };
-    };
+    const auto unc = [this] { return U8(helper.PathToUNC(u"Q:\\x")); };
     SafeArray<String> odd = Texts(-5, 40, "T"), big = Texts(1, 34);
     big.At(24) = Huge();
     CheckRows({
-        {"(1 To 34): the text of subscript 24", unknownDrive(Texts(1, 34)), Raises(kBase + 1, pathToUnc, "L24 Q:")},
-        {"unallocated", unknownDrive(SafeArray<String>()), RaisesRuntime(kSubscriptOutOfRange)},
-        {"(0 To 10)", unknownDrive(Texts(0, 10)), RaisesRuntime(kSubscriptOutOfRange)},
-        {"(1 To 34, 1 To 2)", unknownDrive(TwoDimensional()), RaisesRuntime(kSubscriptOutOfRange)},
-        {"(25 To 40)", unknownDrive(Texts(25, 40)), RaisesRuntime(kSubscriptOutOfRange)},
+        {"(1 To 34): the text of subscript 24", With(Texts(1, 34), unc), Raises(kBase + 1, pathToUnc, "L24 Q:")},
+        {"unallocated", With({}, unc), RaisesRuntime(kSubscriptOutOfRange)},
+        {"(1 To 34, 1 To 2)", With(TwoDimensional(), unc), RaisesRuntime(kSubscriptOutOfRange)},
+        {"(25 To 40)", With(Texts(25, 40), unc), RaisesRuntime(kSubscriptOutOfRange)},
         {"(-5 To 40) comes back as it went in",
          [&] {
              helper.SetLiterals(odd);
@@ -61,13 +63,8 @@ TEST_F(ConnectionHelperBadInput, Literals) {
              return std::to_string(back.LBound()) + " To " + std::to_string(back.UBound()) + " " + Bool(back == odd);
          },
          Returns("-5 To 40 True")},
-        {"texts of 100000 characters", unknownDrive(big), Raises(kBase + 1, pathToUnc, U8(Huge()) + " Q:")},
+        {"texts of 100000 characters", With(big, unc), Raises(kBase + 1, pathToUnc, U8(Huge()) + " Q:")},
     });
-}
-
-TEST_F(ConnectionHelperBadInput, ComputerName) {
-    CheckRows({{"no input: the host name, through the code page", [&] { return U8(helper.ComputerName()); },
-                Returns(HostName())}});
 }
 
 TEST_F(ConnectionHelperBadInput, PSQLConnectionString) {
@@ -78,8 +75,6 @@ TEST_F(ConnectionHelperBadInput, PSQLConnectionString) {
     CheckRows({
         {"empty server: this computer", text(u"@A", u""), Returns(driver + HostName() + ";dbq=@A")},
         {"empty name", text(u"", u"FS01"), Returns(driver + "FS01;dbq=")},
-        {"name with ';' and '=' goes in as it is", text(u"A;ServerName=X", u"FS01"),
-         Returns(driver + "FS01;dbq=A;ServerName=X")},
         {"name with a NUL inside is kept", text(WithNul("A", "B"), u"FS01"),
          Returns(driver + "FS01;dbq=A" + kNul + "B")},
         {"server of 100000 characters",
@@ -137,17 +132,9 @@ TEST_F(ConnectionHelperBadInput, GetDBName) {
         {"data path of 100000 characters", lookup(Huge(), u""), Returns("")},
         {"data path with a NUL after it", lookup(WithNul("C:\\Data", ""), u""), Returns("")},
         {"data path in another case (compared exactly)", lookup(u"c:\\data", u""), Returns("")},
-        {"unknown server, prompt answered",
-         [&] {
-             view->answers.push_back({true, "u", "p"});
-             return U8(helper.GetDBName(u"C:\\Data", u"NOSUCH"));
-         },
+        {"unknown server, prompt answered", Answering({true, "u", "p"}, lookup(u"C:\\Data", u"NOSUCH")),
          Raises(7004, source, "A general failure occurred.")},
-        {"a server and no Literals for the prompt's caption",
-         [&] {
-             helper.SetLiterals(SafeArray<String>());
-             return U8(helper.GetDBName(u"C:\\Data", u"FS01"));
-         },
+        {"a server and no Literals for the prompt's caption", With({}, lookup(u"C:\\Data", u"FS01")),
          Raises(9, source, kSubscript)},
     });
     home.SetFaults("PvGetDbNamesData\t7009\n");
@@ -180,7 +167,6 @@ TEST_F(ConnectionHelperBadInput, DBNameExists) {
         {"empty name", exists(u""), Returns("False")},
         {"name of 100000 characters", exists(Huge()), Returns("False")},
         {"name with a NUL after it", exists(WithNul("ACCOUNTS", "")), Returns("False")},
-        {"name in another case", exists(u"accounts"), Returns("True")},
         {"Windows-1252 letter in another case", exists(S("\u00E4rger")), Returns("True")},
         {"name outside Windows-1252 is not mistaken for '?'", exists(S("\u03A9")), Returns("False")},
         {"unknown server", exists(u"ACCOUNTS", u"NOSUCH"), Raises(7004, source, "A general failure occurred.")},
@@ -204,7 +190,6 @@ TEST_F(ConnectionHelperBadInput, CreatePSQLDBName) {
         return Runs([=, this] { helper.CreatePSQLDBName(name, u"FS01", install, ddf, dat, u"u", u"p", force); });
     };
     CheckRows({
-        {"empty dictionary folder", create(u"A", masterPath, u"", company), Raises(2306, source, "L11")},
         {"data folder without data files", create(u"A", masterPath, company, u"S:\\empty"),
          Raises(2305, source, "L12 S:\\empty.")},
         {"data folder of 300 characters", create(u"A", masterPath, company, Huge().substr(0, 300)),
@@ -218,17 +203,7 @@ TEST_F(ConnectionHelperBadInput, CreatePSQLDBName) {
         {"both folders on drives without a usable share", create(u"A", masterPath, u"T:\\Co1", u"L:\\Co1"),
          Raises(kBase + 1201, kSource + "GetUNCPathOfDriveLetter", "L26")},
 #endif
-        {"forced login cancelled",
-         [&] {
-             view->answers.push_back({false, "", ""});
-             return create(u"A", masterPath, company, company, true)();
-         },
-         Raises(-1, source, "USER_CANCELLED")},
-        {"forced login without Literals",
-         [&] {
-             helper.SetLiterals(Texts(1, 12));
-             return create(u"A", masterPath, company, company, true)();
-         },
+        {"forced login, Literals (1 To 12)", With(Texts(1, 12), create(u"A", masterPath, company, company, true)),
          RaisesRuntime(kSubscriptOutOfRange)},
     });
     EXPECT_TRUE(home.Names("FS01").empty());
@@ -237,18 +212,14 @@ TEST_F(ConnectionHelperBadInput, CreatePSQLDBName) {
 TEST_F(ConnectionHelperBadInput, DifferentDates) {
     const std::string source = "Varnholt.ConnectionHelper.DifferentDates";
     const String folder = S(share.Path().string() + "/");
-    auto differ = [&](const SafeArray<String>& files, const String& source = u"") {
-        return [=, this] { return Bool(helper.DifferentDates(files, source.empty() ? folder : source, folder)); };
+    auto differ = [&](const SafeArray<String>& files) {
+        return [=, this] { return Bool(helper.DifferentDates(files, folder, folder)); };
     };
-    const Outcome subscript = Raises(9, source, kSubscript), overflow = Raises(6, source, "Overflow");
+    const Outcome overflow = Raises(6, source, "Overflow");
     CheckRows({
-        {"unallocated", differ(SafeArray<String>()), subscript},
-        {"two dimensions", differ(TwoDimensional()), subscript},
-        {"no elements (1 To 0)", differ(SafeArray<String>({Bound{1, 0}})), Returns("False")},
+        {"two dimensions", differ(TwoDimensional()), Raises(9, source, kSubscript)},
         {"bounds (-40000 To -39999)", differ(Texts(-40000, -39999)), overflow},
         {"bounds (32767 To 32767): the step past the last", differ(Texts(32767, 32767)), overflow},
-        {"file names with a NUL inside", differ(Strings(1, {std::string("a\0b", 3)})), Returns("False")},
-        {"a path past 259 characters", differ(Texts(1, 1), Huge()), Raises(kBase, source, "L33")},
     });
 }
 
@@ -264,84 +235,39 @@ TEST_F(ConnectionHelperBadInput, GetLabel) {
         {"twelve arguments of mixed types",
          label(u"[%1] [%2] [%3] [%4] [%5] [%6] [%7] [%9] [%10] [%11] [%12] [%13]", twelve),
          Returns("-1 2147483647 2.5 True  six eight 1E+300 0 eleven twelve [%13]")},
-        {"Null", label(u"[%1]", {Variant::Null()}), RaisesRuntime(kInvalidUseOfNull)},
-        {"an array", label(u"[%1]", {Variant(SafeArray<Variant>())}), RaisesRuntime(kTypeMismatch)},
         {"an object", label(u"[%1]", {Variant(std::static_pointer_cast<Object>(std::make_shared<Opaque>()))}),
          RaisesRuntime(kTypeMismatch)},
         {"infinity", label(u"[%1]", {Variant(HUGE_VAL)}), RaisesRuntime(kOverflow)},
         {"prompt with a NUL inside", label(WithNul("[%1]", "[%1]"), {u"a"}), Returns(std::string("a\0a", 3))},
-        {"prompt of 100000 placeholders",
-         [&] { return std::to_string(helper.GetLabel(Repeat("[%1]", 100000), {u"ab"}).size()); }, Returns("200000")},
     });
 }
 
 TEST_F(ConnectionHelperBadInput, PathToUNC) {
     const std::string source = kSource + "PathToUNC";
-    drives.Write("drives", "C:\tfixed\t/\nS:\tremote\t" + share.Path().string() + "\t\\\\FS01\\apps\nT:\tremote\t/t\n" +
-                               "L:\tremote\t/l\t\\\\" + std::string(1200, 's') + "\\apps\nN:\tnoroot\n");
     auto unc = [&](const String& path) { return [=, this] { return U8(helper.PathToUNC(path)); }; };
     CheckRows({
-        {"empty", unc(u""), Returns("")},
-        {"blanks", unc(u"   "), Returns("")},
-        {"no drive", unc(u"\\\\srv\\x"), Returns("\\\\srv\\x")},
         {"100000 characters on a fixed drive", [&] { return std::to_string(helper.PathToUNC(u"C:" + Huge()).size()); },
          Returns("100002")},
         {"NUL as the drive letter", unc(WithNul("", ":\\x")), Raises(kBase + 1, source, "L24 " + kNul + ":")},
-        {"drive letter outside Windows-1252", unc(S("\u03A9:\\x")), Raises(kBase + 1, source, "L24 \u03A9:")},
         {"drive letter in Windows-1252 but not A-Z", unc(S("\u00C4:\\x")), Raises(kBase + 1, source, "L24 \u00C4:")},
-        {"a drive with no root", unc(u"N:\\x"), Raises(kBase + 1, source, "L24 N:")},
-        {"network drive whose share is unknown", unc(u"T:\\x"),
-         Raises(kBase + 1201, kSource + "GetUNCPathOfDriveLetter", "L26")},
-        {"network drive whose share passes 1000 characters", unc(u"L:\\x"),
-         Raises(kBase + 234, kSource + "GetUNCPathOfDriveLetter", "L28")},
         {"network drive with a NUL in the rest", unc(WithNul("S:x", "y")), Returns("\\\\FS01\\apps\\x" + kNul + "y")},
     });
 }
 
+// Looked up by its exact name, not through the code page.
 TEST_F(ConnectionHelperBadInput, DoesFileExist) {
-    share.Write("Orders.dat", "rows");
     share.Write("Order\u03A9.dat", "rows");
-#ifndef _WIN32  // '?' cannot be part of a Windows file name, so there is no '?' form to match
-    share.Write("Order?.dat", "rows");
-#endif
-    const std::string folder = share.Path().string() + "/";
-    auto exists = [&](const String& name) { return [=, this] { return Bool(helper.DoesFileExist(name)); }; };
-    CheckRows({
-        {"empty", exists(u""), Returns("False")},
-        {"the file", exists(S(folder + "Orders.dat")), Returns("True")},
-        {"the file with a NUL and more after it", exists(S(folder + "Orders.dat") + u'\0' + u"x"), Returns("False")},
-        {"a wildcard in the last part", exists(S(folder + "*.DAT")), Returns("True")},
-        // Looked up by its exact name, never as '?', a wildcard that matched Order?.dat.
-        {"a name outside Windows-1252 that exists", exists(S(folder + "Order\u03A9.dat")), Returns("True")},
-        {"a name outside Windows-1252 beside its '?' form", exists(S(folder + "Order\u0141.dat")), Returns("False")},
-        {"259 characters", exists(String(259, u'a')), Returns("False")},
-        {"260 characters", exists(String(260, u'a')), Raises(kBase, kSource + "DoesFileExist", "L33")},
-        {"260 characters without Literals",
-         [&] {
-             helper.SetLiterals(SafeArray<String>());
-             return Bool(helper.DoesFileExist(String(260, u'a')));
-         },
-         RaisesRuntime(kSubscriptOutOfRange)},
-    });
+    const String name = S(share.Path().string() + "/Order\u03A9.dat");
+    CheckRows({{"a name outside Windows-1252 that exists", [&] { return Bool(helper.DoesFileExist(name)); },
+                Returns("True")}});
 }
 
 TEST_F(ConnectionHelperBadInput, GetServerName) {
     const std::string source = kSource + "GetServerName";
     auto server = [&](const String& path) { return [=, this] { return U8(helper.GetServerName(path)); }; };
     CheckRows({
-        {"empty", server(u""), Returns("")},
-        {"no colon", server(u"\\\\FS01\\apps"), Returns("")},
-        {"a path on the network drive", server(u"S:\\Co1"), Returns("FS01")},
-        {"a path on a fixed drive", server(u"C:\\Data"), Returns("")},
-        {"unknown drive", server(u"Q:\\x"), Raises(2300, source, "L24 Q:")},
         {"a colon later on", server(u"\\x:y"), Raises(2300, source, kInvalidArgument)},
         {"100000 characters on the network drive", server(u"S:" + Huge()), Returns("FS01")},
-        {"unknown drive without Literals",
-         [&] {
-             helper.SetLiterals(SafeArray<String>());
-             return U8(helper.GetServerName(u"Q:\\x"));
-         },
-         Raises(2300, source, kSubscript)},
     });
 }
 
@@ -354,45 +280,30 @@ TEST_F(ConnectionHelperBadInput, RemoveDir) {
         };
     };
     CheckRows({
-        {"empty", remove(u""), Returns("")},
-        {"a leading single backslash", remove(u"\\x"), Raises(kBase + 22000, kSource + "RemoveDir", kInvalidArgument)},
         {"100000 backslashes", remove(Huge(u'\\')), Returns("")},
         {"100000 times a\\", remove(Repeat("a\\", 100000)), Returns("a")},
-        {"UNC with blanks", remove(u"\\\\ srv \\share"), Returns("srv")},
         {"NUL inside the server part", remove(WithNul("\\\\s", "v\\x")), Returns(std::string("s\0v", 3))},
     });
 }
 
+// Modes, empty entries and missing Literals are LoginTest's.
 TEST_F(ConnectionHelperBadInput, Login) {
-    const Outcome empty = Raises(kBase + 1, kSource + "Login", "L34");
-    auto login = [&](int32_t mode, bool ok, const std::string& user, const std::string& password) {
-        return [=, this] {
-            view->answers.push_back({ok, user, password});
-            const udtLoginCreds c = helper.Login(mode, Huge(), WithNul("de", "fault"), u"", S("\u03A9"));
-            return U8(c.User) + "/" + U8(c.Pswd) + " cancelled=" + Bool(c.Cancelled);
-        };
-    };
     CheckRows({
-        {"mode 0", login(0, true, "u", "p"), Returns("u/p cancelled=False")},
-        {"mode -1", login(-1, true, "u", "p"), Returns("u/p cancelled=False")},
-        {"mode 4", login(4, false, "", ""), Returns("/ cancelled=True")},
-        {"OK with an empty password", login(eUserPswd, true, "u", ""), empty},
-        {"OK with an empty user", login(eUserPswd, true, "", "p"), empty},
+        {"mode 0, caption of 100000 characters, defaults with a NUL and outside Windows-1252",
+         Answering({true, "u", "p"},
+                   [&] {
+                       const udtLoginCreds c = helper.Login(0, Huge(), WithNul("de", "fault"), u"", S("\u03A9"));
+                       return U8(c.User) + "/" + U8(c.Pswd) + " cancelled=" + Bool(c.Cancelled);
+                   }),
+         Returns("u/p cancelled=False")},
         {"entries of 100000 characters",
-         [&] {
-             view->answers.push_back({true, std::string(100000, 'u'), std::string(100000, 'p')});
-             const udtLoginCreds c = helper.Login(eUserPswd);
-             return std::to_string(c.User.size() + c.Pswd.size());
-         },
+         Answering({true, std::string(100000, 'u'), std::string(100000, 'p')},
+                   [&] {
+                       const udtLoginCreds c = helper.Login(eUserPswd);
+                       return std::to_string(c.User.size() + c.Pswd.size());
+                   }),
          Returns("200000")},
-        {"no Literals",
-         [&] {
-             helper.SetLiterals(SafeArray<String>());
-             return login(eUserPswd, true, "u", "p")();
-         },
-         RaisesRuntime(kSubscriptOutOfRange)},
     });
-    view->answers.clear();
 }
 
 TEST_F(ConnectionHelperBadInput, MakeDBName) {
@@ -409,23 +320,15 @@ TEST_F(ConnectionHelperBadInput, MakeDBName) {
     });
 }
 
+// Separators and the 16-bit limit are the FolderName suite's.
 TEST_F(ConnectionHelperBadInput, FolderName) {
-    auto folder = [&](const String& path) { return [=, this] { return U8(helper.FolderName(path)); }; };
-    CheckRows({
-        {"empty", folder(u""), Returns("")},
-        {"ends in a separator", folder(u"C:\\a\\"), Returns("")},
-        {"mixed separators", folder(u"C:\\a/b"), Returns("b")},
-        {"NUL inside", folder(WithNul("C:\\a", "b")), Returns(std::string("a\0b", 3))},
-        {"32767 characters", [&] { return std::to_string(helper.FolderName(String(32767, u'x')).size()); },
-         Returns("32767")},
-        {"32768 characters", folder(String(32768, u'x')), RaisesRuntime(kOverflow)},
-    });
+    CheckRows({{"NUL inside", [&] { return U8(helper.FolderName(WithNul("C:\\a", "b"))); },
+                Returns(std::string("a\0b", 3))}});
 }
 
 TEST_F(ConnectionHelperBadInput, LegitimiseDBName) {
     auto legit = [&](const String& name) { return [=, this] { return U8(helper.LegitimiseDBName(name)); }; };
     CheckRows({
-        {"empty", legit(u""), Returns("")},
         {"NUL, punctuation and Windows-1252 letters", legit(S("a\u00C4-1_b \u20AC") + u'\0' + u"z"), Returns("a1bz")},
         {"lone surrogates and characters outside Windows-1252", legit(String(u"\xD800x\xDC00\u03A9y")), Returns("xy")},
         {"100000 characters", [&] { return std::to_string(helper.LegitimiseDBName(Repeat("a-", 100000)).size()); },
@@ -481,17 +384,9 @@ TEST_F(ConnectionHelperBadInput, GetPSQLConnStr) {
     };
     CheckRows({
         {"data folder on an unknown drive", connStr(u"Q:\\x", lits), Raises(2300, kSource + "GetServerName", "L24 Q:")},
-        {"defaults refused, prompt cancelled",
-         [&] {
-             view->answers.push_back({false, "", ""});
-             return connStr(company, lits)();
-         },
+        {"defaults refused, prompt cancelled", Answering({false, "", ""}, connStr(company, lits)),
          Raises(10008, "PSQL.DBNameExists", "L32")},
-        {"defaults refused, Lits (1 To 31)",
-         [&] {
-             view->answers.push_back({false, "", ""});
-             return connStr(company, Texts(1, 31))();
-         },
+        {"defaults refused, Lits (1 To 31)", Answering({false, "", ""}, connStr(company, Texts(1, 31))),
          RaisesRuntime(kSubscriptOutOfRange)},
         {"defaults refused, Lits unallocated", connStr(company, SafeArray<String>()),
          RaisesRuntime(kSubscriptOutOfRange)},
@@ -515,7 +410,6 @@ TEST_F(ConnectionHelperBadInput, ModifyDataBase) {
     const std::string server = "Kestrin.Varnholt.CPVSServer.ModifyDatabase";
     CheckRows({
         {"empty dictionary folder", modify(u"ACME", u"NEW", u""), Raises(2306, source, "L11")},
-        {"unknown name: nothing to do", modify(u"NOSUCH", u"NEW", S(local)), Returns("")},
         {"new name with a NUL inside", modify(u"ACME", WithNul("NEW", "X"), S(local)),
          Raises(5, server, kInvalidArgument)},
         {"new name with a tab", modify(u"ACME", u"NEW\tX", S(local)),
@@ -541,11 +435,9 @@ TEST_F(ConnectionHelperBadInput, ModifyDataBase) {
 
 TEST_F(ConnectionHelperBadInput, CreateDBEntry) {
     home.SetUsers("FS01", {{"admin", "secret"}});
+    const String company = CompanyOnShare("Co1");
     auto entry = [&](const String& user, const String& password) {
-        return [=, this] {
-            return U8(
-                helper.CreateDBEntry(u"ACME", CompanyOnShare("Co1"), masterPath, SafeArray<String>(), user, password));
-        };
+        return [=, this] { return U8(helper.CreateDBEntry(u"ACME", company, masterPath, {}, user, password)); };
     };
     CheckRows({
         {"Lits unallocated, credentials refused", entry(u"admin", u"wrong"),
@@ -569,8 +461,6 @@ TEST_F(ConnectionHelperBadInput, CopyDictionaryFiles) {
     };
     const String master = masterPath + u"/";
     CheckRows({
-        {"source without the files", copy(target, target),
-         Raises(kBase + 10004, source, "L15 " + U8(target) + "File.ddf L16")},
         {"target folder missing", copy(master, target + u"missing/"),
          Raises(kBase + 10003, source,
                 "L15 " + U8(target) + "missing/File.ddf L18\r\n\r\nPath not found: cannot create " + U8(target) +

@@ -193,19 +193,16 @@ class AdminTest(CliTestCase):
         login = ("--server", "FS01", "--user", "admin", "--password-stdin")
         self.check(self.ws.run("count", *login, stdin="s3cret\n"), 0, "1\n")
         general = error(7004, "CPVSServer.Connect", GENERAL)
-        for options, stdin, err in [
-            (("--server", "FS01"), "", [error(7002, "CPVSServer.Connect", "Call with NULL pointer"), "hint: the server "
-                                        "needs credentials: give them with --user NAME --password-stdin"]),
-            (login, "wrong\n", [error(7029, "CPVSServer.Connect", "Invalid User Details")]),
-            (("--server", "NOWHERE"), "", [general, "hint: no engine answers as server NOWHERE: check the name given "
-                                                    "with --server"]),
-            (("--server", "FS\x0201"), "",
+        # Nothing on stdout: the password read from stdin is never shown.
+        self.table([(("list", *options), 1, "", err) for options, err in [
+            (("--server", "FS01"), [error(7002, "CPVSServer.Connect", "Call with NULL pointer"), "hint: the server "
+                                    "needs credentials: give them with --user NAME --password-stdin"]),
+            (login, [error(7029, "CPVSServer.Connect", "Invalid User Details")]),
+            (("--server", "NOWHERE"), [general, "hint: no engine answers as server NOWHERE: check the name given "
+                                                "with --server"]),
+            (("--server", "FS\x0201"),
              [general, "hint: the server name given with --server holds a control character"]),
-        ]:
-            with self.subTest(options=options):
-                result = self.ws.run("list", *options, stdin=stdin)
-                self.check(result, 1, None, err)
-                self.assertNotIn("wrong", result[1])
+        ]], stdin="wrong\n")
 
     def test_engine_home_option_wins_over_the_environment(self):
         self.ws.add_name("", "ACME", "/d", "/d")
@@ -293,7 +290,6 @@ class ProvisionTest(CliTestCase):
         self.check(self.ws.run("provision", data, "--name", "ACME", "--master", master), 0,
                    f"Created database name ACME.\n{cs}\n")
         self.assertEqual(self.ws.names(), [["ACME", str(data), str(data), "2"]])
-        self.assertEqual(sorted(p.name for p in data.iterdir()), sorted(["CUSTOMER.DAT", *DICTIONARY_FILES]))
         self.assertEqual(self.json(self.ws.run("provision", data, "--name", "acme", "--master", master,
                                                "--test-table", "CUSTOMER", "--json")),
                          {"name": "acme", "created": False, "user": "", "testTable": "CUSTOMER",
@@ -354,7 +350,6 @@ class ProvisionTest(CliTestCase):
         self.check(self.ws.run("repoint", "ACME", "--data", new_data, "--dict", new_dictionary, "--master", master), 0,
                    f"Re-pointed ACME: dictionary {new_dictionary}, data {new_data}.\n")
         self.assertEqual(self.ws.names()[0][:3], ["ACME", str(new_dictionary), str(new_data)])
-        self.assertEqual(sorted(p.name for p in new_dictionary.iterdir()), sorted(DICTIONARY_FILES))
         self.table([
             (("repoint", "OTHER", "--data", old, "--dict", old, "--master", master), 3,
              "OTHER does not exist on the local engine: nothing changed.\n"),
@@ -386,7 +381,6 @@ class PathTest(CliTestCase):
             (("exists", f"{folder}/*.dat"), 0, "yes\n"),
             (("exists", f"{folder}/*.ddf"), 3, "no\n"),
             (("unc", "Q:\\Data"), 1, None, [error(-2147221503, prefix + "PathToUNC", "There is no drive Q:")]),
-            (("server", "Q:\\Data"), 1, None, [error(2300, prefix + "GetServerName", "There is no drive Q:")]),
             (("exists", "x" * 260), 1, None, [error(-2147221504, prefix + "DoesFileExist",
                                                     "The file name is too long (260 characters or more).")]),
         ]])
@@ -439,7 +433,6 @@ class FilesTest(CliTestCase):
         self.check(self.ws.run("copy-dictionary", master, target), 1, None, [error(
             -2147211500, "ConnectionHelper.CopyFiles", f"The dictionary file {master}/Field.ddf is missing from the "
                                                        "master folder.")])
-        self.assertEqual([p.name for p in target.iterdir()], ["File.ddf"])
         missing = self.ws.root / "no-such-folder"
         status, _, err = self.ws.run("copy-dictionary", master, missing)
         self.assertEqual((status, len(err.splitlines())), (1, 1))
