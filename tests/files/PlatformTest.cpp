@@ -108,20 +108,6 @@ void SetAttributes(const fs::path& path, DWORD attributes) {
     ASSERT_TRUE(SetFileAttributesW(path.c_str(), attributes)) << path;
 }
 
-TEST(Win32FileSystem, SearchSeesNormalFilesOnly) {
-    TempDir dir;
-    const std::string d = dir.Path().string();
-    fs::create_directories(dir.Path() / "Folder.dat");
-    SetAttributes(dir.Write("Hidden.dat", "h"), FILE_ATTRIBUTE_HIDDEN);
-    SetAttributes(dir.Write("System.dat", "s"), FILE_ATTRIBUTE_SYSTEM);
-    SetAttributes(dir.Write("Frozen.ddf", "r"), FILE_ATTRIBUTE_READONLY);
-    const std::vector<std::pair<std::string, bool>> cases = {
-        {d + "\\*.dat", false}, {d + "\\FOLDER.DAT", false}, {d + "\\hidden.dat", false},
-        {d + "\\*.DDF", true},  {d + "/frozen.ddf", true},   {d + "\\", true},
-        {d + "\\missing\\*", false}, {"", false}};
-    for (const auto& [pattern, found] : cases) EXPECT_EQ(FindFirstNormalFile(S(pattern)), found) << pattern;
-}
-
 TEST(Win32FileSystem, CopyCarriesContentTimesAndReadOnlyAndLeavesNothingElse) {
     TempDir dir;
     const fs::path source = dir.Write("master/FIELD.DDF", std::string(200000, 'x') + "end");
