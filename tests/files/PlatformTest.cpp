@@ -48,7 +48,8 @@ TEST(FileServices, CopyFailuresSayWhatAndWhy) {
          WHY(ENOENT, ERROR_FILE_NOT_FOUND)},
         {d + "\\File.ddf", d + "\\nowhere\\File.ddf", 76, "Path not found: cannot create",
          d + "\\nowhere\\File.ddf", WHY(ENOENT, ERROR_PATH_NOT_FOUND)},
-        {d + "\\File.ddf", d + "\\dict\\", 52, "Bad file name or number: cannot create", d + "\\dict\\", "not a file name"},
+        {d + "\\File.ddf", d + "\\dict\\", 52, "Bad file name or number: cannot create", d + "\\dict\\",
+         "not a file name"},
 #ifdef _WIN32
         {d + "\\dict", d + "\\dict\\Dir.ddf", 75, "Path/File access error: cannot open", d + "\\dict",
          SystemReason(ERROR_ACCESS_DENIED)},
@@ -83,13 +84,12 @@ TEST(FileServices, CreationTimeIsTheFilesBirthOrSaysWhyNot) {
     const std::string missing = (dir.Path() / "missing.ddf").string(), action = "cannot read the creation time of ";
     EXPECT_RAISES(CreationTime(S(missing)), 53, "Varnholt",
                   "File not found: " + action + missing + " (" + WHY(ENOENT, ERROR_FILE_NOT_FOUND) + ")");
-#ifdef _WIN32
     const auto before = std::chrono::system_clock::now() - std::chrono::seconds(5);
     const std::chrono::system_clock::time_point born(std::chrono::duration_cast<std::chrono::system_clock::duration>(
         std::chrono::nanoseconds(CreationTime(S(dir.Write("New.ddf", "n").string())))));
     EXPECT_GE(born, before);
     EXPECT_LE(born, std::chrono::system_clock::now() + std::chrono::seconds(5));
-#else
+#ifndef _WIN32
     EXPECT_RAISES(CreationTime(u"Q:\\x"), 76, "Varnholt",
                   "Path not found: " + action + "Q:\\x (no such drive or share)");
     // /proc keeps no birth times; some folders report a zero one.
@@ -104,16 +104,12 @@ TEST(FileServices, CreationTimeIsTheFilesBirthOrSaysWhyNot) {
 }
 
 #ifdef _WIN32
-void SetAttributes(const fs::path& path, DWORD attributes) {
-    ASSERT_TRUE(SetFileAttributesW(path.c_str(), attributes)) << path;
-}
-
 TEST(Win32FileSystem, CopyCarriesContentTimesAndReadOnlyAndLeavesNothingElse) {
     TempDir dir;
     const fs::path source = dir.Write("master/FIELD.DDF", std::string(200000, 'x') + "end");
     const auto written = fs::last_write_time(source) - std::chrono::hours(24);
     fs::last_write_time(source, written);
-    SetAttributes(source, FILE_ATTRIBUTE_READONLY);
+    ASSERT_TRUE(SetFileAttributesW(source.c_str(), FILE_ATTRIBUTE_READONLY));
     fs::create_directories(dir.Path() / "dict");
 
     CopyFile(S((dir.Path() / "master\\Field.ddf").string()), S((dir.Path() / "dict\\Field.ddf").string()));
@@ -125,7 +121,7 @@ TEST(Win32FileSystem, CopyCarriesContentTimesAndReadOnlyAndLeavesNothingElse) {
     EXPECT_EQ(GetFileAttributesW(copy.c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN),
               DWORD(FILE_ATTRIBUTE_READONLY));
     EXPECT_EQ(Entries(dir.Path() / "dict"), std::vector<std::string>{"Field.ddf"});
-    for (const fs::path& file : {source, copy}) SetAttributes(file, FILE_ATTRIBUTE_NORMAL);
+    for (const fs::path& file : {source, copy}) SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST(Win32System, ComputerNameDrivesAndConnectionsAsTheSystemAnswers) {
