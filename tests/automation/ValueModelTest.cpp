@@ -199,11 +199,8 @@ TEST(SafeArray, BoundsPerDimensionAndMissingSubscripts) {
     EXPECT_RUNTIME_ERROR(empty.At(5), kSubscriptOutOfRange);
 }
 
-TEST(Errors, RaiseKeepsAllThreePartsAndRefusesZero) {
-    EXPECT_RAISES(Raise(7013, u"Src", u"Desc"), 7013, "Src", "Desc");
-    EXPECT_RAISES(Raise(-1, u"S", u"USER_CANCELLED"), -1, "S", "USER_CANCELLED");
+TEST(Errors, RaiseRefusesZeroAndRunTimeErrorsHaveTheirTexts) {
     EXPECT_RUNTIME_ERROR(Raise(0, u"S", u"D"), kInvalidProcedureCall);
-    EXPECT_EQ(U8(RuntimeErrorText(9)), "Subscript out of range");
     EXPECT_EQ(U8(RuntimeErrorText(13)), "Type mismatch");
 }
 
@@ -268,10 +265,9 @@ TEST(Text, Utf8RoundTripAndRepairs) {
     }
 }
 
-TEST(Text, TrimUCaseDecimal) {
+TEST(Text, TrimTakesBlanksOnlyAndUCaseKeepsTheLength) {
     EXPECT_EQ(Trim(u"  a b \t "), u"a b \t");
     EXPECT_EQ(UCase(u"straße ab\u00e9"), u"STRAßE AB\u00c9");
-    EXPECT_EQ(Decimal(-7005), u"-7005");
 }
 
 }  // namespace

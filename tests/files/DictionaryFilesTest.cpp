@@ -1,6 +1,8 @@
 // File existence, creation dates and the copying of dictionary files.
 #include <sys/stat.h>
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <signal.h>
 #include <sys/resource.h>
 #endif
@@ -47,7 +49,7 @@ TEST(AddBackslash, EnsuresOneTrailingBackslash) {
 
 TEST_F(FilesTest, DoesFileExistFindsNormalFilesByWildcardInEitherCase) {
     for (const char* name : {"data/Alpha.DAT", "data/beta.dat", "data/noext", "data/.hidden.dat", "odd/.Hidden.DAT",
-                             "linked/target.bin", "ru/ab.dat"})
+                             "linked/target.bin", "ru/ab.dat", "ro/Frozen.ddf"})
         dir.Write(name, "x");
     fs::create_directories(dir.Path() / "fr");
     std::ofstream(dir.Path() / fs::path(u8"fr/caf\u00e9.dat")) << "x";  // a narrow path would be ANSI on Windows
@@ -61,6 +63,10 @@ TEST_F(FilesTest, DoesFileExistFindsNormalFilesByWildcardInEitherCase) {
     constexpr bool kLinked = true;
 #else
     constexpr bool kLinked = false;
+    // The system's own marks hide a file, as a leading dot does on POSIX; read-only does not.
+    ASSERT_TRUE(SetFileAttributesW(dir.Write("odd/Hidden.DAT", "x").c_str(), FILE_ATTRIBUTE_HIDDEN));
+    ASSERT_TRUE(SetFileAttributesW(dir.Write("odd/System.DAT", "x").c_str(), FILE_ATTRIBUTE_SYSTEM));
+    ASSERT_TRUE(SetFileAttributesW((dir.Path() / "ro/Frozen.ddf").c_str(), FILE_ATTRIBUTE_READONLY));
 #endif
     const std::vector<std::tuple<std::string, std::string, bool>> cases = {
         {"data", "Alpha.DAT", true}, {"data", "ALPHA.dat", true}, {"data", "*.DAT", true}, {"data", "?lpha.dat", true},
@@ -69,7 +75,7 @@ TEST_F(FilesTest, DoesFileExistFindsNormalFilesByWildcardInEitherCase) {
         {"data", "Alpha.DAT?", false}, {"data", ".hidden.dat", false}, {"data", ".h*", false},
         {"data", "Gamma.DAT", false}, {"data", "G*", false}, {"empty", "", false}, {"missing", "x.dat", false},
         {"odd", "*.DAT", false}, {"odd", "Pipe.DAT", false}, {"linked", "*.DAT", kLinked},
-        {"fr", "CAF\xc3\x89.DAT", true},
+        {"fr", "CAF\xc3\x89.DAT", true}, {"ro", "*.DDF", true},
         // The system would read a name only up to a NUL.
         {"data", std::string("Alpha.DAT\0.x", 12), false}, {"data", std::string("Alpha.DAT\0", 10), false},
         {"data", std::string("*.DAT\0", 6), false},
@@ -77,6 +83,7 @@ TEST_F(FilesTest, DoesFileExistFindsNormalFilesByWildcardInEitherCase) {
         {"ru", "\xd0\xb6\xd0\xb7.dat", false}};
     for (const auto& [folder, name, found] : cases) EXPECT_EQ(helper.DoesFileExist(In(folder, name)), found) << name;
     EXPECT_FALSE(helper.DoesFileExist(u"", true));
+    EXPECT_TRUE(helper.DoesFileExist(S(dir.Path().string() + "/ro/frozen.ddf")));  // either separator
 
 #ifndef _WIN32  // the drive table
     ScopedDrives table({"D:\tfixed\t" + dir.Path().string()});
@@ -154,10 +161,6 @@ TEST_F(DifferentDatesTest, ALaterSourceOfAnyListedFileCounts) {
 }
 
 TEST_F(DifferentDatesTest, FailuresKeepNumberAndDescriptionUnderItsOwnSource) {
-    EXPECT_RAISES(helper.DifferentDates(SafeArray<String>(), Round("src"), Round("tgt")), kSubscriptOutOfRange,
-                  kDifferentDates, "Subscript out of range");
-    EXPECT_RAISES(helper.DifferentDates(Strings(40000, {"Newer.ddf"}), Round("src"), Round("tgt")), kOverflow,
-                  kDifferentDates, "Overflow");
     EXPECT_RAISES(helper.DifferentDates(Strings(1, {std::string(300, 'n')}), Round("src"), Round("tgt")),
                   kObjectErrorBase, kDifferentDates, Lit(33));
 #ifndef _WIN32  // Wine makes no symbolic links, and has no /proc

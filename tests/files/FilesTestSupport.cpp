@@ -1,19 +1,12 @@
 #include "FilesTestSupport.h"
 
 #include <algorithm>
-#include <cstdlib>
 
 namespace varnholt::test {
 
 namespace fs = std::filesystem;
 
-ScopedDrives::ScopedDrives() {
-    if (const char* value = std::getenv("VARNHOLT_DRIVES")) previous_ = value;
-    UnsetEnv("VARNHOLT_DRIVES");
-}
-
 ScopedDrives::ScopedDrives(const std::vector<std::string>& lines) {
-    if (const char* value = std::getenv("VARNHOLT_DRIVES")) previous_ = value;
     std::string text;
     for (std::string line : lines) {
         for (size_t at = line.find('@'); at != std::string::npos; at = line.find('@', at))
@@ -21,13 +14,6 @@ ScopedDrives::ScopedDrives(const std::vector<std::string>& lines) {
         text += line + "\n";
     }
     SetEnv("VARNHOLT_DRIVES", dir_.Write("drives", text));
-}
-
-ScopedDrives::~ScopedDrives() {
-    if (previous_)
-        SetEnv("VARNHOLT_DRIVES", *previous_);
-    else
-        UnsetEnv("VARNHOLT_DRIVES");
 }
 
 std::string Lit(int32_t index) { return "Literal " + std::to_string(index); }
@@ -47,6 +33,5 @@ std::vector<std::string> Entries(const fs::path& folder) {
     std::sort(names.begin(), names.end());
     return names;
 }
-
 
 }  // namespace varnholt::test

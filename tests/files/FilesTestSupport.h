@@ -2,7 +2,6 @@
 // Drive tables, literals and the private helpers of ConnectionHelper for the tests of the path
 // and file members.
 #include <filesystem>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,14 +27,13 @@ namespace test {
 // these tab-separated lines, in which "@" stands for the table's own folder.
 class ScopedDrives {
 public:
-    ScopedDrives();
+    ScopedDrives() { UnsetEnv("VARNHOLT_DRIVES"); }
     explicit ScopedDrives(const std::vector<std::string>& lines);
-    ~ScopedDrives();
     const std::filesystem::path& Root() const { return dir_.Path(); }
 
 private:
     TempDir dir_;
-    std::optional<std::string> previous_;
+    ScopedEnv env_{"VARNHOLT_DRIVES"};
 };
 
 // Literals(1..last) are "Literal 1" ... "Literal <last>".
@@ -47,7 +45,6 @@ String Folder(const std::filesystem::path& path);
 
 // Every entry of a folder, hidden ones included, sorted.
 std::vector<std::string> Entries(const std::filesystem::path& folder);
-
 
 }  // namespace test
 }  // namespace varnholt

@@ -1,11 +1,16 @@
-// The drive table and the system and file-system services on it.
+// The file-system and system services, called directly: what the members above them rely on.
+// On POSIX they answer from the drive table, with errno's texts for the reasons; on Windows the
+// system answers, in its own words.
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
+#endif
 
-#include <cerrno>
 #include <chrono>
-#include <fstream>
 #include <cstring>
+#include <fstream>
 
 #include "FilesTestSupport.h"
 #include "platform/FileSystem.h"
@@ -17,6 +22,132 @@ namespace {
 namespace fs = std::filesystem;
 using namespace platform;
 
+// The reason a file call gives: errno's text, or the system's own message.
+#ifdef _WIN32
+#define WHY(posix, win32) SystemReason(win32)
+#else
+#define WHY(posix, win32) std::strerror(posix)
+#endif
+
+// What failed, on which name, and why.
+TEST(FileServices, CopyFailuresSayWhatAndWhy) {
+    ScopedDrives drives;
+    TempDir dir;
+    const std::string d = dir.Path().string();
+    dir.Write("File.ddf", "data");
+    dir.Write("dict/Taken.ddf", "theirs");
+    struct Case {
+        std::string from, to;
+        int32_t number;
+        std::string what, path, why;
+    };
+    const std::vector<Case> cases = {
+        {d + "\\File.ddf", d + "\\dict\\Taken.ddf", 58, "File already exists: cannot create", d + "\\dict\\Taken.ddf",
+         WHY(EEXIST, ERROR_ALREADY_EXISTS)},
+        {d + "\\None.ddf", d + "\\dict\\None.ddf", 53, "File not found: cannot open", d + "\\None.ddf",
+         WHY(ENOENT, ERROR_FILE_NOT_FOUND)},
+        {d + "\\File.ddf", d + "\\nowhere\\File.ddf", 76, "Path not found: cannot create",
+         d + "\\nowhere\\File.ddf", WHY(ENOENT, ERROR_PATH_NOT_FOUND)},
+        {d + "\\File.ddf", d + "\\dict\\", 52, "Bad file name or number: cannot create", d + "\\dict\\",
+         "not a file name"},
+#ifdef _WIN32
+        {d + "\\dict", d + "\\dict\\Dir.ddf", 75, "Path/File access error: cannot open", d + "\\dict",
+         SystemReason(ERROR_ACCESS_DENIED)},
+        {d + "\\File.ddf", d + "\\dict\\..", 52, "Bad file name or number: cannot create", d + "\\dict\\..",
+         "not a file name"},
+#else
+        {d + "\\Pipe.ddf", d + "\\dict\\Pipe.ddf", 75, "Path/File access error: cannot open", d + "\\Pipe.ddf",
+         "not a regular file"},
+        {"Q:\\File.ddf", d + "\\dict\\File.ddf", 76, "Path not found: cannot open", "Q:\\File.ddf",
+         "no such drive or share"},
+        {d + "\\File.ddf", "\\\\srv\\x\\F", 76, "Path not found: cannot create", "\\\\srv\\x\\F",
+         "no such drive or share"},
+        // Reading fails once the copy has begun.
+        {"/proc/self/mem", d + "\\dict\\Mem.ddf", 57, "Device I/O error: cannot read", "/proc/self/mem",
+         std::strerror(EIO)},
+#endif
+    };
+#ifndef _WIN32
+    ::mkfifo((dir.Path() / "Pipe.ddf").c_str(), 0644);
+#endif
+    for (const Case& c : cases)
+        EXPECT_RAISES(CopyFile(S(c.from), S(c.to)), c.number, "Varnholt",
+                      c.what + " " + c.path + " (" + c.why + ")")
+            << c.from << " -> " << c.to;
+    EXPECT_EQ(ReadFile(dir.Path() / "dict/Taken.ddf"), "theirs");
+    EXPECT_EQ(Entries(dir.Path() / "dict"), std::vector<std::string>{"Taken.ddf"});
+}
+
+TEST(FileServices, CreationTimeIsTheFilesBirthOrSaysWhyNot) {
+    ScopedDrives drives;
+    TempDir dir;
+    const std::string missing = (dir.Path() / "missing.ddf").string(), action = "cannot read the creation time of ";
+    EXPECT_RAISES(CreationTime(S(missing)), 53, "Varnholt",
+                  "File not found: " + action + missing + " (" + WHY(ENOENT, ERROR_FILE_NOT_FOUND) + ")");
+    const auto before = std::chrono::system_clock::now() - std::chrono::seconds(5);
+    const std::chrono::system_clock::time_point born(std::chrono::duration_cast<std::chrono::system_clock::duration>(
+        std::chrono::nanoseconds(CreationTime(S(dir.Write("New.ddf", "n").string())))));
+    EXPECT_GE(born, before);
+    EXPECT_LE(born, std::chrono::system_clock::now() + std::chrono::seconds(5));
+#ifndef _WIN32
+    EXPECT_RAISES(CreationTime(u"Q:\\x"), 76, "Varnholt",
+                  "Path not found: " + action + "Q:\\x (no such drive or share)");
+    // /proc keeps no birth times; some folders report a zero one.
+    for (const char* path : {"/proc/self/status", "/tmp"}) {
+        struct statx stx {};
+        ASSERT_EQ(statx(AT_FDCWD, path, 0, STATX_BTIME, &stx), 0);
+        if ((stx.stx_mask & STATX_BTIME) && stx.stx_btime.tv_sec != 0) continue;  // this machine keeps one
+        EXPECT_RAISES(CreationTime(S(path)), 75, "Varnholt",
+                      "Path/File access error: " + action + path + " (its file system keeps no creation time)");
+    }
+#endif
+}
+
+#ifdef _WIN32
+TEST(Win32FileSystem, CopyCarriesContentTimesAndReadOnlyAndLeavesNothingElse) {
+    TempDir dir;
+    const fs::path source = dir.Write("master/FIELD.DDF", std::string(200000, 'x') + "end");
+    const auto written = fs::last_write_time(source) - std::chrono::hours(24);
+    fs::last_write_time(source, written);
+    ASSERT_TRUE(SetFileAttributesW(source.c_str(), FILE_ATTRIBUTE_READONLY));
+    fs::create_directories(dir.Path() / "dict");
+
+    CopyFile(S((dir.Path() / "master\\Field.ddf").string()), S((dir.Path() / "dict\\Field.ddf").string()));
+    const fs::path copy = dir.Path() / "dict/Field.ddf";
+    EXPECT_EQ(ReadFile(copy), ReadFile(source));
+    EXPECT_EQ(fs::last_write_time(copy), written);
+    // The source's attributes (read-only, and the archive bit the system adds), never hidden.
+    EXPECT_EQ(GetFileAttributesW(copy.c_str()), GetFileAttributesW(source.c_str()));
+    EXPECT_EQ(GetFileAttributesW(copy.c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN),
+              DWORD(FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(Entries(dir.Path() / "dict"), std::vector<std::string>{"Field.ddf"});
+    for (const fs::path& file : {source, copy}) SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST(Win32System, ComputerNameDrivesAndConnectionsAsTheSystemAnswers) {
+    const std::string host = HostName();
+    ASSERT_FALSE(host.empty());
+    char name[64] = {};
+    uint32_t size = 1;
+    EXPECT_FALSE(NativeSystem().GetComputerNameA(name, &size));
+    EXPECT_EQ(size, host.size() + 1);
+    size = sizeof name;
+    ASSERT_TRUE(NativeSystem().GetComputerNameA(name, &size));
+    EXPECT_EQ(std::string(name, size), host);
+    EXPECT_FALSE(NativeSystem().GetComputerNameA(nullptr, &size));
+
+    const std::vector<std::pair<const char*, uint32_t>> types = {
+        {"C:\\", kDriveFixed}, {"c:\\", kDriveFixed}, {nullptr, kDriveNoRootDir}, {"1:\\", kDriveNoRootDir}};
+    for (const auto& [root, type] : types)
+        EXPECT_EQ(NativeSystem().GetDriveTypeA(root), type) << (root ? root : "null");
+
+    uint32_t length = sizeof name;
+    EXPECT_EQ(NativeSystem().WNetGetConnectionA(nullptr, name, &length), kErrorBadDevice);
+    EXPECT_EQ(NativeSystem().WNetGetConnectionA("C:", nullptr, &length), kErrorBadDevice);
+    EXPECT_EQ(NativeSystem().WNetGetConnectionA("C:", name, nullptr), kErrorBadDevice);
+}
+
+#else
 const std::vector<std::string> kTable = {
     "# drives of the tests", "", "S:\tremote\t@/share\t\\\\srv\\apps", "T:\tremote\t@/deep\t\\\\srv\\apps\\sub",
     "c:\tfixed\t/", "E:\t\tcdrom\t/media/cd", "F:\tremovable\t/f", "G:\tramdisk\t/g\r", "U:\tunknown", "N:\tnoroot",
@@ -77,21 +208,6 @@ TEST(SystemServices, DriveTypesAndRemoteNames) {
     }
 }
 
-TEST(FileSystem, SearchFailuresOtherThanAMissingFolderRaise) {
-    TempDir dir;
-    fs::create_directory_symlink("loop", dir.Path() / "loop");
-    const std::string bad = "Bad file name or number";
-    EXPECT_RAISES(FindFirstNormalFile(S((dir.Path() / "loop").string() + "\\*")), 52, "Varnholt", bad);
-    EXPECT_RAISES(FindFirstNormalFile(S(dir.Path().string() + "\\*\\x")), 52, "Varnholt", bad);
-    EXPECT_FALSE(FindFirstNormalFile(S(dir.Path().string() + "\\missing\\deeper\\x.dat")));
-}
-
-const std::string kNul("\0.dat", 5);
-
-std::string Failure(const std::string& text, const std::string& action, const std::string& path, int err) {
-    return text + ": " + action + " " + path + " (" + std::strerror(err) + ")";
-}
-
 TEST(FileSystem, CopyKeepsContentModeAndTimesThroughDrivesAndShares) {
     ScopedDrives drives({"M:\tfixed\t@/master", "S:\tremote\t@/server\t\\\\srv\\apps"});
     const fs::path root = drives.Root();
@@ -116,63 +232,7 @@ TEST(FileSystem, CopyKeepsContentModeAndTimesThroughDrivesAndShares) {
     EXPECT_EQ(Entries(root / "server/dict"), (std::vector<std::string>{"Copy.ddf", "Field.ddf"}));
 }
 
-TEST(FileSystem, CopyFailuresSayWhatAndWhy) {
-    ScopedDrives drives;
-    TempDir dir;
-    const std::string d = dir.Path().string();
-    dir.Write("File.ddf", "data");
-    dir.Write("dict/Taken.ddf", "theirs");
-    ::mkfifo((dir.Path() / "Pipe.ddf").c_str(), 0644);
-    struct Case {
-        std::string from, to;
-        int32_t number;
-        std::string description;
-    };
-    const std::vector<Case> cases = {
-        {d + "\\File.ddf", d + "\\dict\\Taken.ddf", 58,
-         Failure("File already exists", "cannot create", d + "\\dict\\Taken.ddf", EEXIST)},
-        {d + "\\None.ddf", d + "\\dict\\None.ddf", 53,
-         Failure("File not found", "cannot open", d + "\\None.ddf", ENOENT)},
-        {d + "\\File.ddf", d + "\\nowhere\\File.ddf", 76,
-         Failure("Path not found", "cannot create", d + "\\nowhere\\File.ddf", ENOENT)},
-        {d + "\\Pipe.ddf", d + "\\dict\\Pipe.ddf", 75,
-         "Path/File access error: cannot open " + d + "\\Pipe.ddf (not a regular file)"},
-        {"Q:\\File.ddf", d + "\\dict\\File.ddf", 76,
-         "Path not found: cannot open Q:\\File.ddf (no such drive or share)"},
-        {d + "\\File.ddf", "\\\\srv\\x\\F", 76, "Path not found: cannot create \\\\srv\\x\\F (no such drive or share)"},
-        {d + "\\File.ddf", d + "\\dict\\", 52,
-         "Bad file name or number: cannot create " + d + "\\dict\\ (not a file name)"},
-        {d + "\\File.ddf", d + "\\F" + kNul, 52,
-         "Bad file name or number: cannot create " + d + "\\F" + kNul + " (the name holds a NUL character)"},
-        {d + kNul, d + "\\F", 52,
-         "Bad file name or number: cannot open " + d + kNul + " (the name holds a NUL character)"},
-        // Reading fails once the copy has begun.
-        {"/proc/self/mem", d + "\\dict\\Mem.ddf", 57,
-         Failure("Device I/O error", "cannot read", "/proc/self/mem", EIO)}};
-    for (const Case& c : cases) EXPECT_RAISES(CopyFile(S(c.from), S(c.to)), c.number, "Varnholt", c.description) << c.to;
-    EXPECT_EQ(ReadFile(dir.Path() / "dict/Taken.ddf"), "theirs");
-    EXPECT_EQ(Entries(dir.Path() / "dict"), std::vector<std::string>{"Taken.ddf"});
-}
-
-TEST(FileSystem, CreationTimeFailures) {
-    ScopedDrives drives;
-    EXPECT_RAISES(CreationTime(u"/nonexistent/x"), 53, "Varnholt",
-                  Failure("File not found", "cannot read the creation time of", "/nonexistent/x", ENOENT));
-    EXPECT_RAISES(CreationTime(S("/tmp" + kNul)), 52, "Varnholt",
-                  "Bad file name or number: cannot read the creation time of /tmp" + kNul +
-                      " (the name holds a NUL character)");
-    EXPECT_RAISES(CreationTime(u"Q:\\x"), 76, "Varnholt",
-                  "Path not found: cannot read the creation time of Q:\\x (no such drive or share)");
-    // /proc keeps no birth times; some folders report a zero one.
-    for (const char* path : {"/proc/self/status", "/tmp"}) {
-        struct statx stx {};
-        ASSERT_EQ(statx(AT_FDCWD, path, 0, STATX_BTIME, &stx), 0);
-        if ((stx.stx_mask & STATX_BTIME) && stx.stx_btime.tv_sec != 0) continue;  // this machine keeps one
-        EXPECT_RAISES(CreationTime(S(path)), 75, "Varnholt",
-                      std::string("Path/File access error: cannot read the creation time of ") + path +
-                          " (its file system keeps no creation time)");
-    }
-}
+#endif
 
 }  // namespace
 }  // namespace varnholt::test

@@ -69,12 +69,9 @@ TEST(HostTest, ConnectionFailureIsWhatCreatePSQLConnectionRaises) {
         {Error(-2147467259, u"Varnholt.DataAccess", u"[unixODBC][Driver Manager]Can't open lib"), -2147467259,
          "[unixODBC][Driver Manager]Can't open lib"},
     };
-    for (const Row& row : rows) {
-        const Error reported = ConnectionFailure(row.driver);
-        EXPECT_EQ(reported.Number(), row.number);
-        EXPECT_EQ(U8(reported.Source()), "Kestrin.Varnholt.ConnectionHelper.CreatePSQLConnection");
-        EXPECT_EQ(U8(reported.Description()), row.description);
-    }
+    for (const Row& row : rows)
+        EXPECT_RAISES(throw ConnectionFailure(row.driver), row.number,
+                      "Kestrin.Varnholt.ConnectionHelper.CreatePSQLConnection", row.description);
 }
 
 TEST(HostTest, LocalPathGoesThroughTheDriveTable) {

@@ -95,6 +95,17 @@ void SetEnv(const char* name, const fs::path& path) {
     SetEnv(name, std::string(text.begin(), text.end()));
 }
 
+ScopedEnv::ScopedEnv(const char* name) : name_(name) {
+    if (const char* value = std::getenv(name)) previous_ = value;
+}
+
+ScopedEnv::~ScopedEnv() {
+    if (previous_)
+        SetEnv(name_, *previous_);
+    else
+        UnsetEnv(name_);
+}
+
 SafeArray<String> Strings(int32_t lower, const std::vector<std::string>& items) {
     std::vector<String> converted;
     for (const auto& item : items) converted.push_back(S(item));
@@ -164,20 +175,9 @@ std::vector<std::string> SplitTabs(const std::string& line) {
 }
 
 EngineHome::EngineHome() {
-    if (const char* p = std::getenv("VARNHOLT_ENGINE_HOME")) {
-        previous_ = p;
-        hadPrevious_ = true;
-    }
     SetEnv("VARNHOLT_ENGINE_HOME", dir_.Path());
     fs::create_directories(dir_.Path() / "local");
     SetEngineConf("9.5.0", "L");
-}
-
-EngineHome::~EngineHome() {
-    if (hadPrevious_)
-        SetEnv("VARNHOLT_ENGINE_HOME", previous_);
-    else
-        UnsetEnv("VARNHOLT_ENGINE_HOME");
 }
 
 fs::path EngineHome::ServerDir(const std::string& server) const {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,20 @@ void SetEnv(const char* name, const std::string& utf8);
 void SetEnv(const char* name, const std::filesystem::path& path);
 void UnsetEnv(const char* name);
 int ProcessId();
+
+// An environment variable whose value, whatever the test sets, comes back when the object goes.
+class ScopedEnv {
+public:
+    explicit ScopedEnv(const char* name);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> previous_;
+};
+
 // The name the system gives this computer, as its own call reports it.
 std::string HostName();
 // The system's own text for a folder that does not exist, as the file members quote it.
@@ -83,7 +98,6 @@ std::vector<std::string> SplitTabs(const std::string& line);
 class EngineHome {
 public:
     EngineHome();
-    ~EngineHome();
     const std::filesystem::path& Path() const { return dir_.Path(); }
 
     // server "" is the local engine.
@@ -107,8 +121,7 @@ public:
 private:
     std::filesystem::path ServerDir(const std::string& server) const;
     TempDir dir_;
-    std::string previous_;
-    bool hadPrevious_ = false;
+    ScopedEnv env_{"VARNHOLT_ENGINE_HOME"};
 };
 
 }  // namespace varnholt::test
