@@ -215,9 +215,10 @@ TEST_F(ConnectionHelperBadInput, DifferentDates) {
     auto differ = [&](const SafeArray<String>& files) {
         return [=, this] { return Bool(helper.DifferentDates(files, folder, folder)); };
     };
-    const Outcome overflow = Raises(6, source, "Overflow");
+    const Outcome subscript = Raises(9, source, kSubscript), overflow = Raises(6, source, "Overflow");
     CheckRows({
-        {"two dimensions", differ(TwoDimensional()), Raises(9, source, kSubscript)},
+        {"unallocated", differ(SafeArray<String>()), subscript},
+        {"two dimensions", differ(TwoDimensional()), subscript},
         {"bounds (-40000 To -39999)", differ(Texts(-40000, -39999)), overflow},
         {"bounds (32767 To 32767): the step past the last", differ(Texts(32767, 32767)), overflow},
     });
