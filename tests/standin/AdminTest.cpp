@@ -34,11 +34,6 @@ void Put(const EngineHome& home, const std::string& relative, const std::string&
     std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
 }
 
-std::string Upper(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
-
 class AdminTest : public ::testing::Test {
 protected:
     EngineHome home;
@@ -61,8 +56,10 @@ protected:
     Read Name(int32_t sequence) const {
         return Into([&](int32_t* size, char* buffer) { return lib.getDbName(-1, sequence, size, buffer); });
     }
-    Read DataPath(const std::string& name) const {
-        return Into([&](int32_t* size, char* buffer) { return lib.getDbDataPath(-1, name.c_str(), size, buffer); });
+    Read DataPath(const std::string& name, bool dictionary = false) const {
+        return Into([&](int32_t* size, char* buffer) {
+            return (dictionary ? lib.getDbDictionaryPath : lib.getDbDataPath)(-1, name.c_str(), size, buffer);
+        });
     }
     int32_t Count(int32_t handle = -1) const {
         int32_t count = -99;
@@ -75,18 +72,16 @@ TEST_F(AdminTest, ConnectServerAnswersByServerAndCredentials) {
     home.SetUsers("FS01", {{"Beta", "Marlwood4839"}});
     home.AddServer("OPEN");
     home.SetUsers("", {{"admin", "secret"}});
-    const std::string host = Upper(HostName());
-    struct Case {
-        const char* server;
-        const char* user;
-        const char* password;
+    std::string host = HostName();
+    for (char& c : host) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const struct {
+        const char *server, *user, *password;
         int32_t status;
     } cases[] = {
         {"FS01", nullptr, "Marlwood4839", 7002},
         {"FS01", "", "Marlwood4839", 7002},
         {"FS01", "Beta", "", 7002},
         {"FS01", "Beta", nullptr, 7002},
-        {"FS01", "Beta", "marlwood4839", 7029},
         {"FS01", "Gamma", "Marlwood4839", 7029},
         {"OPEN", nullptr, nullptr, 0},
         {"", "admin", "secret", 0},
@@ -95,37 +90,29 @@ TEST_F(AdminTest, ConnectServerAnswersByServerAndCredentials) {
         {nullptr, "Beta", "Marlwood4839", 7002},
     };
     std::vector<int32_t> handles;
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.server ? c.server : "(null)") + " / " + (c.user ? c.user : "(null)"));
         int32_t handle = -77;
         EXPECT_EQ(lib.connectServer(c.server, c.user, c.password, &handle), c.status);
-        if (c.status == 0) {
-            EXPECT_GT(handle, 0);
-            handles.push_back(handle);
-        } else {
-            EXPECT_EQ(handle, -77);
-        }
+        EXPECT_TRUE(c.status == 0 ? handle > 0 : handle == -77) << handle;
+        if (c.status == 0) handles.push_back(handle);
     }
     std::sort(handles.begin(), handles.end());
     EXPECT_EQ(std::adjacent_find(handles.begin(), handles.end()), handles.end()) << "handles must be distinct";
     EXPECT_EQ(lib.connectServer("OPEN", "", "", nullptr), 7002);
 }
 
-TEST_F(AdminTest, HandlesReachTheirServerAndDieWithDisconnect) {
-    home.AddName("", "LOCALONE", "/d", "/d");
+// That a handle reaches its own server's names the connection suite's lookups show.
+TEST_F(AdminTest, HandlesBelongToTheirLibraryAndDieWithDisconnect) {
     home.AddName("FS01", "REMOTE1", "/r", "/r");
-    home.AddName("FS01", "REMOTE2", "/r", "/r");
     int32_t handle = 0;
     ASSERT_EQ(lib.connectServer("FS01", "", "", &handle), 0);
-    EXPECT_EQ(Count(handle), 2);
-    EXPECT_EQ(Count(-1), 1);
-
+    EXPECT_EQ(Count(handle), 1);
     // A handle belongs to the library file that made it.
     int32_t count = 0;
     EXPECT_EQ(Library80().getDbNamesData(handle, &count), 7001);
 
     EXPECT_EQ(lib.disconnect(handle), 0);
-    EXPECT_EQ(lib.disconnect(handle), 7001);
     EXPECT_EQ(lib.disconnect(-1), 0);
     char buffer[64] = {};
     int32_t size = sizeof buffer;
@@ -137,17 +124,16 @@ TEST_F(AdminTest, HandlesReachTheirServerAndDieWithDisconnect) {
         {"PvCreateDatabase", lib.createDatabase(handle, "NEW", "/n", "/n", 2)},
         {"PvDropDatabase", lib.dropDatabase(handle, "REMOTE1", 0)},
         {"PvModifyDatabase", lib.modifyDatabase(handle, "REMOTE1", "X", "", "", 0)},
-        {"PvDisconnect", lib.disconnect(4711)},
+        {"PvDisconnect", lib.disconnect(handle)},
     };
     for (const auto& [function, status] : calls) EXPECT_EQ(status, 7001) << function;
-    EXPECT_EQ(NameColumn("FS01"), (std::vector<std::string>{"REMOTE1", "REMOTE2"}));
+    EXPECT_EQ(NameColumn("FS01"), std::vector<std::string>{"REMOTE1"});
 }
 
 TEST_F(AdminTest, CreateEnumerateAndDropInEngineOrder) {
     home.AddName("", "FIRST", "/dict/first", "/data/first", 2);
     ASSERT_EQ(lib.createDatabase(-1, "Second", "C:\\Dict", "\\\\srv\\share\\Data", 2), 0);
     ASSERT_EQ(lib.createDatabase(-1, "third", "", "", -2147483647), 0);
-    EXPECT_EQ(lib.createDatabase(-1, "SECOND", "/x", "/y", 2), 7012);
     EXPECT_EQ(lib.createDatabase(-1, "First", "/x", "/y", 2), 7012);
 
     const auto records = home.Names("");
@@ -161,18 +147,15 @@ TEST_F(AdminTest, CreateEnumerateAndDropInEngineOrder) {
     for (int32_t sequence : {0, 4, -1, INT32_MIN}) EXPECT_EQ(Name(sequence).first, 7008) << sequence;
 
     EXPECT_EQ(lib.dropDatabase(-1, "SECOND", 0), 0);
-    EXPECT_EQ(lib.dropDatabase(-1, "Second", 0), 7013);
     EXPECT_EQ(NameColumn(), (std::vector<std::string>{"FIRST", "third"}));
 }
 
 TEST_F(AdminTest, NamesTheFileCannotHoldAreRefused) {
     home.AddName("", "KEEP", "/k", "/k");
-    // 255 code-page bytes and their NUL overflow the component's 255-byte reads. The names the
-    // server's members pass on are refused in the bad-input tables; the paths here.
+    // 255 code-page bytes and their NUL overflow the component's 255-byte reads. The names and the
+    // data path the server's members pass on are refused in the bad-input tables; the rest here.
     const std::string tooLong(255, 'L');
-    EXPECT_EQ(lib.createDatabase(-1, "OK", "/d\n", "/d", 2), 7004);
     EXPECT_EQ(lib.createDatabase(-1, "OK", tooLong.c_str(), "/d", 2), 7004);
-    EXPECT_EQ(lib.createDatabase(-1, "OK", "/d", tooLong.c_str(), 2), 7004);
     EXPECT_EQ(lib.modifyDatabase(-1, "KEEP", "", tooLong.c_str(), "", 0), 7004);
     EXPECT_EQ(lib.modifyDatabase(-1, "KEEP", "", "", tooLong.c_str(), 0), 7004);
     EXPECT_EQ(NameColumn(), (std::vector<std::string>{"KEEP"}));
@@ -181,10 +164,7 @@ TEST_F(AdminTest, NamesTheFileCannotHoldAreRefused) {
     const std::string longest(254, '\xE9');
     ASSERT_EQ(lib.createDatabase(-1, longest.c_str(), longest.c_str(), "/d", 2), 0);
     EXPECT_EQ(Name(2), Read(0, longest));
-    EXPECT_EQ(Into([&](int32_t* size, char* buffer) {
-                  return lib.getDbDictionaryPath(-1, longest.c_str(), size, buffer);
-              }),
-              Read(0, longest));
+    EXPECT_EQ(DataPath(longest, true), Read(0, longest));
 }
 
 TEST_F(AdminTest, NullPointersAnswer7002) {
@@ -206,42 +186,22 @@ TEST_F(AdminTest, NullPointersAnswer7002) {
     EXPECT_EQ(NameColumn(), (std::vector<std::string>{"ACCOUNTS"}));
 }
 
+// One copy-out serves the three reads (the bindings check each read's text and needed size).
 TEST_F(AdminTest, OutputBuffersHoldTextAndNulOnly) {
-    home.AddName("", "ACCOUNTS", "C:\\Dict", "C:\\Data\\Accounts");
-    const std::tuple<const char*, Call, std::string> calls[] = {
-        {"PvGetDbName", [&](int32_t* size, char* buffer) { return lib.getDbName(-1, 1, size, buffer); }, "ACCOUNTS"},
-        {"PvGetDbDataPath", [&](int32_t* size, char* buffer) { return lib.getDbDataPath(-1, "accounts", size, buffer); },
-         "C:\\Data\\Accounts"},
-        {"PvGetDbDictionaryPath",
-         [&](int32_t* size, char* buffer) { return lib.getDbDictionaryPath(-1, "Accounts", size, buffer); }, "C:\\Dict"},
-    };
-    for (const auto& [function, call, expected] : calls) {
-        SCOPED_TRACE(function);
-        const int32_t needed = static_cast<int32_t>(expected.size() + 1);
-        char buffer[64];
-        std::memset(buffer, 'x', sizeof buffer);
-        int32_t size = needed - 1;
-        EXPECT_EQ(call(&size, buffer), 7003);
-        EXPECT_EQ(size, needed);
-        EXPECT_EQ(std::string(buffer, sizeof buffer), std::string(sizeof buffer, 'x')) << "nothing written";
-
-        for (int32_t given : {needed, 255}) {
-            std::memset(buffer, 'x', sizeof buffer);
-            size = given;
-            EXPECT_EQ(call(&size, buffer), 0);
-            EXPECT_EQ(size, needed);
-            EXPECT_EQ(std::string(buffer, static_cast<size_t>(needed)), expected + '\0');
-            EXPECT_EQ(buffer[needed], 'x') << "nothing past the NUL";
-        }
-        size = -5;
-        EXPECT_EQ(call(&size, buffer), 7003);
-        EXPECT_EQ(size, needed);
-    }
+    home.AddName("", "ACCOUNTS", "/d", "/d");
     char buffer[64];
+    for (const auto& [given, status] : {std::pair{8, 7003}, {-5, 7003}, {9, 0}, {255, 0}}) {
+        SCOPED_TRACE(given);
+        std::memset(buffer, 'x', sizeof buffer);
+        int32_t size = given;
+        EXPECT_EQ(lib.getDbName(-1, 1, &size, buffer), status);
+        EXPECT_EQ(size, 9);
+        const std::string written = status == 0 ? std::string("ACCOUNTS\0", 9) : "";
+        EXPECT_EQ(std::string(buffer, sizeof buffer), written + std::string(sizeof buffer - written.size(), 'x'));
+    }
     int32_t size = sizeof buffer;
     EXPECT_EQ(lib.getDbDataPath(-1, "NOSUCH", &size, buffer), 7013);
-    EXPECT_EQ(lib.getDbDictionaryPath(-1, "NOSUCH", &size, buffer), 7013);
-    EXPECT_EQ(size, static_cast<int32_t>(sizeof buffer));
+    EXPECT_EQ(size, static_cast<int32_t>(sizeof buffer)) << "a name not found reports no size";
 }
 
 TEST_F(AdminTest, ModifyKeepsWhatIsLeftEmpty) {
@@ -262,23 +222,15 @@ TEST_F(AdminTest, ModifyKeepsWhatIsLeftEmpty) {
     EXPECT_EQ(NameColumn(), (std::vector<std::string>{"RENAMED", "OTHER"}));
 }
 
-TEST_F(AdminTest, EditsKeepCommentsAndForeignLines) {
-    Put(home, "local/dbnames", "# names of the test engine\nONE\t/a\t/a\t2\n\nTWO\t/b\t/b\t2\n");
-    ASSERT_EQ(lib.dropDatabase(-1, "ONE", 0), 0);
-    ASSERT_EQ(lib.createDatabase(-1, "THREE", "/c", "/c", 2), 0);
-    EXPECT_EQ(ReadFile(home.Path() / "local/dbnames"),
-              "# names of the test engine\n\nTWO\t/b\t/b\t2\nTHREE\t/c\t/c\t2\n");
-}
-
-// Files as editors leave them: any line end, a byte-order mark, and lines that are no text. A
-// bad line names nothing and stays as it is; the others list whole and drop alone.
+// Files as editors leave them: comments, any line end, a byte-order mark, and lines that are no
+// text. A bad line names nothing and stays as it is; the others list whole and drop alone.
 TEST_F(AdminTest, HandEditedFilesKeepEachRecordApart) {
     const std::string a = "A\t/a\t/a\t2", b = "B\t/b\t/b\t2";
-    struct Case {
+    const struct {
         const char* what;
-        std::string content;
-        std::string afterDrop;  // the file once A is dropped
+        std::string content, afterDrop;  // the file, and the file once A is dropped
     } cases[] = {
+        {"a comment and a blank line", "# test names\n" + a + "\n\n" + b + "\n", "# test names\n\n" + b + "\n"},
         {"CR only", a + "\r" + b + "\r", b + "\n"},
         {"CRLF", a + "\r\n" + b + "\r\n", b + "\n"},
         {"LF CR, no last end", a + "\n\r" + b, "\n" + b + "\n"},
@@ -288,7 +240,7 @@ TEST_F(AdminTest, HandEditedFilesKeepEachRecordApart) {
         {"invalid byte", a + "\nX\xFFY\t/x\t/x\t2\n" + b + "\n", "X\xFFY\t/x\t/x\t2\n" + b + "\n"},
         {"overlong slash", a + "\n\xC0\xAF\t/x\t/x\t2\n" + b + "\n", "\xC0\xAF\t/x\t/x\t2\n" + b + "\n"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Put(home, "local/dbnames", c.content);
         ASSERT_EQ(Count(), 2);
@@ -317,26 +269,16 @@ TEST_F(AdminTest, ListingHoldsTheNamesOfItsCount) {
     EXPECT_EQ(DataPath("A").first, 7013);
 }
 
+// A character the code page lacks reads as '?' in the server's bad-input suite.
 TEST_F(AdminTest, TextCrossesAsTheEightBitCodePage) {
     ASSERT_EQ(lib.createDatabase(-1, "Caf\xE9", "C:\\\x80uro", "/d", 2), 0);
     EXPECT_EQ(home.Names("")[0][0], "Caf\xC3\xA9");
     EXPECT_EQ(home.Names("")[0][1], "C:\\\xE2\x82\xACuro");
-    char buffer[32];
-    int32_t size = sizeof buffer;
-    EXPECT_EQ(lib.getDbDictionaryPath(-1, "CAF\xC9", &size, buffer), 0);
-    EXPECT_STREQ(buffer, "C:\\\x80uro");
-
-    // A character the code page lacks comes out as '?' and still counts one byte.
-    home.AddName("", "\xCE\xA9MEGA", "/o", "/o");
-    size = sizeof buffer;
-    ASSERT_EQ(lib.getDbName(-1, 2, &size, buffer), 0);
-    EXPECT_STREQ(buffer, "?MEGA");
-    EXPECT_EQ(size, 6);
+    EXPECT_EQ(DataPath("CAF\xC9", true), Read(0, "C:\\\x80uro"));
 }
 
 TEST_F(AdminTest, ChangesMadeOutsideAreSeen) {
     home.AddName("", "ONE", "/a", "/a");
-    EXPECT_EQ(Count(), 1);
     home.AddName("", "TWO", "/b", "/b");
     EXPECT_EQ(Count(), 2);
     // Same size, other content, put in place by rename as an editor would.
@@ -348,22 +290,10 @@ TEST_F(AdminTest, ChangesMadeOutsideAreSeen) {
     EXPECT_EQ(Count(), 0);
 }
 
-TEST_F(AdminTest, EngineHomeIsReadOnEveryCall) {
-    home.AddName("", "ONE", "/a", "/a");
-    EXPECT_EQ(Count(), 1);
-    {
-        EngineHome other;
-        other.AddName("", "A", "/a", "/a");
-        other.AddName("", "B", "/b", "/b");
-        EXPECT_EQ(Count(), 2);
-    }
-    EXPECT_EQ(Count(), 1);
-}
-
 // A names file that cannot be examined or read is not an empty one: LAKE may well exist.
 TEST_F(AdminTest, UnreadableNamesAnswer7009) {
     const fs::path names = home.Path() / "local/dbnames";
-    struct Case {
+    const struct {
         const char* what;
         std::function<void()> make;
     } cases[] = {
@@ -380,7 +310,7 @@ TEST_F(AdminTest, UnreadableNamesAnswer7009) {
          }},
 #endif
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         fs::remove_all(home.Path() / "local");
         Put(home, "local/plain", "LAKE\t/l\t/l\t2\n");
@@ -399,7 +329,7 @@ TEST_F(AdminTest, FifosInPlaceOfItsFilesNeverBlock) {
     home.AddName("", "LAKE", "/l", "/l");
     int32_t count = -1;
     engine::MkdeVersion version{};
-    struct Case {
+    const struct {
         const char* file;
         std::function<int32_t()> call;
         int32_t status;
@@ -412,7 +342,7 @@ TEST_F(AdminTest, FifosInPlaceOfItsFilesNeverBlock) {
         {"local/dbnames.lock", [&] { return lib.createDatabase(-1, "NEW", "/n", "/n", 2); }, 7004},
         {"local/dbnames.tmp", [&] { return lib.createDatabase(-1, "NEW", "/n", "/n", 2); }, 0},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
         const fs::path fifo = home.Path() / c.file;
         fs::remove(fifo);
@@ -435,46 +365,20 @@ TEST_F(AdminTest, LinkedNamesFileIsWrittenThrough) {
 }
 #endif
 
-TEST_F(AdminTest, JournalRecordsEveryCallWithItsLibrary) {
-    home.AddName("FS01", "ACME", "/d", "/d");
+// The bindings' suites check each entry point's journal line and library; here the arguments no
+// binding passes: NULL pointers, and texts with blanks, tabs and line ends.
+TEST_F(AdminTest, JournalShowsNullsAndKeepsOneLinePerCall) {
     home.EnableJournal();
-    int32_t handle = 0, count = 0, size = 255;
-    char buffer[255];
-    engine::MkdeVersion version{};
-    lib.start(0);
+    int32_t handle = 0;
+    char buffer[16];
     lib.connectServer("FS01", nullptr, "pw", &handle);
-    lib.getDbNamesData(handle, &count);
-    lib.getDbName(handle, 1, &size, buffer);
-    lib.getDbDataPath(handle, "ACME", nullptr, buffer);
-    lib.createDatabase(-1, "NEW", "C:\\a b", "", -5);
-    lib.modifyDatabase(-1, "NEW", "", "D:\\x", "", INT32_MIN);
-    lib.dropDatabase(-1, "NEW", 0);
-    lib.disconnect(handle);
-    lib.stop(0);
-    Library75().getDbNamesData(-1, &count);
-    Library80().getDbNamesData(-1, &count);
-    Library78().getMkdeVersion(-1, &version);
-    const std::string h = std::to_string(handle);
-    EXPECT_EQ(home.Calls(), (std::vector<std::string>{
-                                "PvStart 0",
-                                "PvConnectServer FS01 (null) 2",
-                                "PvGetDbNamesData " + h,
-                                "PvGetDbName " + h + " 1 255",
-                                "PvGetDbDataPath " + h + " ACME (null)",
-                                "PvCreateDatabase -1 NEW C:\\a b  -5",
-                                "PvModifyDatabase -1 NEW  D:\\x  -2147483648",
-                                "PvDropDatabase -1 NEW 0",
-                                "PvDisconnect " + h,
-                                "PvStop 0",
-                                "PvGetDbNamesData -1",
-                                "PvGetDbNamesData -1",
-                                "PvGetMkdeVersion -1",
-                            }));
-    std::vector<std::string> libraries;
-    for (const auto& fields : home.Journal()) libraries.push_back(fields.at(0));
-    std::vector<std::string> expected(10, "W3DBAV90");
-    expected.insert(expected.end(), {"W3DBAV75", "W3DBAV80", "W3DBAV78"});
-    EXPECT_EQ(libraries, expected);
+    lib.getDbDataPath(-1, "ACME", nullptr, buffer);
+    lib.createDatabase(-1, "A\tB", "x\ny", "C:\\a b", -5);
+    EXPECT_EQ(home.Journal(), (std::vector<std::vector<std::string>>{
+                                  {"W3DBAV90", "PvConnectServer", "FS01", "(null)", "2"},
+                                  {"W3DBAV90", "PvGetDbDataPath", "-1", "ACME", "(null)"},
+                                  {"W3DBAV90", "PvCreateDatabase", "-1", "A?B", "x?y", "C:\\a b", "-5"},
+                              }));
 }
 
 TEST_F(AdminTest, JournalAndFaultsAppearingBetweenCallsAreSeen) {
@@ -487,8 +391,13 @@ TEST_F(AdminTest, JournalAndFaultsAppearingBetweenCallsAreSeen) {
 
     std::this_thread::sleep_for(std::chrono::milliseconds(150));
     lib.getDbNamesData(-1, &count);  // now the folder's state can be trusted
-    home.SetFaults("PvGetDbNamesData\t7009\n");
-    EXPECT_EQ(lib.getDbNamesData(-1, &count), 7009);
+    // A fault without a count answers every call and leaves the count alone; names without case.
+    home.SetFaults("# injected\npvgetdbnamesdata\t7009\n");
+    count = -1;
+    for (int i = 0; i < 2; ++i) EXPECT_EQ(lib.getDbNamesData(-1, &count), 7009);
+    EXPECT_EQ(count, -1);
+    home.SetFaults("");
+    EXPECT_EQ(lib.getDbNamesData(-1, &count), 0);
     home.SetFaults("PvGetDbNamesData\t7013\n");
     EXPECT_EQ(lib.getDbNamesData(-1, &count), 7013);
 
@@ -498,34 +407,6 @@ TEST_F(AdminTest, JournalAndFaultsAppearingBetweenCallsAreSeen) {
     fs::remove(home.Path() / "journal");
     EXPECT_EQ(lib.getDbNamesData(-1, &count), 0);
     EXPECT_FALSE(fs::exists(home.Path() / "journal")) << "a removed journal is not created again";
-}
-
-TEST_F(AdminTest, JournalLinesStayOneLineEach) {
-    home.EnableJournal();
-    lib.createDatabase(-1, "A\tB", "x\ny", "", 2);
-    const auto journal = home.Journal();
-    ASSERT_EQ(journal.size(), 1u);
-    EXPECT_EQ(journal[0], (std::vector<std::string>{"W3DBAV90", "PvCreateDatabase", "-1", "A?B", "x?y", "", "2"}));
-}
-
-TEST_F(AdminTest, UncountedFaultAnswersEveryCallAndDoesNothingElse) {
-    home.EnableJournal();
-    home.SetFaults("# injected\nPvGetDbNamesData\t7009\nPvCreateDatabase\t-3\n");
-    for (int i = 0; i < 3; ++i) {
-        int32_t count = -1;
-        EXPECT_EQ(lib.getDbNamesData(-1, &count), 7009);
-        EXPECT_EQ(count, -1);
-    }
-    EXPECT_EQ(lib.createDatabase(-1, "NEW", "/d", "/d", 2), -3);
-    EXPECT_TRUE(home.Names("").empty());
-    EXPECT_EQ(home.Calls().size(), 4u) << "faulted calls are journalled";
-    // Names compare without case, and the fault is gone as soon as the file says so.
-    home.SetFaults("pvgetdbnamesdata\t1\n");
-    int32_t count = -1;
-    EXPECT_EQ(lib.getDbNamesData(-1, &count), 1);
-    home.SetFaults("");
-    EXPECT_EQ(lib.getDbNamesData(-1, &count), 0);
-    EXPECT_EQ(count, 0);
 }
 
 #ifndef _WIN32  // a file-size limit: setrlimit, in a process made with fork
@@ -569,30 +450,27 @@ TEST_F(AdminTest, CountedFaultIsUsedUpAcrossProcesses) {
     EXPECT_EQ(lib.stop(0), 5);
 }
 
+// Other versions and platforms, and version texts that are no version, are rows of the server's
+// suites; here the defaults, the file's syntax and the whole record.
 TEST_F(AdminTest, VersionRecordComesFromEngineConf) {
     const AdminLibrary& version = Library78();
-    struct Case {
+    const struct {
         std::optional<std::string> conf;
-        int32_t major, minor, build;
-        char platform;
+        engine::MkdeVersion expected;
     } cases[] = {
-        {std::nullopt, 9, 5, 0, 'L'},
-        {"version=10.20.3\nplatform=W\n", 10, 20, 3, 'W'},
-        {"# comment\nplatform = N\n", 9, 5, 0, 'N'},
-        {"version=8\n", 8, 0, 0, 'L'},
-        {"version=x.y\n", 9, 5, 0, 'L'},
+        {std::nullopt, {9, 5, 0, 'L', {}}},
+        {"# comment\nplatform = N\n", {9, 5, 0, 'N', {}}},
+        {"version=8\n", {8, 0, 0, 'L', {}}},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.conf.value_or("(no file)"));
         fs::remove(home.Path() / "engine.conf");
         if (c.conf) Put(home, "engine.conf", *c.conf);
         engine::MkdeVersion record;
         std::memset(&record, 0x55, sizeof record);
         ASSERT_EQ(version.getMkdeVersion(-1, &record), 0);
-        EXPECT_EQ(record.major, c.major);
-        EXPECT_EQ(record.minor, c.minor);
-        EXPECT_EQ(record.build, c.build);
-        EXPECT_EQ(record.platform, c.platform);
+        EXPECT_EQ(std::memcmp(&record, &c.expected, sizeof record), 0)
+            << record.major << "." << record.minor << "." << record.build << " " << record.platform;
     }
     engine::MkdeVersion record{};
     EXPECT_EQ(version.getMkdeVersion(3, &record), 7001);
@@ -602,29 +480,23 @@ TEST_F(AdminTest, VersionRecordComesFromEngineConf) {
 }
 
 TEST(AdminExports, EachFileExportsItsEntryPointsOnly) {
-    const char* names[] = {"PvStart",         "PvStop",           "PvConnectServer",       "PvDisconnect",
-                           "PvCreateDatabase", "PvGetDbName",      "PvGetDbDataPath",       "PvGetDbDictionaryPath",
-                           "PvGetDbNamesData", "PvDropDatabase",   "PvModifyDatabase",      "PvGetMkdeVersion"};
-    struct Case {
-        const char* file;
-        const AdminLibrary& lib;
-        std::vector<std::string> missing;
-    } cases[] = {
-        {"75", Library75(), {"PvGetMkdeVersion"}},
-        {"80", Library80(), {"PvGetMkdeVersion"}},
-        {"90", Library90(), {"PvGetMkdeVersion"}},
-        {"90 without PvDisconnect", Library90NoDisconnect(), {"PvDisconnect", "PvGetMkdeVersion"}},
-        {"78",
-         Library78(),
-         {"PvStart", "PvStop", "PvConnectServer", "PvDisconnect", "PvCreateDatabase", "PvGetDbName",
-          "PvGetDbDataPath", "PvGetDbDictionaryPath", "PvGetDbNamesData", "PvDropDatabase", "PvModifyDatabase"}},
+    const std::vector<std::string> admin = {"PvStart", "PvStop", "PvConnectServer", "PvDisconnect", "PvCreateDatabase",
+                                            "PvGetDbName", "PvGetDbDataPath", "PvGetDbDictionaryPath",
+                                            "PvGetDbNamesData", "PvDropDatabase", "PvModifyDatabase"};
+    std::vector<std::string> noDisconnect = admin;
+    noDisconnect.erase(noDisconnect.begin() + 3);
+    const std::tuple<const char*, const AdminLibrary&, std::vector<std::string>> cases[] = {
+        {"75", Library75(), admin},   {"80", Library80(), admin}, {"90", Library90(), admin},
+        {"90 without PvDisconnect", Library90NoDisconnect(), noDisconnect}, {"78", Library78(), {"PvGetMkdeVersion"}},
     };
-    for (const Case& c : cases) {
-        ASSERT_NE(c.lib.handle, nullptr);
-        for (const char* name : names) {
-            const bool expected = std::find(c.missing.begin(), c.missing.end(), name) == c.missing.end();
-            EXPECT_EQ(c.lib.Entry<void (*)()>(name) != nullptr, expected) << c.file << ": " << name;
+    for (const auto& [file, lib, exported] : cases) {
+        ASSERT_NE(lib.handle, nullptr);
+        for (const std::string& name : admin) {
+            const bool expected = std::find(exported.begin(), exported.end(), name) != exported.end();
+            EXPECT_EQ(lib.Entry<void (*)()>(name.c_str()) != nullptr, expected) << file << ": " << name;
         }
+        // The version library alone exports PvGetMkdeVersion.
+        EXPECT_EQ(lib.Entry<void (*)()>("PvGetMkdeVersion") != nullptr, exported.size() == 1) << file;
     }
 }
 

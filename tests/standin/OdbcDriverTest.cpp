@@ -110,17 +110,6 @@ protected:
     std::unique_ptr<Handle> dbc_;
 };
 
-TEST_F(OdbcDriverTest, ConnectionStringKeysIgnoreCaseAndBlanks) {
-    AddDatabase("", "LOCALDB", {});
-    for (const std::string& text : {DRIVER "ServerName=" + HostName() + ";dbq=@LOCALDB",
-                                    std::string("DRIVER=Pervasive ODBC Client Interface; servername = ;  DBQ = @localdb "),
-                                    std::string(DRIVER "dbq={@LocalDB}")}) {
-        Handle dbc(SQL_HANDLE_DBC, env_.Get());
-        EXPECT_TRUE(Connect(dbc, text).Is(SQL_SUCCESS, "")) << text;
-        EXPECT_EQ(SQLDisconnect(dbc.Get()), SQL_SUCCESS);
-    }
-}
-
 TEST_F(OdbcDriverTest, ConnectFailuresCarryTheEngineStatus) {
     AddDatabase("FS01", "NODICT", {});
     fs::remove(files_.Path() / "NODICT/dict/file.ddf");
@@ -128,7 +117,6 @@ TEST_F(OdbcDriverTest, ConnectFailuresCarryTheEngineStatus) {
     fs::create_directories(home_.Path() / "servers/BROKEN/dbnames");  // a folder where the file belongs
     const std::tuple<std::string, std::string, SQLINTEGER> cases[] = {
         {"NOSUCH;dbq=@X", "Server NOSUCH is not reachable.", 3012},
-        {"EMPTY;dbq=@ACCOUNTS", "Database name ACCOUNTS is not defined on server EMPTY.", 2301},
         {"EMPTY;dbq=", "Database name  is not defined on server EMPTY.", 2301},
         {"BROKEN;dbq=@ACCOUNTS", "The database names of server BROKEN are not available.", 7009},
         {"FS01;dbq=@NODICT",
@@ -143,18 +131,17 @@ TEST_F(OdbcDriverTest, ConnectFailuresCarryTheEngineStatus) {
     }
 }
 
-// The statement forms the matcher takes are rows of its own test; here what the driver makes of
-// them. A table name of 200000 characters once overflowed the stack of the statement matcher.
+// The statement forms the matcher takes are rows of its own test, and isql and pyodbc meet the
+// refusals' texts (odbc_clients_test.py); here what the driver makes of them. A table name of
+// 200000 characters once overflowed the stack of the statement matcher.
 TEST_F(OdbcDriverTest, StatementsAreAnsweredOrRefused) {
-    Handle& dbc = Accounts({"Company.DAT", "Ledger.txt"});
+    Handle& dbc = Accounts({"Company.DAT"});
     const std::string table(200000, 'T'), noTable = "No such table or object.", syntax = "Syntax error in the statement: ";
     const std::tuple<std::string, std::string, std::string> cases[] = {  // statement, state, message
         {"Select Top 1 * From COMPANY", "", ""},
-        {"Select Top 1 * From Ledger", "42S02", noTable},
         {"Select Top 1 * From Missing", "42S02", noTable},
         {"Select Top 1 * From ../ACCOUNTS/data/Company", "42S02", noTable},
         {"Select Top 1 * From " + table, "42S02", noTable},
-        {"Select ID From Company", "42000", kPrefix + syntax + "Select ID From Company"},
         {"Delete From Company", "42000", kPrefix + syntax + "Delete From Company"},
     };
     for (const auto& [sql, state, message] : cases) {
@@ -184,7 +171,9 @@ TEST_F(OdbcDriverTest, WindowsPathsMapThroughTheDriveTable) {
     EXPECT_EQ(Connect(other, DRIVER "dbq=@NODRIVE").native, 12);
 }
 
-TEST_F(OdbcDriverTest, JournalAndFaults) {
+// Every call is journalled, faulted ones too; prepared statements are looked at when prepared
+// and again when executed.
+TEST_F(OdbcDriverTest, JournalFaultsAndPreparedStatements) {
     AddDatabase("FS01", "ACCOUNTS", {"Company.DAT"});
     home_.EnableJournal();
     home_.SetFaults("SQLDriverConnect\t2\t1\nSQLExecDirect\t-4994\t1\n");
@@ -199,33 +188,26 @@ TEST_F(OdbcDriverTest, JournalAndFaults) {
         Handle stmt(SQL_HANDLE_STMT, dbc.Get());
         EXPECT_EQ(Execute(stmt, select).native, -4994);
         EXPECT_EQ(Execute(stmt, select).result, SQL_SUCCESS);
+        EXPECT_EQ(SQLCloseCursor(stmt.Get()), SQL_SUCCESS);
+        auto prepare = [&](const char* sql) { return stmt.Outcome(SQLPrepare(stmt.Get(), Text(sql), SQL_NTS)); };
+        EXPECT_TRUE(prepare("Select Top 1 Name From Company").Is(SQL_ERROR, "42000"));
+        ASSERT_TRUE(prepare("select * from COMPANY").Is(SQL_SUCCESS, ""));
+        SQLSMALLINT columns = 0;
+        EXPECT_EQ(SQLNumResultCols(stmt.Get(), &columns), SQL_SUCCESS);
+        EXPECT_EQ(columns, 2);
+        for (int run = 0; run < 2; ++run) {
+            ASSERT_TRUE(stmt.Outcome(SQLExecute(stmt.Get())).Is(SQL_SUCCESS, "")) << run;
+            EXPECT_EQ(SQLFetch(stmt.Get()), SQL_NO_DATA);
+            EXPECT_EQ(SQLCloseCursor(stmt.Get()), SQL_SUCCESS);
+        }
+        fs::remove(files_.Path() / "ACCOUNTS/data/Company.DAT");
+        EXPECT_TRUE(stmt.Outcome(SQLExecute(stmt.Get())).Is(SQL_ERROR, "42S02"));
     }
     SQLDisconnect(dbc.Get());
     for (const auto& fields : home_.Journal()) EXPECT_EQ(fields.at(0), "ODBC");
-    EXPECT_EQ(home_.Calls(), (std::vector<std::string>{"SQLDriverConnect " + kAccounts, "SQLDriverConnect " + kAccounts,
-                                                       "SQLExecDirect " + select, "SQLExecDirect " + select}));
-}
-
-// Prepared statements are looked at when prepared and again when executed.
-TEST_F(OdbcDriverTest, PrepareAndExecute) {
-    home_.EnableJournal();
-    Handle& dbc = Accounts({"Company.DAT"});
-    Handle stmt(SQL_HANDLE_STMT, dbc.Get());
-    auto prepare = [&](const char* sql) { return stmt.Outcome(SQLPrepare(stmt.Get(), Text(sql), SQL_NTS)); };
-    EXPECT_TRUE(prepare("Select Top 1 Name From Company").Is(SQL_ERROR, "42000"));
-    ASSERT_TRUE(prepare("select * from COMPANY").Is(SQL_SUCCESS, ""));
-    SQLSMALLINT columns = 0;
-    EXPECT_EQ(SQLNumResultCols(stmt.Get(), &columns), SQL_SUCCESS);
-    EXPECT_EQ(columns, 2);
-    for (int run = 0; run < 2; ++run) {
-        ASSERT_TRUE(stmt.Outcome(SQLExecute(stmt.Get())).Is(SQL_SUCCESS, "")) << run;
-        EXPECT_EQ(SQLFetch(stmt.Get()), SQL_NO_DATA);
-        EXPECT_EQ(SQLCloseCursor(stmt.Get()), SQL_SUCCESS);
-    }
-    fs::remove(files_.Path() / "ACCOUNTS/data/Company.DAT");
-    EXPECT_TRUE(stmt.Outcome(SQLExecute(stmt.Get())).Is(SQL_ERROR, "42S02"));
     const std::string execute = "SQLExecute select * from COMPANY";
-    EXPECT_EQ(home_.Calls(), (std::vector<std::string>{"SQLDriverConnect " + kAccounts,
+    EXPECT_EQ(home_.Calls(), (std::vector<std::string>{"SQLDriverConnect " + kAccounts, "SQLDriverConnect " + kAccounts,
+                                                       "SQLExecDirect " + select, "SQLExecDirect " + select,
                                                        "SQLPrepare Select Top 1 Name From Company",
                                                        "SQLPrepare select * from COMPANY", execute, execute, execute}));
 }
@@ -260,6 +242,7 @@ TEST_F(OdbcDriverTest, ColumnsOfATable) {
     EXPECT_TRUE(stmt.Outcome(SQLGetData(stmt.Get(), 1, SQL_C_SLONG, &id, 0, nullptr)).Is(SQL_ERROR, "24000"));
 }
 
+// The patterns themselves are rows of the matcher's own test (StoreTest.cpp).
 TEST_F(OdbcDriverTest, TablesMatchSearchPatterns) {
     Handle& dbc = Accounts({"Ledger.dat", "Company.DAT", "Led_ger.DAT", "notes.txt", ".DAT"});
     struct Case {
@@ -268,9 +251,6 @@ TEST_F(OdbcDriverTest, TablesMatchSearchPatterns) {
     } cases[] = {
         {nullptr, nullptr, nullptr, {"Company", "Led_ger", "Ledger"}},
         {"", "led%", "'TABLE','VIEW'", {"Led_ger", "Ledger"}},
-        {nullptr, "Led\\_ger", nullptr, {"Led_ger"}},
-        {nullptr, "L_dger", nullptr, {"Ledger"}},
-        {nullptr, "%o%", nullptr, {"Company"}},
         {nullptr, "%", "VIEW", {}},
         {"OTHER", nullptr, nullptr, {}},
         {nullptr, "", "%", {""}},  // the table types, listed as rows of no table

@@ -19,48 +19,37 @@ struct AdminLibrary {
 #ifdef _WIN32
     explicit AdminLibrary(const std::string& path) : handle(::LoadLibraryA(path.c_str())) {
         if (!handle) ADD_FAILURE() << "cannot load " << path << ": error " << ::GetLastError();
-#else
-    explicit AdminLibrary(const std::string& path) : handle(dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {
-        if (!handle) ADD_FAILURE() << "cannot load " << path << ": " << dlerror();
-#endif
-        start = Entry<engine::PvStartFn>("PvStart");
-        stop = Entry<engine::PvStopFn>("PvStop");
-        connectServer = Entry<engine::PvConnectServerFn>("PvConnectServer");
-        disconnect = Entry<engine::PvDisconnectFn>("PvDisconnect");
-        createDatabase = Entry<engine::PvCreateDatabaseFn>("PvCreateDatabase");
-        getDbName = Entry<engine::PvGetDbNameFn>("PvGetDbName");
-        getDbDataPath = Entry<engine::PvGetDbPathFn>("PvGetDbDataPath");
-        getDbDictionaryPath = Entry<engine::PvGetDbPathFn>("PvGetDbDictionaryPath");
-        getDbNamesData = Entry<engine::PvGetDbNamesDataFn>("PvGetDbNamesData");
-        dropDatabase = Entry<engine::PvDropDatabaseFn>("PvDropDatabase");
-        modifyDatabase = Entry<engine::PvModifyDatabaseFn>("PvModifyDatabase");
-        getMkdeVersion = Entry<engine::PvGetMkdeVersionFn>("PvGetMkdeVersion");
     }
     template <class Fn>
     Fn Entry(const char* name) const {
-#ifdef _WIN32
         return handle ? reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(handle, name))) : nullptr;
     }
 
-    HMODULE handle;
+    const HMODULE handle;
 #else
+    explicit AdminLibrary(const std::string& path) : handle(dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {
+        if (!handle) ADD_FAILURE() << "cannot load " << path << ": " << dlerror();
+    }
+    template <class Fn>
+    Fn Entry(const char* name) const {
         return handle ? reinterpret_cast<Fn>(dlsym(handle, name)) : nullptr;
     }
 
-    void* handle;
+    void* const handle;
 #endif
-    engine::PvStartFn start;
-    engine::PvStopFn stop;
-    engine::PvConnectServerFn connectServer;
-    engine::PvDisconnectFn disconnect;
-    engine::PvCreateDatabaseFn createDatabase;
-    engine::PvGetDbNameFn getDbName;
-    engine::PvGetDbPathFn getDbDataPath;
-    engine::PvGetDbPathFn getDbDictionaryPath;
-    engine::PvGetDbNamesDataFn getDbNamesData;
-    engine::PvDropDatabaseFn dropDatabase;
-    engine::PvModifyDatabaseFn modifyDatabase;
-    engine::PvGetMkdeVersionFn getMkdeVersion;
+    // Members are initialised in this order, after handle.
+    const engine::PvStartFn start = Entry<engine::PvStartFn>("PvStart");
+    const engine::PvStopFn stop = Entry<engine::PvStopFn>("PvStop");
+    const engine::PvConnectServerFn connectServer = Entry<engine::PvConnectServerFn>("PvConnectServer");
+    const engine::PvDisconnectFn disconnect = Entry<engine::PvDisconnectFn>("PvDisconnect");
+    const engine::PvCreateDatabaseFn createDatabase = Entry<engine::PvCreateDatabaseFn>("PvCreateDatabase");
+    const engine::PvGetDbNameFn getDbName = Entry<engine::PvGetDbNameFn>("PvGetDbName");
+    const engine::PvGetDbPathFn getDbDataPath = Entry<engine::PvGetDbPathFn>("PvGetDbDataPath");
+    const engine::PvGetDbPathFn getDbDictionaryPath = Entry<engine::PvGetDbPathFn>("PvGetDbDictionaryPath");
+    const engine::PvGetDbNamesDataFn getDbNamesData = Entry<engine::PvGetDbNamesDataFn>("PvGetDbNamesData");
+    const engine::PvDropDatabaseFn dropDatabase = Entry<engine::PvDropDatabaseFn>("PvDropDatabase");
+    const engine::PvModifyDatabaseFn modifyDatabase = Entry<engine::PvModifyDatabaseFn>("PvModifyDatabase");
+    const engine::PvGetMkdeVersionFn getMkdeVersion = Entry<engine::PvGetMkdeVersionFn>("PvGetMkdeVersion");
 };
 
 inline const AdminLibrary& Library75() { static const AdminLibrary lib(STANDIN_W3DBAV75); return lib; }
