@@ -25,7 +25,6 @@ TEST_F(Lookups, TheLocalEngineNeedsNoPromptAndComparesDataPathsExactly) {
 }
 
 TEST_F(Lookups, DBNameExistsComparesNamesInAnyCase) {
-    EXPECT_TRUE(helper.DBNameExists(u"local2", u""));
     EXPECT_TRUE(helper.DBNameExists(u"acme", u"FS01", u"admin", u"secret"));
     EXPECT_FALSE(helper.DBNameExists(u"ACM", u"FS01", u"admin", u"secret"));
     EXPECT_TRUE(view->shown.empty());

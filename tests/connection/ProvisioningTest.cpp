@@ -7,6 +7,10 @@ namespace fs = std::filesystem;
 
 const std::string kUncCo1 = "\\\\FS01\\apps\\Co1";
 const std::string kHelper = "Kestrin.Varnholt.ConnectionHelper.";
+using Records = std::vector<std::vector<std::string>>;
+// The connects when the defaults are refused and the credentials entered at the prompt accepted.
+const std::vector<std::string> kDefaultsThenEntered = {
+    "PvConnectServer FS01 Beta 12", "PvConnectServer FS01 admin 6", "PvConnectServer FS01 admin 6"};
 
 class Provisioning : public ConnectionFixture {
 protected:
@@ -41,8 +45,7 @@ TEST_F(Provisioning, DefaultCredentialsAcceptedCreateTheNameOnceInUncForm) {
     EXPECT_EQ(U8(helper.userName()), "Beta");
     EXPECT_EQ(U8(helper.UserPassword()), "Marlwood4839");
     EXPECT_TRUE(view->shown.empty());
-    ASSERT_EQ(home.Names("FS01").size(), 1u);
-    EXPECT_EQ(home.Names("FS01")[0], (std::vector<std::string>{"ACME", kUncCo1, kUncCo1, "2"}));
+    EXPECT_EQ(home.Names("FS01"), (Records{{"ACME", kUncCo1, kUncCo1, "2"}}));
     EXPECT_TRUE(HasDictionary(ShareDir() / "Co1"));
 
     fs::remove(ShareDir() / "Co1" / "File.ddf");
@@ -59,10 +62,7 @@ TEST_F(Provisioning, RejectedDefaultsPromptOnceAndCreateWithTheEnteredCredential
     EXPECT_EQ(view->shown, (Prompts{{"L31", "", "", "FS01"}}));
     EXPECT_TRUE(helper.DBWasCreated());
     EXPECT_EQ(U8(helper.userName()), "admin");
-    const auto connects = CallsOf("PvConnectServer");
-    ASSERT_EQ(connects.size(), 3u);
-    EXPECT_EQ(connects[0], "PvConnectServer FS01 Beta 12");
-    EXPECT_EQ(connects[2], "PvConnectServer FS01 admin 6");
+    EXPECT_EQ(CallsOf("PvConnectServer"), kDefaultsThenEntered);
     EXPECT_EQ(CallsWithoutHandle("PvCreateDatabase"),
               (std::vector<std::string>{"PvCreateDatabase ACME " + kUncCo1 + " " + kUncCo1 + " 2"}));
 }
@@ -145,7 +145,7 @@ TEST_F(Provisioning, ModifyDataBaseRepointsAndRenamesAnExistingName) {
     EXPECT_EQ(U8(helper.ModifyDataBase(u"acme", u"ACME2", masterPath, company, company, u"", u"", lits)), "");
     EXPECT_EQ(CallsWithoutHandle("PvModifyDatabase"),
               (std::vector<std::string>{"PvModifyDatabase acme ACME2 " + kUncCo1 + " " + kUncCo1 + " -2147483648"}));
-    EXPECT_EQ(home.Names("FS01")[0], (std::vector<std::string>{"ACME2", kUncCo1, kUncCo1, "2"}));
+    EXPECT_EQ(home.Names("FS01"), (Records{{"ACME2", kUncCo1, kUncCo1, "2"}}));
     EXPECT_TRUE(view->shown.empty());
     EXPECT_EQ(U8(helper.userName()), "Beta");
 }
@@ -168,7 +168,7 @@ TEST_F(Provisioning, ModifyDataBaseTriesDefaultsThenPromptsAndPassesRefusalsOn) 
     EXPECT_RAISES(helper.ModifyDataBase(u"ACME", u"OTHER", masterPath, company, company, u"", u"", lits), 7012,
                   "Kestrin.Varnholt.CPVSServer.ModifyDatabase", "Named database already exists on the server.");
     EXPECT_EQ(view->shown, (Prompts{{"L31", "", "", "FS01"}}));
-    EXPECT_EQ(CallsOf("PvConnectServer")[0], "PvConnectServer FS01 Beta 12");
+    EXPECT_EQ(CallsOf("PvConnectServer"), kDefaultsThenEntered);
     EXPECT_EQ(U8(helper.userName()), "admin");
 }
 
