@@ -1,7 +1,7 @@
 #pragma once
 // What every fuzz target shares: a property check that stops the run with a readable reason,
 // the check of a call against a model's value or error, fuzz bytes as UTF-16 text, and
-// models of field splitting and of well-formed UTF-8.
+// models of trimming, field splitting and well-formed UTF-8.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -85,6 +85,13 @@ inline String Utf16Units(std::string_view bytes) {
 inline String FuzzText(FuzzedDataProvider& input, size_t longest) {
     const std::string bytes = input.ConsumeRandomLengthString(longest);
     return input.ConsumeBool() ? FromUtf8(bytes) : Utf16Units(bytes);
+}
+
+// text without the blanks and tabs at its ends.
+inline std::string TrimModel(std::string_view text) {
+    const size_t first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return {};
+    return std::string(text.substr(first, text.find_last_not_of(" \t") - first + 1));
 }
 
 // text cut at every separator, written independently of the parsers under test: n separators

@@ -21,8 +21,6 @@ std::string Without(std::string text, std::string_view characters) {
     return text;
 }
 
-std::string Trimmed(std::string_view text) { return std::string(varnholt::standin::TrimBlanks(text)); }
-
 void CheckBuilt(FuzzedDataProvider& input) {
     std::vector<Pair> pairs;
     const int count = input.ConsumeIntegralInRange(1, 6);
@@ -30,7 +28,7 @@ void CheckBuilt(FuzzedDataProvider& input) {
         Pair pair;
         // Keys from a small alphabet so that later pairs repeat earlier keys.
         pair.key = Without(input.ConsumeRandomLengthString(6), "=;");
-        if (Trimmed(pair.key).empty()) pair.key = "k";
+        if (TrimModel(pair.key).empty()) pair.key = "k";
         pair.braced = input.ConsumeBool();
         pair.value = input.ConsumeRandomLengthString(24);
         if (!pair.braced) {
@@ -55,10 +53,10 @@ void CheckBuilt(FuzzedDataProvider& input) {
     }
     for (const Pair& pair : pairs) {
         const Pair& first = *std::find_if(pairs.begin(), pairs.end(), [&](const Pair& other) {
-            return varnholt::standin::SameText(Trimmed(other.key), Trimmed(pair.key));
+            return varnholt::standin::SameText(TrimModel(other.key), TrimModel(pair.key));
         });
-        const std::string expected = first.braced ? first.value : Trimmed(first.value);
-        const std::optional<std::string> got = Attribute(text, Trimmed(pair.key));
+        const std::string expected = first.braced ? first.value : TrimModel(first.value);
+        const std::optional<std::string> got = Attribute(text, TrimModel(pair.key));
         FUZZ_CHECK(got.has_value(), "key " + pair.key + " not found in " + text);
         FUZZ_CHECK(*got == expected,
                    "key " + pair.key + " gave \"" + *got + "\", expected \"" + expected + "\" in " + text);
@@ -82,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // Where the string has no braces, a value is plain: no ";", no blanks at the ends.
         if (text.find('{') == std::string::npos) {
             FUZZ_CHECK(value->find(';') == std::string::npos, "an unbraced value held ';'");
-            FUZZ_CHECK(Trimmed(*value) == *value, "an unbraced value kept blanks");
+            FUZZ_CHECK(TrimModel(*value) == *value, "an unbraced value kept blanks");
         }
     }
     return 0;

@@ -37,15 +37,9 @@ bool ModelSkipped(const std::string& line) {
     return line.find_first_not_of(" \t") == std::string::npos || line[0] == '#';
 }
 
-std::string ModelTrim(const std::string& text) {
-    const size_t first = text.find_first_not_of(" \t");
-    if (first == std::string::npos) return {};
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
 // Optional sign, decimal digits, within 32 bits; blanks around allowed.
 std::optional<int32_t> ModelInt32(const std::string& field) {
-    const std::string text = ModelTrim(field);
+    const std::string text = TrimModel(field);
     const size_t sign = text.starts_with('+') || text.starts_with('-') ? 1 : 0;
     if (text.size() == sign) return std::nullopt;
     long long value = 0;
@@ -61,7 +55,7 @@ std::optional<int32_t> ModelInt32(const std::string& field) {
 
 // FUNCTION NUMBER [MORE], the form faults and answers lines share.
 bool ModelCallLine(const std::string& line, const std::vector<std::string>& fields) {
-    return !ModelSkipped(line) && (fields.size() == 2 || fields.size() == 3) && !ModelTrim(fields[0]).empty() &&
+    return !ModelSkipped(line) && (fields.size() == 2 || fields.size() == 3) && !TrimModel(fields[0]).empty() &&
            ModelInt32(fields[1]);
 }
 
@@ -91,11 +85,11 @@ void CheckFaults(const std::string& content) {
         const std::optional<Fault> fault = ParseFault(line);
         const std::vector<std::string> fields = SplitModel(line, '\t');
         bool valid = ModelCallLine(line, fields);
-        const bool counted = valid && fields.size() == 3 && !ModelTrim(fields[2]).empty();
+        const bool counted = valid && fields.size() == 3 && !TrimModel(fields[2]).empty();
         if (counted) valid = ModelInt32(fields[2]).value_or(0) >= 1;
         FUZZ_CHECK(fault.has_value() == valid, "fault line " + line + (valid ? " refused" : " accepted"));
         if (!fault) continue;
-        FUZZ_CHECK(fault->function == FoldCase(ModelTrim(fields[0])) && fault->status == *ModelInt32(fields[1]) &&
+        FUZZ_CHECK(fault->function == FoldCase(TrimModel(fields[0])) && fault->status == *ModelInt32(fields[1]) &&
                        fault->remaining == (counted ? ModelInt32(fields[2]) : std::nullopt),
                    "fault line read differently: " + line);
         if (!counted || *fault->remaining == 1) continue;
@@ -123,7 +117,7 @@ void CheckAnswers(const std::string& content) {
         for (size_t at; (at = fields[2].find("\\0", from)) != std::string::npos; from = at + 2)
             expected += Utf8ToAnsi(fields[2].substr(from, at - from)) + '\0';
         expected += Utf8ToAnsi(fields[2].substr(from));
-        FUZZ_CHECK(answer->function == FoldCase(ModelTrim(fields[0])) && answer->size == *ModelInt32(fields[1]) &&
+        FUZZ_CHECK(answer->function == FoldCase(TrimModel(fields[0])) && answer->size == *ModelInt32(fields[1]) &&
                        answer->bytes == expected,
                    "answer line read differently: " + line);
     }
@@ -135,8 +129,8 @@ void CheckEngineConf(const std::string& content) {
         if (ModelSkipped(line)) continue;
         const size_t equals = line.find('=');
         if (equals == std::string::npos) continue;
-        const std::string key = ModelTrim(line.substr(0, equals));
-        const std::string value = ModelTrim(line.substr(equals + 1));
+        const std::string key = TrimModel(line.substr(0, equals));
+        const std::string value = TrimModel(line.substr(equals + 1));
         if (key == "platform" && !value.empty()) expected.platform = value[0];
         if (key != "version" || value.empty()) continue;
         std::vector<std::string> parts = SplitModel(value, '.');

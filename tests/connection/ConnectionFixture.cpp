@@ -8,7 +8,8 @@ namespace fs = std::filesystem;
 
 ConnectionFixture::ConnectionFixture() {
 #ifdef VARNHOLT_TEST_ODBCSYSINI
-    if (!std::getenv("ODBCSYSINI")) SetEnv("ODBCSYSINI", std::string(VARNHOLT_TEST_ODBCSYSINI));  // a scenario may name its own
+    // A scenario may name its own.
+    if (!std::getenv("ODBCSYSINI")) SetEnv("ODBCSYSINI", std::string(VARNHOLT_TEST_ODBCSYSINI));
 #endif
     drives.Write("drives", "C:\tfixed\t/\nS:\tremote\t" + share.Path().string() + "\t\\\\FS01\\apps\n");
     SetEnv("VARNHOLT_DRIVES", (drives.Path() / "drives"));

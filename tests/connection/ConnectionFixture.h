@@ -21,6 +21,10 @@ public:
     };
     struct Shown {
         std::string caption, user, password, server;
+        bool operator==(const Shown&) const = default;
+        friend void PrintTo(const Shown& s, std::ostream* out) {
+            *out << s.caption << "|" << s.user << "|" << s.password << "|" << s.server;
+        }
     };
     void ShowModal(frmLogin& dialog) override {
         shown.push_back({U8(dialog.Caption()), U8(dialog.txtUserName().Text), U8(dialog.txtPassword().Text),
@@ -40,6 +44,7 @@ public:
     std::deque<Answer> answers;
     std::vector<Shown> shown;
 };
+using Prompts = std::vector<AnsweringView::Shown>;
 
 class ConnectionFixture : public ::testing::Test {
 protected:

@@ -9,22 +9,15 @@ constexpr const char* kPrefix = "Driver={Pervasive ODBC Client Interface};Server
 
 using ConnectionStrings = ConnectionFixture;
 
+// User and password never reach the text; a blank server is not an empty one; nothing is quoted.
 TEST_F(ConnectionStrings, NameTheDriverServerAndDatabaseOnly) {
-    struct Case {
-        const char* db;
-        const char* server;
-        const char* user;
-        const char* password;
-        std::string expected;
+    const std::tuple<const char*, const char*, std::string> cases[] = {
+        {"@ACCOUNTS", "FS01", std::string(kPrefix) + "FS01;dbq=@ACCOUNTS"},
+        {"@A", " ", std::string(kPrefix) + " ;dbq=@A"},
+        {"x;y{z}", "a;b", std::string(kPrefix) + "a;b;dbq=x;y{z}"},
     };
-    const Case cases[] = {
-        {"@ACCOUNTS", "FS01", "", "", std::string(kPrefix) + "FS01;dbq=@ACCOUNTS"},
-        {"@ACCOUNTS", "FS01", "admin", "secret", std::string(kPrefix) + "FS01;dbq=@ACCOUNTS"},
-        {"@A", " ", "", "", std::string(kPrefix) + " ;dbq=@A"},
-        {"x;y{z}", "a;b", "", "", std::string(kPrefix) + "a;b;dbq=x;y{z}"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(U8(helper.PSQLConnectionString(S(c.db), S(c.server), S(c.user), S(c.password))), c.expected);
+    for (const auto& [db, server, expected] : cases)
+        EXPECT_EQ(U8(helper.PSQLConnectionString(S(db), S(server), u"admin", u"secret")), expected);
 }
 
 TEST_F(ConnectionStrings, AConnectionNotOpenedNowTouchesNothing) {
@@ -51,6 +44,14 @@ TEST_F(ConnectionStrings, AnEngineNamedWithoutAStatusCannotBeRaisedAsOne) {
     std::ofstream(home.Path() / "servers" / "FS01" / "offline").flush();
     // "Btrieve" without "Btrieve Error" gives status 0, which cannot be raised.
     EXPECT_RUNTIME_ERROR(helper.CreatePSQLConnection(u"@ACME", u"FS01", u"", u"", true), kInvalidProcedureCall);
+}
+
+// Run on its own (connection.NoDriver), with ODBCSYSINI naming a folder where no driver is registered.
+using NoDriver = ConnectionFixture;
+TEST_F(NoDriver, AFailureWithoutAnEngineMarkerKeepsItsNumberAndText) {
+    EXPECT_RAISES(helper.CreatePSQLConnection(u"@ACME", u"FS01", u"", u"", true), -2147467259,
+                  "Kestrin.Varnholt.ConnectionHelper.CreatePSQLConnection",
+                  "[unixODBC][Driver Manager]Can't open lib 'Pervasive ODBC Client Interface' : file not found");
 }
 
 }  // namespace

@@ -12,12 +12,6 @@ protected:
         home.AddName("FS01", "ACME", "\\\\FS01\\apps\\Co1", "\\\\FS01\\apps\\Co1");
         home.AddServer("EMPTY");
     }
-    // The functions of the journal, in order.
-    std::vector<std::string> Functions() const {
-        std::vector<std::string> out;
-        for (const auto& f : home.Journal()) out.push_back(f.at(1) + (f.size() > 2 ? " " + f[2] : ""));
-        return out;
-    }
 };
 
 TEST_F(Lookups, TheLocalEngineNeedsNoPromptAndComparesDataPathsExactly) {
@@ -31,7 +25,6 @@ TEST_F(Lookups, TheLocalEngineNeedsNoPromptAndComparesDataPathsExactly) {
 }
 
 TEST_F(Lookups, DBNameExistsComparesNamesInAnyCase) {
-    EXPECT_TRUE(helper.DBNameExists(u"local2", u""));
     EXPECT_TRUE(helper.DBNameExists(u"acme", u"FS01", u"admin", u"secret"));
     EXPECT_FALSE(helper.DBNameExists(u"ACM", u"FS01", u"admin", u"secret"));
     EXPECT_TRUE(view->shown.empty());
@@ -43,15 +36,9 @@ TEST_F(Lookups, AMissingCredentialOnANamedServerPromptsAndWritesBack) {
     EXPECT_EQ(U8(helper.GetDBName(u"\\\\FS01\\apps\\Co1", u"FS01", user, password)), "ACME");
     EXPECT_EQ(U8(user), "admin");
     EXPECT_EQ(U8(password), "secret");
-    ASSERT_EQ(view->shown.size(), 1u);
-    EXPECT_EQ(view->shown[0].caption, "L10");
-    EXPECT_EQ(view->shown[0].user, "Beta");
-    EXPECT_EQ(view->shown[0].password, "Marlwood4839");
-    EXPECT_EQ(view->shown[0].server, "FS01");
-
-    // Both given: no prompt.
+    // Both given now: no second prompt.
     EXPECT_EQ(U8(helper.GetDBName(u"\\\\FS01\\apps\\Co1", u"FS01", user, password)), "ACME");
-    EXPECT_EQ(view->shown.size(), 1u);
+    EXPECT_EQ(view->shown, (Prompts{{"L10", "Beta", "Marlwood4839", "FS01"}}));
 }
 
 TEST_F(Lookups, ACancelledPromptKeepsTheCallersValuesAndGoesOnWithoutCredentials) {
@@ -63,12 +50,10 @@ TEST_F(Lookups, ACancelledPromptKeepsTheCallersValuesAndGoesOnWithoutCredentials
     EXPECT_EQ(U8(password), "");
 }
 
-TEST_F(Lookups, RefusalsReachTheCallerWithTheLookupsSource) {
+TEST_F(Lookups, ARefusalReachesTheCallerWithTheLookupsSource) {
     String user = u"admin", password = u"wrong";
     EXPECT_RAISES(helper.GetDBName(u"x", u"FS01", user, password), 7029,
                   "Kestrin.Varnholt.ConnectionHelper.GetDBName", "Invalid User Details");
-    EXPECT_RAISES(helper.DBNameExists(u"ACME", u"FS01", u"admin", u"wrong"), 7029,
-                  "Kestrin.Varnholt.ConnectionHelper.DBNameExists", "Invalid User Details");
 }
 
 TEST_F(Lookups, AServerWithoutNamesFindsNothing) {
@@ -79,7 +64,7 @@ TEST_F(Lookups, AServerWithoutNamesFindsNothing) {
 
 TEST_F(Lookups, EveryLookupClosesItsConnection) {
     EXPECT_TRUE(helper.DBNameExists(u"ACME", u"FS01", u"admin", u"secret"));
-    std::vector<std::string> calls = Functions();
+    std::vector<std::string> calls = home.Calls();
     ASSERT_GE(calls.size(), 3u);
     EXPECT_EQ(calls[calls.size() - 2].rfind("PvDisconnect ", 0), 0u);
     EXPECT_NE(calls[calls.size() - 2], "PvDisconnect -1");
@@ -91,7 +76,7 @@ TEST_F(Lookups, EveryLookupClosesItsConnection) {
                   "Kestrin.Varnholt.ConnectionHelper.DBNameExists", "A general failure occurred.");
     home.ClearJournal();
     EXPECT_TRUE(helper.DBNameExists(u"local1", u""));
-    calls = Functions();
+    calls = home.Calls();
     ASSERT_GE(calls.size(), 2u);
     EXPECT_EQ(calls[0].rfind("PvDisconnect ", 0), 0u);
     EXPECT_EQ(calls[1], "PvStop 0");

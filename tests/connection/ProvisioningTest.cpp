@@ -6,6 +6,11 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string kUncCo1 = "\\\\FS01\\apps\\Co1";
+const std::string kHelper = "Kestrin.Varnholt.ConnectionHelper.";
+using Records = std::vector<std::vector<std::string>>;
+// The connects when the defaults are refused and the credentials entered at the prompt accepted.
+const std::vector<std::string> kDefaultsThenEntered = {
+    "PvConnectServer FS01 Beta 12", "PvConnectServer FS01 admin 6", "PvConnectServer FS01 admin 6"};
 
 class Provisioning : public ConnectionFixture {
 protected:
@@ -26,12 +31,9 @@ protected:
     }
 };
 
-TEST_F(Provisioning, MakeDBNameAndLegitimiseDBName) {
-    EXPECT_EQ(U8(helper.MakeDBName(u" ab ", u"C:\\Data\\Co 1-2024")), "ABCO12024");
-    EXPECT_EQ(U8(helper.MakeDBName(u"x-y ", u"C:\\Data\\")), "X-Y");  // the prefix is not filtered
-    const std::pair<const char*, const char*> cases[] = {
-        {"Acme_2024 Ltd.", "Acme2024Ltd"}, {"Müller & Söhne", "MllerShne"}, {"-_ é", ""}, {"", ""}, {"z09AZ", "z09AZ"}};
-    for (const auto& [name, legitimate] : cases) EXPECT_EQ(U8(helper.LegitimiseDBName(S(name))), legitimate);
+// The neighbours of each range of ASCII letters and digits go.
+TEST_F(Provisioning, LegitimiseDBNameKeepsTheEndsOfEachRange) {
+    EXPECT_EQ(U8(helper.LegitimiseDBName(u"/09:@AZ[`az{")), "09AZaz");
 }
 
 TEST_F(Provisioning, DefaultCredentialsAcceptedCreateTheNameOnceInUncForm) {
@@ -43,8 +45,7 @@ TEST_F(Provisioning, DefaultCredentialsAcceptedCreateTheNameOnceInUncForm) {
     EXPECT_EQ(U8(helper.userName()), "Beta");
     EXPECT_EQ(U8(helper.UserPassword()), "Marlwood4839");
     EXPECT_TRUE(view->shown.empty());
-    ASSERT_EQ(home.Names("FS01").size(), 1u);
-    EXPECT_EQ(home.Names("FS01")[0], (std::vector<std::string>{"ACME", kUncCo1, kUncCo1, "2"}));
+    EXPECT_EQ(home.Names("FS01"), (Records{{"ACME", kUncCo1, kUncCo1, "2"}}));
     EXPECT_TRUE(HasDictionary(ShareDir() / "Co1"));
 
     fs::remove(ShareDir() / "Co1" / "File.ddf");
@@ -58,15 +59,10 @@ TEST_F(Provisioning, RejectedDefaultsPromptOnceAndCreateWithTheEnteredCredential
     view->answers = {{true, "admin", "secret"}};
     const String company = CompanyOnShare("Co1");
     helper.GetPSQLConnStr(u"ACME", company, masterPath, lits);
-    ASSERT_EQ(view->shown.size(), 1u);
-    EXPECT_EQ(view->shown[0].caption, "L31");
-    EXPECT_EQ(view->shown[0].user, "");
+    EXPECT_EQ(view->shown, (Prompts{{"L31", "", "", "FS01"}}));
     EXPECT_TRUE(helper.DBWasCreated());
     EXPECT_EQ(U8(helper.userName()), "admin");
-    const auto connects = CallsOf("PvConnectServer");
-    ASSERT_EQ(connects.size(), 3u);
-    EXPECT_EQ(connects[0], "PvConnectServer FS01 Beta 12");
-    EXPECT_EQ(connects[2], "PvConnectServer FS01 admin 6");
+    EXPECT_EQ(CallsOf("PvConnectServer"), kDefaultsThenEntered);
     EXPECT_EQ(CallsWithoutHandle("PvCreateDatabase"),
               (std::vector<std::string>{"PvCreateDatabase ACME " + kUncCo1 + " " + kUncCo1 + " 2"}));
 }
@@ -86,7 +82,7 @@ TEST_F(Provisioning, GetCreateDBProvesTheTableAndFailsUnchangedWithoutIt) {
 TEST_F(Provisioning, CreateDBEntryNeverPromptsAndPassesRefusalsOn) {
     home.SetUsers("FS01", {{"admin", "secret"}});
     EXPECT_RAISES(helper.CreateDBEntry(u"ACME", CompanyOnShare("Co1"), masterPath, lits, u"", u"pw"), 7029,
-                  "Kestrin.Varnholt.ConnectionHelper.DBNameExists", "Invalid User Details");
+                  kHelper + "DBNameExists", "Invalid User Details");
     EXPECT_EQ(CallsOf("PvConnectServer"), (std::vector<std::string>{"PvConnectServer FS01 Beta 2"}));
     helper.CreateDBEntry(u"ACME", CompanyOnShare("Co1"), masterPath, SafeArray<String>(), u"admin", u"secret");
     EXPECT_TRUE(helper.DBWasCreated());
@@ -105,15 +101,18 @@ TEST_F(Provisioning, ALocalFolderAddressesTheLocalEngineWithoutCredentials) {
     EXPECT_TRUE(HasDictionary(local.Path()));
 }
 
-TEST_F(Provisioning, CreatePSQLDBNameChecksFoldersFirst) {
-    const std::string source = "Kestrin.Varnholt.ConnectionHelper.CreatePSQLDBName";
+TEST_F(Provisioning, FoldersAreCheckedBeforeAnyCopyOrEngineCall) {
     helper.SetLiterals(NumberedTexts(11));  // 2306 needs only Literals(11)
-    EXPECT_RAISES(helper.CreatePSQLDBName(u"A", u"", u"nowhere", u"", u"nowhere", u"", u"", true), 2306, source, "L11");
-    helper.SetLiterals(NumberedTexts(34));
+    EXPECT_RAISES(helper.CreatePSQLDBName(u"A", u"", u"nowhere", u"", u"nowhere", u"", u"", true), 2306,
+                  kHelper + "CreatePSQLDBName", "L11");
+    helper.SetLiterals(lits);
     TempDir empty;
     const String folder = S(empty.Path().string());
-    EXPECT_RAISES(helper.CreatePSQLDBName(u"A", u"", masterPath, folder, folder, u"", u"", false), 2305, source,
-                  "L12 " + empty.Path().string() + ".");
+    const std::string noData = "L12 " + empty.Path().string() + ".";
+    EXPECT_RAISES(helper.CreatePSQLDBName(u"A", u"", masterPath, folder, folder, u"", u"", false), 2305,
+                  kHelper + "CreatePSQLDBName", noData);
+    EXPECT_RAISES(helper.ModifyDataBase(u"A", u"", masterPath, folder, folder, u"", u"", lits), 2305,
+                  kHelper + "ModifyDatabase", noData);
     EXPECT_FALSE(HasDictionary(empty.Path()));
     EXPECT_TRUE(home.Journal().empty());
 }
@@ -122,11 +121,9 @@ TEST_F(Provisioning, ACancelledForcedLoginComesAfterTheCopy) {
     view->answers = {{false, "", ""}};
     const String company = CompanyOnShare("Co1");
     EXPECT_RAISES(helper.CreatePSQLDBName(u"A", u"FS01", masterPath, company, company, u"", u"", true), -1,
-                  "Kestrin.Varnholt.ConnectionHelper.CreatePSQLDBName", "USER_CANCELLED");
+                  kHelper + "CreatePSQLDBName", "USER_CANCELLED");
     EXPECT_TRUE(HasDictionary(ShareDir() / "Co1"));
-    ASSERT_EQ(view->shown.size(), 1u);
-    EXPECT_EQ(view->shown[0].caption, "L13 FS01");
-    EXPECT_EQ(view->shown[0].user, "L14");
+    EXPECT_EQ(view->shown, (Prompts{{"L13 FS01", "L14", "", "{L7}"}}));
     EXPECT_TRUE(home.Journal().empty());
 }
 
@@ -148,7 +145,7 @@ TEST_F(Provisioning, ModifyDataBaseRepointsAndRenamesAnExistingName) {
     EXPECT_EQ(U8(helper.ModifyDataBase(u"acme", u"ACME2", masterPath, company, company, u"", u"", lits)), "");
     EXPECT_EQ(CallsWithoutHandle("PvModifyDatabase"),
               (std::vector<std::string>{"PvModifyDatabase acme ACME2 " + kUncCo1 + " " + kUncCo1 + " -2147483648"}));
-    EXPECT_EQ(home.Names("FS01")[0], (std::vector<std::string>{"ACME2", kUncCo1, kUncCo1, "2"}));
+    EXPECT_EQ(home.Names("FS01"), (Records{{"ACME2", kUncCo1, kUncCo1, "2"}}));
     EXPECT_TRUE(view->shown.empty());
     EXPECT_EQ(U8(helper.userName()), "Beta");
 }
@@ -170,19 +167,9 @@ TEST_F(Provisioning, ModifyDataBaseTriesDefaultsThenPromptsAndPassesRefusalsOn) 
     const String company = CompanyOnShare("Co1");
     EXPECT_RAISES(helper.ModifyDataBase(u"ACME", u"OTHER", masterPath, company, company, u"", u"", lits), 7012,
                   "Kestrin.Varnholt.CPVSServer.ModifyDatabase", "Named database already exists on the server.");
-    ASSERT_EQ(view->shown.size(), 1u);
-    EXPECT_EQ(view->shown[0].caption, "L31");
-    EXPECT_EQ(CallsOf("PvConnectServer")[0], "PvConnectServer FS01 Beta 12");
+    EXPECT_EQ(view->shown, (Prompts{{"L31", "", "", "FS01"}}));
+    EXPECT_EQ(CallsOf("PvConnectServer"), kDefaultsThenEntered);
     EXPECT_EQ(U8(helper.userName()), "admin");
-}
-
-TEST_F(Provisioning, ModifyDataBaseChecksFoldersWithItsOwnSource) {
-    const std::string source = "Kestrin.Varnholt.ConnectionHelper.ModifyDatabase";
-    TempDir empty;
-    const String folder = S(empty.Path().string());
-    EXPECT_RAISES(helper.ModifyDataBase(u"A", u"", masterPath, folder, folder, u"", u"", lits), 2305, source,
-                  "L12 " + empty.Path().string() + ".");
-    EXPECT_FALSE(HasDictionary(empty.Path()));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The three bindings over the stand-in libraries, loaded by bare file name through the real
-// loader. Each suite runs with its own library search path (see CMakeLists.txt).
+// loader, and the session's choice among them. Each suite runs with its own library search path
+// (see CMakeLists.txt).
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
@@ -9,6 +10,7 @@
 #include "TestSupport.h"
 #include "engine/CPVSWrapper.h"
 #include "platform/DynamicLibrary.h"
+#include "varnholt/CPVSServer.h"
 
 namespace varnholt::test {
 namespace {
@@ -47,27 +49,36 @@ const Generation kGenerations[] = {
     {9, "W3DBAV90.DLL", "W3DBAV90", [] { return std::make_unique<CPVS9Wrapper>(); }},
 };
 
-// Every operation except the probe, each with arguments that would succeed on an engine.
+// Every operation except the probe, each with arguments that would succeed on an engine, and
+// what it gives when the engine answers 70000 (-70000 where that is negative): the status
+// narrowed to 16 bits (70000 - 65536) except where the binding keeps a Long.
 struct Operation {
-    const char* name;
-    std::function<void(IPVSWrapper&)> call;
+    const char* function;  // as the engine names it
+    std::function<Variant(IPVSWrapper&)> call;
+    Variant faulted;
 };
 
 std::vector<Operation> Operations() {
+    using W = IPVSWrapper&;
+    const Variant narrowed(int16_t{4464});
     return {
-        {"IPvStart", [](IPVSWrapper& w) { w.IPvStart(); }},
-        {"IPvStop", [](IPVSWrapper& w) { w.IPvStop(); }},
-        {"IPvConnectServer", [](IPVSWrapper& w) { int32_t h = 0; w.IPvConnectServer(u"", u"", u"", h); }},
-        {"IPvDisconnect", [](IPVSWrapper& w) { int32_t h = -1; w.IPvDisconnect(h); }},
-        {"IPvCreateDatabase", [](IPVSWrapper& w) { w.IPvCreateDatabase(-1, u"NEW", u"/d", u"/d", 2); }},
-        {"GetDbNameInto", [](IPVSWrapper& w) { int32_t n = 255; char b[256] = {}; w.GetDbNameInto(-1, 1, n, b); }},
-        {"GetDbDataPathInto",
-         [](IPVSWrapper& w) { int32_t n = 255; char b[256] = {}; w.GetDbDataPathInto(-1, "ACME", n, b); }},
-        {"GetDbDictionaryPathInto",
-         [](IPVSWrapper& w) { int32_t n = 255; char b[256] = {}; w.GetDbDictionaryPathInto(-1, "ACME", n, b); }},
-        {"IPvGetDbNamesData", [](IPVSWrapper& w) { int32_t count = 0; w.IPvGetDbNamesData(-1, count); }},
-        {"IPvDropDatabase", [](IPVSWrapper& w) { w.IPvDropDatabase(-1, u"ACME", 0); }},
-        {"IPvModifyDatabase", [](IPVSWrapper& w) { w.IPvModifyDatabase(-1, u"ACME", u"", u"", u"", 0); }},
+        {"PvStart", [](W w) { return w.IPvStart(); }, int32_t{70000}},
+        {"PvStop", [](W w) { return w.IPvStop(); }, int32_t{-70000}},
+        {"PvConnectServer", [](W w) { int32_t h = 0; return Variant(w.IPvConnectServer(u"", u"", u"", h)); }, narrowed},
+        {"PvDisconnect", [](W w) { int32_t h = -1; return Variant(w.IPvDisconnect(h)); }, narrowed},
+        {"PvCreateDatabase", [](W w) { return Variant(w.IPvCreateDatabase(-1, u"NEW", u"/d", u"/d", 2)); }, narrowed},
+        {"PvGetDbName", [](W w) { int32_t n = 255; char b[256] = {}; return Variant(w.GetDbNameInto(-1, 1, n, b)); },
+         int32_t{70000}},
+        {"PvGetDbDataPath",
+         [](W w) { int32_t n = 255; char b[256] = {}; return Variant(w.GetDbDataPathInto(-1, "ACME", n, b)); },
+         narrowed},
+        {"PvGetDbDictionaryPath",
+         [](W w) { int32_t n = 255; char b[256] = {}; return Variant(w.GetDbDictionaryPathInto(-1, "ACME", n, b)); },
+         narrowed},
+        {"PvGetDbNamesData", [](W w) { int32_t count = 0; return Variant(w.IPvGetDbNamesData(-1, count)); }, narrowed},
+        {"PvDropDatabase", [](W w) { return Variant(w.IPvDropDatabase(-1, u"ACME", 0)); }, int16_t{-4464}},
+        {"PvModifyDatabase", [](W w) { return Variant(w.IPvModifyDatabase(-1, u"ACME", u"", u"", u"", 0)); },
+         narrowed},
     };
 }
 
@@ -81,7 +92,7 @@ TEST(BindingAbsent, ProbeSaysNoAndEveryOperationRaisesTheLoadError) {
         auto wrapper = g.make();
         EXPECT_FALSE(wrapper->DoesVersionDLLLoad());
         for (const Operation& op : Operations())
-            EXPECT_RAISES(op.call(*wrapper), 53, "Varnholt", std::string("File not found: ") + g.file) << op.name;
+            EXPECT_RAISES(op.call(*wrapper), 53, "Varnholt", std::string("File not found: ") + g.file) << op.function;
         EXPECT_FALSE(platform::IsLibraryLoaded(g.file));
     }
 }
@@ -103,6 +114,37 @@ TEST(BindingNoDisconnect, ProbeSaysNoAndOnlyTheMissingEntryPointFails) {
     EXPECT_EQ(count, 1);
 }
 
+// --- Only some generations: the session binds to the newest present -------------------------
+
+// The libraries that the journal shows answering function.
+std::vector<std::string> Libraries(const EngineHome& home, const std::string& function) {
+    std::vector<std::string> out;
+    for (const auto& fields : home.Journal())
+        if (fields.size() > 1 && fields[1] == function) out.push_back(fields[0]);
+    return out;
+}
+
+TEST(OnlyGeneration8, BindsToEightAndReportsEight) {
+    ExpectSearchPath(STANDIN_ONLY8_DIR);
+    EngineHome home;
+    home.EnableJournal();
+    CPVSServer server;
+    server.Connect();
+    EXPECT_EQ(server.EngineVersionMajor(), 8);
+    EXPECT_EQ(Libraries(home, "PvStart"), std::vector<std::string>{"W3DBAV80"});
+}
+
+TEST(Generations8And9, TheNewestWins) {
+    ExpectSearchPath(STANDIN_8AND9_DIR);
+    EngineHome home;
+    home.EnableJournal();
+    CPVSServer server;
+    EXPECT_EQ(server.EngineVersionMajor(), 9);
+    server.Connect();
+    EXPECT_EQ(Libraries(home, "PvDisconnect"), (std::vector<std::string>{"W3DBAV80", "W3DBAV90"}));
+    EXPECT_EQ(Libraries(home, "PvStart"), std::vector<std::string>{"W3DBAV90"});
+}
+
 // --- Every library present ---------------------------------------------------------------------
 
 class Binding : public ::testing::TestWithParam<Generation> {
@@ -110,23 +152,19 @@ protected:
     void SetUp() override { ExpectSearchPath(STANDIN_ALL_DIR); }
 };
 
-TEST_P(Binding, ProbeNeedsNoEngineHome) {
+// The probes need no engine home, leave no trace, and leave their libraries loaded, never the
+// version library.
+TEST_P(Binding, ProbesNeedNoEngineHomeAndKeepTheirLibrariesLoaded) {
     TempDir empty;
     const char* previous = std::getenv("VARNHOLT_ENGINE_HOME");
     const std::string saved = previous ? previous : "";
     UnsetEnv("VARNHOLT_ENGINE_HOME");
     SetEnv("XDG_DATA_HOME", (empty.Path() / "nowhere"));
-    const bool loads = GetParam().make()->DoesVersionDLLLoad();
-    if (previous) SetEnv("VARNHOLT_ENGINE_HOME", saved);
-    EXPECT_TRUE(loads);
-    EXPECT_FALSE(fs::exists(empty.Path() / "nowhere")) << "the probe leaves no trace";
-}
-
-TEST_P(Binding, LibrariesStayLoadedAfterTheProbe) {
-    EngineHome home;
     for (const Generation& g : kGenerations) EXPECT_TRUE(g.make()->DoesVersionDLLLoad()) << g.file;
+    if (previous) SetEnv("VARNHOLT_ENGINE_HOME", saved);
+    EXPECT_FALSE(fs::exists(empty.Path() / "nowhere"));
     for (const Generation& g : kGenerations) EXPECT_TRUE(platform::IsLibraryLoaded(g.file)) << g.file;
-    EXPECT_FALSE(platform::IsLibraryLoaded("W3DBAV78.DLL")) << "no binding calls the version library";
+    EXPECT_FALSE(platform::IsLibraryLoaded("W3DBAV78.DLL"));
 }
 
 // The component names its libraries in capitals, and both loaders treat names without regard to
@@ -178,20 +216,19 @@ TEST_P(Binding, ReadsFillTheCallersBuffer) {
     EngineHome home;
     home.AddName("", "ACME", "C:\\Dict\\Acme", "C:\\Data\\Acme");
     auto w = GetParam().make();
-    int32_t size = 255;
     char buffer[256] = {};
-    ASSERT_EQ(w->GetDbNameInto(-1, 1, size, buffer), 0);
-    EXPECT_EQ(size, 5);
-    EXPECT_STREQ(buffer, "ACME");
-    size = 255;
-    ASSERT_EQ(w->GetDbDataPathInto(-1, "acme", size, buffer), 0);
-    EXPECT_EQ(size, 13);
-    EXPECT_STREQ(buffer, "C:\\Data\\Acme");
-    size = 255;
-    ASSERT_EQ(w->GetDbDictionaryPathInto(-1, "ACME", size, buffer), 0);
-    EXPECT_EQ(size, 13);
-    EXPECT_STREQ(buffer, "C:\\Dict\\Acme");
-    size = 4;  // too small: the size the library needs comes back with its refusal
+    const std::pair<std::function<int32_t(int32_t&)>, std::string> reads[] = {
+        {[&](int32_t& size) { return w->GetDbNameInto(-1, 1, size, buffer); }, "ACME"},
+        {[&](int32_t& size) { return w->GetDbDataPathInto(-1, "acme", size, buffer); }, "C:\\Data\\Acme"},
+        {[&](int32_t& size) { return w->GetDbDictionaryPathInto(-1, "ACME", size, buffer); }, "C:\\Dict\\Acme"},
+    };
+    for (const auto& [read, text] : reads) {
+        int32_t size = 255;
+        ASSERT_EQ(read(size), 0) << text;
+        EXPECT_EQ(size, static_cast<int32_t>(text.size() + 1));  // the text's size with its NUL
+        EXPECT_EQ(std::string(buffer), text);
+    }
+    int32_t size = 4;  // too small: the size the library needs comes back with its refusal
     EXPECT_EQ(w->GetDbNameInto(-1, 1, size, buffer), 7003);
     EXPECT_EQ(size, 5);
 }
@@ -200,28 +237,11 @@ TEST_P(Binding, GetDbNameKeepsAllThirtyTwoBitsOthersNarrow) {
     EngineHome home;
     home.AddName("", "ACME", "/d", "/d");
     auto w = GetParam().make();
-    home.SetFaults(
-        "PvGetDbName\t70000\nPvConnectServer\t70000\nPvDisconnect\t70000\nPvCreateDatabase\t70000\n"
-        "PvGetDbDataPath\t70000\nPvGetDbDictionaryPath\t70000\nPvGetDbNamesData\t70000\nPvDropDatabase\t-70000\n"
-        "PvModifyDatabase\t70000\nPvStart\t70000\nPvStop\t-70000\n");
-    int32_t size = 255;
-    char buffer[256] = {};
-    EXPECT_EQ(w->GetDbNameInto(-1, 1, size, buffer), 70000);
-    EXPECT_EQ(w->IPvStart(), Variant(int32_t{70000}));
-    EXPECT_EQ(w->IPvStop(), Variant(int32_t{-70000}));
-
-    int32_t handle = 0, count = 0;
-    const std::pair<const char*, int16_t> narrowed[] = {
-        {"IPvConnectServer", w->IPvConnectServer(u"", u"", u"", handle)},
-        {"IPvDisconnect", w->IPvDisconnect(handle)},
-        {"IPvCreateDatabase", w->IPvCreateDatabase(-1, u"X", u"/d", u"/d", 2)},
-        {"GetDbDataPathInto", w->GetDbDataPathInto(-1, "ACME", size, buffer)},
-        {"GetDbDictionaryPathInto", w->GetDbDictionaryPathInto(-1, "ACME", size, buffer)},
-        {"IPvGetDbNamesData", w->IPvGetDbNamesData(-1, count)},
-        {"IPvModifyDatabase", w->IPvModifyDatabase(-1, u"ACME", u"", u"", u"", 0)},
-    };
-    for (const auto& [op, status] : narrowed) EXPECT_EQ(status, 4464) << op;  // 70000 - 65536
-    EXPECT_EQ(w->IPvDropDatabase(-1, u"ACME", 0), -4464);
+    std::string faults;
+    for (const Operation& op : Operations())
+        faults += std::string(op.function) + (op.faulted.ToLong() < 0 ? "\t-70000\n" : "\t70000\n");
+    home.SetFaults(faults);
+    for (const Operation& op : Operations()) EXPECT_EQ(op.call(*w), op.faulted) << op.function;
     EXPECT_EQ(home.Names("").size(), 1u) << "faulted calls do nothing";
 }
 
