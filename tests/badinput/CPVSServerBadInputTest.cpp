@@ -89,6 +89,9 @@ TEST_F(CPVSServerBadInput, ConnectWithAnOddEngine) {
         s->User = u"admin";
         s->Password = u"secret";
     }
+    home.SetFaults("PvStart\t7022\n");
+    EXPECT_RAISES(failed.Connect(), 7022, kSource + "Connect", "Component not loaded");
+    EXPECT_EQ(State(failed), "Started=False Connected=False");
     home.SetFaults("PvConnectServer\t-1\n");
     EXPECT_RAISES(failed.Connect(), -1, kSource + "Connect", LayerError(-1));
     EXPECT_EQ(State(failed), "Started=True Connected=False");
