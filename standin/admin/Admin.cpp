@@ -153,8 +153,8 @@ int32_t CopyOut(const std::string& utf8, int32_t* pBufSize, char* buffer) {
 
 int32_t GetPath(const char* function, int32_t hConnection, const char* dbName, int32_t* pBufSize, char* path,
                 std::string DatabaseName::*field) {
-    const Call call = Begin(function, {JournalArg::Number(hConnection), JournalArg::AnsiText(dbName),
-                                       JournalArg::NumberAt(pBufSize)});
+    const Call call = Begin(
+        function, {JournalArg::Number(hConnection), JournalArg::AnsiText(dbName), JournalArg::NumberAt(pBufSize)});
     if (call.fault) return *call.fault;
     if (const std::optional<int32_t> answered = ScriptedAnswer(call, function, pBufSize, path)) return *answered;
     NameStore* store = nullptr;
@@ -167,7 +167,8 @@ int32_t GetPath(const char* function, int32_t hConnection, const char* dbName, i
     // A name of the session's listing that another has dropped or renamed since still has its
     // paths: the listing stays whole.
     if (status == kNameMissing)
-        if (const NameSnapshot listed = OpenConnections().Listed(hConnection, folder)) status = listed->Find(name, entry);
+        if (const NameSnapshot listed = OpenConnections().Listed(hConnection, folder))
+            status = listed->Find(name, entry);
     if (status != kOk) return status;
     return CopyOut(entry.*field, pBufSize, path);
 }
@@ -227,8 +228,8 @@ STANDIN_EXPORT int32_t VARNHOLT_ENGINE_API PvCreateDatabase(int32_t hConnection,
 
 STANDIN_EXPORT int32_t VARNHOLT_ENGINE_API PvGetDbName(int32_t hConnection, int32_t sequence, int32_t* pBufSize,
                                                        char* dbName) {
-    const Call call = Begin("PvGetDbName", {JournalArg::Number(hConnection), JournalArg::Number(sequence),
-                                            JournalArg::NumberAt(pBufSize)});
+    const Call call = Begin(
+        "PvGetDbName", {JournalArg::Number(hConnection), JournalArg::Number(sequence), JournalArg::NumberAt(pBufSize)});
     if (call.fault) return *call.fault;
     if (const std::optional<int32_t> answered = ScriptedAnswer(call, "PvGetDbName", pBufSize, dbName)) return *answered;
     NameStore* store = nullptr;
@@ -241,8 +242,8 @@ STANDIN_EXPORT int32_t VARNHOLT_ENGINE_API PvGetDbName(int32_t hConnection, int3
     return CopyOut(entry.name, pBufSize, dbName);
 }
 
-STANDIN_EXPORT int32_t VARNHOLT_ENGINE_API PvGetDbDataPath(int32_t hConnection, const char* dbName,
-                                                           int32_t* pBufSize, char* dataPath) {
+STANDIN_EXPORT int32_t VARNHOLT_ENGINE_API PvGetDbDataPath(int32_t hConnection, const char* dbName, int32_t* pBufSize,
+                                                           char* dataPath) {
     return GetPath("PvGetDbDataPath", hConnection, dbName, pBufSize, dataPath, &DatabaseName::dataPath);
 }
 
@@ -272,8 +273,8 @@ STANDIN_EXPORT int32_t VARNHOLT_ENGINE_API PvGetDbNamesData(int32_t hConnection,
 }
 
 STANDIN_EXPORT int32_t VARNHOLT_ENGINE_API PvDropDatabase(int32_t hConnection, const char* dbName, int32_t option) {
-    const Call call = Begin("PvDropDatabase", {JournalArg::Number(hConnection), JournalArg::AnsiText(dbName),
-                                               JournalArg::Number(option)});
+    const Call call = Begin(
+        "PvDropDatabase", {JournalArg::Number(hConnection), JournalArg::AnsiText(dbName), JournalArg::Number(option)});
     if (call.fault) return *call.fault;
     NameStore* store = nullptr;
     std::string folder;
@@ -285,10 +286,9 @@ STANDIN_EXPORT int32_t VARNHOLT_ENGINE_API PvDropDatabase(int32_t hConnection, c
 STANDIN_EXPORT int32_t VARNHOLT_ENGINE_API PvModifyDatabase(int32_t hConnection, const char* dbNameExisting,
                                                             const char* dbNameNew, const char* dictPath,
                                                             const char* dataPath, int32_t dbFlags) {
-    const Call call = Begin("PvModifyDatabase",
-                            {JournalArg::Number(hConnection), JournalArg::AnsiText(dbNameExisting),
-                             JournalArg::AnsiText(dbNameNew), JournalArg::AnsiText(dictPath),
-                             JournalArg::AnsiText(dataPath), JournalArg::Number(dbFlags)});
+    const Call call = Begin("PvModifyDatabase", {JournalArg::Number(hConnection), JournalArg::AnsiText(dbNameExisting),
+                                                 JournalArg::AnsiText(dbNameNew), JournalArg::AnsiText(dictPath),
+                                                 JournalArg::AnsiText(dataPath), JournalArg::Number(dbFlags)});
     if (call.fault) return *call.fault;
     NameStore* store = nullptr;
     std::string folder;

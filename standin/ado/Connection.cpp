@@ -35,7 +35,8 @@ std::string LocalPath(const std::string& enginePath) {
 
 bool NamesTheDriver(const std::string& text) {
     std::string driver = varnholt::standin::Attribute(text, "Driver").value_or("");
-    if (driver.size() >= 2 && driver.front() == '{' && driver.back() == '}') driver = driver.substr(1, driver.size() - 2);
+    if (driver.size() >= 2 && driver.front() == '{' && driver.back() == '}')
+        driver = driver.substr(1, driver.size() - 2);
     return varnholt::standin::SameText(driver, kDriverName);
 }
 

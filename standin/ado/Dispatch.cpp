@@ -37,7 +37,8 @@ void RaiseAdo(int number, const std::wstring& source, const wchar_t* description
 
 std::string Utf8(const std::wstring& text) {
     if (text.empty()) return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    const int n =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<size_t>(n), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
     return out;
@@ -145,7 +146,10 @@ VariantValue DispatchValue(IDispatch* owned) {
 }
 
 DispatchObject::DispatchObject(Kind kind, std::wstring source, const Member* members, size_t memberCount)
-    : kind_(kind), source_(std::move(source)), members_(members), memberCount_(memberCount) {
+    : kind_(kind),
+      source_(std::move(source)),
+      members_(members),
+      memberCount_(memberCount) {
     CountObject(kind_, 1);
 }
 
@@ -175,7 +179,8 @@ HRESULT DispatchObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
         ids[i] = DISPID_UNKNOWN;
         if (i == 0)
             for (size_t m = 0; m < memberCount_; ++m)
-                if (CompareStringOrdinal(names[0], -1, members_[m].name, -1, TRUE) == CSTR_EQUAL) ids[0] = members_[m].id;
+                if (CompareStringOrdinal(names[0], -1, members_[m].name, -1, TRUE) == CSTR_EQUAL)
+                    ids[0] = members_[m].id;
         if (ids[i] == DISPID_UNKNOWN) hr = DISP_E_UNKNOWNNAME;  // named arguments are not taken
     }
     return hr;

@@ -41,7 +41,8 @@ struct DispatchFailure {
 inline constexpr wchar_t kNotAllowedClosed[] = L"Operation is not allowed when the object is closed.";
 inline constexpr wchar_t kNotAllowedOpen[] = L"Operation is not allowed when the object is open.";
 inline constexpr wchar_t kNoCurrentRecord[] =
-    L"Either BOF or EOF is True, or the current record has been deleted. Requested operation requires a current record.";
+    L"Either BOF or EOF is True, or the current record has been deleted. Requested operation requires a current "
+    L"record.";
 inline constexpr wchar_t kItemNotFound[] =
     L"Item cannot be found in the collection corresponding to the requested name or ordinal.";
 inline constexpr wchar_t kWrongArguments[] =

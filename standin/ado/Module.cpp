@@ -134,12 +134,13 @@ extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
     for (const Class& c : kClasses) {
         const std::wstring clsid = GuidText(*c.clsid), key = L"CLSID\\" + clsid;
         RegDeleteTreeW(HKEY_CLASSES_ROOT, c.progId);
-        const LSTATUS failed = SetValue(HKEY_CLASSES_ROOT, c.progId, nullptr, std::wstring(c.progId) + L" (test server)") |
-                               SetValue(HKEY_CLASSES_ROOT, std::wstring(c.progId) + L"\\CLSID", nullptr, clsid) |
-                               SetValue(HKEY_CLASSES_ROOT, key, nullptr, c.progId) |
-                               SetValue(HKEY_CLASSES_ROOT, key + L"\\ProgID", nullptr, c.progId) |
-                               SetValue(HKEY_CLASSES_ROOT, key + L"\\InprocServer32", nullptr, path) |
-                               SetValue(HKEY_CLASSES_ROOT, key + L"\\InprocServer32", L"ThreadingModel", L"Both");
+        const LSTATUS failed =
+            SetValue(HKEY_CLASSES_ROOT, c.progId, nullptr, std::wstring(c.progId) + L" (test server)") |
+            SetValue(HKEY_CLASSES_ROOT, std::wstring(c.progId) + L"\\CLSID", nullptr, clsid) |
+            SetValue(HKEY_CLASSES_ROOT, key, nullptr, c.progId) |
+            SetValue(HKEY_CLASSES_ROOT, key + L"\\ProgID", nullptr, c.progId) |
+            SetValue(HKEY_CLASSES_ROOT, key + L"\\InprocServer32", nullptr, path) |
+            SetValue(HKEY_CLASSES_ROOT, key + L"\\InprocServer32", L"ThreadingModel", L"Both");
         if (failed != ERROR_SUCCESS) return SELFREG_E_CLASS;
     }
     return S_OK;

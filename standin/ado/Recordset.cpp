@@ -18,7 +18,8 @@ constexpr long adUseServer = 2;
 constexpr long adOpenForwardOnly = 0;
 
 constexpr wchar_t kNotUpdatable[] =
-    L"Current Recordset does not support updating. This may be a limitation of the provider, or of the selected locktype.";
+    L"Current Recordset does not support updating. This may be a limitation of the provider, or of the selected "
+    L"locktype.";
 constexpr wchar_t kNoConnection[] =
     L"The connection cannot be used to perform this operation. It is either closed or invalid in this context.";
 
@@ -37,12 +38,17 @@ VariantValue Coerce(const FieldDef& field, const VARIANT& value) {
     VARTYPE target = VT_EMPTY;
     bool bounded = false;
     switch (field.type) {
-        case 2: target = VT_I2; break;             // adSmallInt
-        case 3: target = VT_I4; break;             // adInteger
-        case 5: target = VT_R8; break;             // adDouble
-        case 11: target = VT_BOOL; break;          // adBoolean
-        case 8: case 201: case 203: target = VT_BSTR; break;  // adBSTR, adLongVarChar, adLongVarWChar
-        case 129: case 130: case 200: case 202:    // adChar, adWChar, adVarChar, adVarWChar
+        case 2: target = VT_I2; break;     // adSmallInt
+        case 3: target = VT_I4; break;     // adInteger
+        case 5: target = VT_R8; break;     // adDouble
+        case 11: target = VT_BOOL; break;  // adBoolean
+        case 8:
+        case 201:
+        case 203: target = VT_BSTR; break;  // adBSTR, adLongVarChar, adLongVarWChar
+        case 129:
+        case 130:
+        case 200:
+        case 202:  // adChar, adWChar, adVarChar, adVarWChar
             target = VT_BSTR;
             bounded = true;
             break;
@@ -55,7 +61,8 @@ VariantValue Coerce(const FieldDef& field, const VARIANT& value) {
     if (FAILED(VariantChangeType(out.Get(), const_cast<VARIANT*>(&value), 0, target)))
         RaiseAdo(3421, kRecordsetSource, L"Application uses a value of the wrong type for the current operation.");
     if (bounded && field.definedSize > 0 && SysStringLen(V_BSTR(out.Get())) > static_cast<UINT>(field.definedSize))
-        throw AdoError{kMultipleStep, kCursorSource, L"Multiple-step operation generated errors. Check each status value."};
+        throw AdoError{kMultipleStep, kCursorSource,
+                       L"Multiple-step operation generated errors. Check each status value."};
     return out;
 }
 
@@ -138,19 +145,43 @@ protected:
 
 private:
     enum : DISPID {
-        kDefault = DISPID_VALUE, kFields = 1, kState, kOpen, kClose, kAddNew, kUpdate, kUpdateBatch, kMoveFirst, kMoveNext,
-        kMovePrevious, kMoveLast, kEOF, kBOF, kRecordCount, kCursorLocation, kLockType, kCursorType
+        kDefault = DISPID_VALUE,
+        kFields = 1,
+        kState,
+        kOpen,
+        kClose,
+        kAddNew,
+        kUpdate,
+        kUpdateBatch,
+        kMoveFirst,
+        kMoveNext,
+        kMovePrevious,
+        kMoveLast,
+        kEOF,
+        kBOF,
+        kRecordCount,
+        kCursorLocation,
+        kLockType,
+        kCursorType
     };
     static constexpr Member kMembers[] = {
         {L"", kDefault, true},  // rs(key): reached by its DISPID, never by a name
-        {L"Fields", kFields, true},        {L"State", kState, true},
-        {L"Open", kOpen, false},           {L"Close", kClose, false},
-        {L"AddNew", kAddNew, false},       {L"Update", kUpdate, false},
-        {L"UpdateBatch", kUpdateBatch, false}, {L"MoveFirst", kMoveFirst, false},
-        {L"MoveNext", kMoveNext, false},   {L"MovePrevious", kMovePrevious, false},
-        {L"MoveLast", kMoveLast, false},   {L"EOF", kEOF, true},
-        {L"BOF", kBOF, true},              {L"RecordCount", kRecordCount, true},
-        {L"CursorLocation", kCursorLocation, true}, {L"LockType", kLockType, true},
+        {L"Fields", kFields, true},
+        {L"State", kState, true},
+        {L"Open", kOpen, false},
+        {L"Close", kClose, false},
+        {L"AddNew", kAddNew, false},
+        {L"Update", kUpdate, false},
+        {L"UpdateBatch", kUpdateBatch, false},
+        {L"MoveFirst", kMoveFirst, false},
+        {L"MoveNext", kMoveNext, false},
+        {L"MovePrevious", kMovePrevious, false},
+        {L"MoveLast", kMoveLast, false},
+        {L"EOF", kEOF, true},
+        {L"BOF", kBOF, true},
+        {L"RecordCount", kRecordCount, true},
+        {L"CursorLocation", kCursorLocation, true},
+        {L"LockType", kLockType, true},
         {L"CursorType", kCursorType, true},
     };
 
@@ -202,8 +233,8 @@ size_t Recordset::FieldIndex(const VARIANT& key, const wchar_t* source) const {
                 return i;
     } else {
         VariantValue number;
-        if (SUCCEEDED(VariantChangeType(number.Get(), const_cast<VARIANT*>(&key), 0, VT_I4)) && V_I4(number.Get()) >= 0 &&
-            static_cast<size_t>(V_I4(number.Get())) < fields_.size())
+        if (SUCCEEDED(VariantChangeType(number.Get(), const_cast<VARIANT*>(&key), 0, VT_I4)) &&
+            V_I4(number.Get()) >= 0 && static_cast<size_t>(V_I4(number.Get())) < fields_.size())
             return static_cast<size_t>(V_I4(number.Get()));
     }
     RaiseAdo(3265, source, kItemNotFound);
@@ -229,7 +260,8 @@ void Recordset::Call(DISPID id, bool put, const Args& args, VariantValue& result
             args.AtMost(1);
             // rs(key) and rs.Fields(key) are rs.Fields.Item(key): ADO's default members chain.
             if (args.Has(0))
-                result = DispatchValue(NewField(FieldIndex(args.At(0), id == kDefault ? kRecordsetSource : kFieldsSource)));
+                result =
+                    DispatchValue(NewField(FieldIndex(args.At(0), id == kDefault ? kRecordsetSource : kFieldsSource)));
             else
                 result = DispatchValue(new Fields(this));
             return;
@@ -287,9 +319,18 @@ void Recordset::Call(DISPID id, bool put, const Args& args, VariantValue& result
             args.AtMost(0);
             Move(id);
             return;
-        case kEOF: RequireOpen(); result = BoolValue(AtEOF()); return;
-        case kBOF: RequireOpen(); result = BoolValue(AtBOF()); return;
-        case kRecordCount: RequireOpen(); result = LongValue(static_cast<long>(rows_.size())); return;
+        case kEOF:
+            RequireOpen();
+            result = BoolValue(AtEOF());
+            return;
+        case kBOF:
+            RequireOpen();
+            result = BoolValue(AtBOF());
+            return;
+        case kRecordCount:
+            RequireOpen();
+            result = LongValue(static_cast<long>(rows_.size()));
+            return;
         case kCursorLocation: Setting("Recordset.CursorLocation", cursorLocation_, put, args, result); return;
         case kLockType: Setting("Recordset.LockType", lockType_, put, args, result); return;
         case kCursorType: Setting("Recordset.CursorType", cursorType_, put, args, result); return;
@@ -378,7 +419,8 @@ enum : DISPID { kItem = DISPID_VALUE, kCount = 1, kAppend };
 constexpr Member kFieldsMembers[] = {{L"Item", kItem, true}, {L"Count", kCount, true}, {L"Append", kAppend, false}};
 
 Fields::Fields(Recordset* owner)
-    : DispatchObject(Kind::kFields, kFieldsSource, kFieldsMembers, std::size(kFieldsMembers)), owner_(owner) {
+    : DispatchObject(Kind::kFields, kFieldsSource, kFieldsMembers, std::size(kFieldsMembers)),
+      owner_(owner) {
     owner_->AddRef();
 }
 
@@ -406,7 +448,8 @@ constexpr Member kFieldMembers[] = {{L"Value", kValue, true},
                                     {L"Attributes", kAttributes, true}};
 
 Field::Field(Recordset* owner, size_t index)
-    : DispatchObject(Kind::kField, kFieldSource, kFieldMembers, std::size(kFieldMembers)), owner_(owner),
+    : DispatchObject(Kind::kField, kFieldSource, kFieldMembers, std::size(kFieldMembers)),
+      owner_(owner),
       index_(index) {
     owner_->AddRef();
 }

@@ -26,9 +26,7 @@ Column Text(const char* name, SQLSMALLINT nullable = SQL_NULLABLE, SQLULEN size 
     return {name, SQL_VARCHAR, size, nullable, {}};
 }
 Column Small(const char* name, SQLSMALLINT nullable = SQL_NULLABLE) { return {name, SQL_SMALLINT, 5, nullable, {}}; }
-Column Integer(const char* name, SQLSMALLINT nullable = SQL_NULLABLE) {
-    return {name, SQL_INTEGER, 10, nullable, {}};
-}
+Column Integer(const char* name, SQLSMALLINT nullable = SQL_NULLABLE) { return {name, SQL_INTEGER, 10, nullable, {}}; }
 
 // The stem of a folder entry that is a table: "T" of "T.DAT" in any case.
 std::optional<std::string> TableOf(const dirent& entry) {
@@ -88,8 +86,8 @@ ResultSet TableResult(const std::string& table) {
     return result;
 }
 
-ResultSet TablesResult(const std::string& dataFolder, const Search& catalog, const Search& schema,
-                       const Search& table, const Search& tableTypes) {
+ResultSet TablesResult(const std::string& dataFolder, const Search& catalog, const Search& schema, const Search& table,
+                       const Search& tableTypes) {
     ResultSet result{{Text("TABLE_CAT"), Text("TABLE_SCHEM"), Text("TABLE_NAME", SQL_NO_NULLS),
                       Text("TABLE_TYPE", SQL_NO_NULLS), Text("REMARKS", SQL_NULLABLE, 254)},
                      {}};
@@ -107,16 +105,16 @@ ResultSet TablesResult(const std::string& dataFolder, const Search& catalog, con
     return result;
 }
 
-ResultSet ColumnsResult(const std::string& dataFolder, const Search& catalog, const Search& schema,
-                        const Search& table, const Search& column) {
-    ResultSet result{{Text("TABLE_CAT"), Text("TABLE_SCHEM"), Text("TABLE_NAME", SQL_NO_NULLS),
-                      Text("COLUMN_NAME", SQL_NO_NULLS), Small("DATA_TYPE", SQL_NO_NULLS),
-                      Text("TYPE_NAME", SQL_NO_NULLS), Integer("COLUMN_SIZE"), Integer("BUFFER_LENGTH"),
-                      Small("DECIMAL_DIGITS"), Small("NUM_PREC_RADIX"), Small("NULLABLE", SQL_NO_NULLS),
-                      Text("REMARKS", SQL_NULLABLE, 254), Text("COLUMN_DEF", SQL_NULLABLE, 254),
-                      Small("SQL_DATA_TYPE", SQL_NO_NULLS), Small("SQL_DATETIME_SUB"), Integer("CHAR_OCTET_LENGTH"),
-                      Integer("ORDINAL_POSITION", SQL_NO_NULLS), Text("IS_NULLABLE", SQL_NULLABLE, 3)},
-                     {}};
+ResultSet ColumnsResult(const std::string& dataFolder, const Search& catalog, const Search& schema, const Search& table,
+                        const Search& column) {
+    ResultSet result{
+        {Text("TABLE_CAT"), Text("TABLE_SCHEM"), Text("TABLE_NAME", SQL_NO_NULLS), Text("COLUMN_NAME", SQL_NO_NULLS),
+         Small("DATA_TYPE", SQL_NO_NULLS), Text("TYPE_NAME", SQL_NO_NULLS), Integer("COLUMN_SIZE"),
+         Integer("BUFFER_LENGTH"), Small("DECIMAL_DIGITS"), Small("NUM_PREC_RADIX"), Small("NULLABLE", SQL_NO_NULLS),
+         Text("REMARKS", SQL_NULLABLE, 254), Text("COLUMN_DEF", SQL_NULLABLE, 254),
+         Small("SQL_DATA_TYPE", SQL_NO_NULLS), Small("SQL_DATETIME_SUB"), Integer("CHAR_OCTET_LENGTH"),
+         Integer("ORDINAL_POSITION", SQL_NO_NULLS), Text("IS_NULLABLE", SQL_NULLABLE, 3)},
+        {}};
     if (!NoneOrAll(catalog) || !NoneOrAll(schema)) return result;
     for (const std::string& name : ListTables(dataFolder)) {
         if (!Matches(name, table)) continue;
@@ -125,11 +123,23 @@ ResultSet ColumnsResult(const std::string& dataFolder, const Search& catalog, co
             ++position;
             if (!Matches(c.name, column)) continue;
             const bool number = c.type != SQL_VARCHAR;
-            result.rows.push_back({{}, {}, name, c.name, int32_t{c.type}, std::string(TypeName(c.type)),
-                                   static_cast<int32_t>(c.size), static_cast<int32_t>(OctetLength(c)),
-                                   number ? Value(int32_t{0}) : Value(), number ? Value(int32_t{10}) : Value(),
-                                   int32_t{c.nullable}, {}, {}, int32_t{c.type}, {},
-                                   number ? Value() : Value(static_cast<int32_t>(OctetLength(c))), position,
+            result.rows.push_back({{},
+                                   {},
+                                   name,
+                                   c.name,
+                                   int32_t{c.type},
+                                   std::string(TypeName(c.type)),
+                                   static_cast<int32_t>(c.size),
+                                   static_cast<int32_t>(OctetLength(c)),
+                                   number ? Value(int32_t{0}) : Value(),
+                                   number ? Value(int32_t{10}) : Value(),
+                                   int32_t{c.nullable},
+                                   {},
+                                   {},
+                                   int32_t{c.type},
+                                   {},
+                                   number ? Value() : Value(static_cast<int32_t>(OctetLength(c))),
+                                   position,
                                    std::string(c.nullable == SQL_NO_NULLS ? "NO" : "YES")});
         }
     }
@@ -137,23 +147,53 @@ ResultSet ColumnsResult(const std::string& dataFolder, const Search& catalog, co
 }
 
 ResultSet TypeInfoResult(SQLSMALLINT dataType) {
-    ResultSet result{{Text("TYPE_NAME", SQL_NO_NULLS), Small("DATA_TYPE", SQL_NO_NULLS), Integer("COLUMN_SIZE"),
-                      Text("LITERAL_PREFIX"), Text("LITERAL_SUFFIX"), Text("CREATE_PARAMS"),
-                      Small("NULLABLE", SQL_NO_NULLS), Small("CASE_SENSITIVE", SQL_NO_NULLS),
-                      Small("SEARCHABLE", SQL_NO_NULLS), Small("UNSIGNED_ATTRIBUTE"),
-                      Small("FIXED_PREC_SCALE", SQL_NO_NULLS), Small("AUTO_UNIQUE_VALUE"), Text("LOCAL_TYPE_NAME"),
-                      Small("MINIMUM_SCALE"), Small("MAXIMUM_SCALE"), Small("SQL_DATA_TYPE", SQL_NO_NULLS),
-                      Small("SQL_DATETIME_SUB"), Integer("NUM_PREC_RADIX"), Small("INTERVAL_PRECISION")},
-                     {}};
+    ResultSet result{
+        {Text("TYPE_NAME", SQL_NO_NULLS), Small("DATA_TYPE", SQL_NO_NULLS), Integer("COLUMN_SIZE"),
+         Text("LITERAL_PREFIX"), Text("LITERAL_SUFFIX"), Text("CREATE_PARAMS"), Small("NULLABLE", SQL_NO_NULLS),
+         Small("CASE_SENSITIVE", SQL_NO_NULLS), Small("SEARCHABLE", SQL_NO_NULLS), Small("UNSIGNED_ATTRIBUTE"),
+         Small("FIXED_PREC_SCALE", SQL_NO_NULLS), Small("AUTO_UNIQUE_VALUE"), Text("LOCAL_TYPE_NAME"),
+         Small("MINIMUM_SCALE"), Small("MAXIMUM_SCALE"), Small("SQL_DATA_TYPE", SQL_NO_NULLS),
+         Small("SQL_DATETIME_SUB"), Integer("NUM_PREC_RADIX"), Small("INTERVAL_PRECISION")},
+        {}};
     // In DATA_TYPE order, the types the stand-in's columns have.
-    const Row integer = {std::string("INTEGER"), int32_t{SQL_INTEGER}, int32_t{10}, {}, {}, {},
-                         int32_t{SQL_NULLABLE}, int32_t{SQL_FALSE}, int32_t{SQL_PRED_BASIC}, int32_t{SQL_FALSE},
-                         int32_t{SQL_FALSE}, int32_t{SQL_FALSE}, std::string("INTEGER"), int32_t{0}, int32_t{0},
-                         int32_t{SQL_INTEGER}, {}, int32_t{10}, {}};
-    const Row varchar = {std::string("VARCHAR"), int32_t{SQL_VARCHAR}, int32_t{255}, std::string("'"),
-                         std::string("'"), std::string("max length"), int32_t{SQL_NULLABLE}, int32_t{SQL_FALSE},
-                         int32_t{SQL_SEARCHABLE}, {}, int32_t{SQL_FALSE}, {}, std::string("VARCHAR"), {}, {},
-                         int32_t{SQL_VARCHAR}, {}, {}, {}};
+    const Row integer = {std::string("INTEGER"),
+                         int32_t{SQL_INTEGER},
+                         int32_t{10},
+                         {},
+                         {},
+                         {},
+                         int32_t{SQL_NULLABLE},
+                         int32_t{SQL_FALSE},
+                         int32_t{SQL_PRED_BASIC},
+                         int32_t{SQL_FALSE},
+                         int32_t{SQL_FALSE},
+                         int32_t{SQL_FALSE},
+                         std::string("INTEGER"),
+                         int32_t{0},
+                         int32_t{0},
+                         int32_t{SQL_INTEGER},
+                         {},
+                         int32_t{10},
+                         {}};
+    const Row varchar = {std::string("VARCHAR"),
+                         int32_t{SQL_VARCHAR},
+                         int32_t{255},
+                         std::string("'"),
+                         std::string("'"),
+                         std::string("max length"),
+                         int32_t{SQL_NULLABLE},
+                         int32_t{SQL_FALSE},
+                         int32_t{SQL_SEARCHABLE},
+                         {},
+                         int32_t{SQL_FALSE},
+                         {},
+                         std::string("VARCHAR"),
+                         {},
+                         {},
+                         int32_t{SQL_VARCHAR},
+                         {},
+                         {},
+                         {}};
     if (dataType == SQL_ALL_TYPES || dataType == SQL_INTEGER) result.rows.push_back(integer);
     if (dataType == SQL_ALL_TYPES || dataType == SQL_VARCHAR) result.rows.push_back(varchar);
     return result;

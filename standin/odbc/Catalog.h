@@ -18,10 +18,10 @@ ResultSet TableResult(const std::string& table);
 // A search argument of a catalog function: none when the caller passed a null pointer.
 using Search = std::optional<std::string>;
 
-ResultSet TablesResult(const std::string& dataFolder, const Search& catalog, const Search& schema,
-                       const Search& table, const Search& tableTypes);
-ResultSet ColumnsResult(const std::string& dataFolder, const Search& catalog, const Search& schema,
-                        const Search& table, const Search& column);
+ResultSet TablesResult(const std::string& dataFolder, const Search& catalog, const Search& schema, const Search& table,
+                       const Search& tableTypes);
+ResultSet ColumnsResult(const std::string& dataFolder, const Search& catalog, const Search& schema, const Search& table,
+                        const Search& column);
 // SQL_ALL_TYPES for every type; a type the stand-in lacks has no rows.
 ResultSet TypeInfoResult(SQLSMALLINT dataType);
 

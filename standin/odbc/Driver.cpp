@@ -60,7 +60,7 @@ struct Statement : HandleBase {
     // status 0, it was never checked and executes without a look at the folder.
     std::optional<std::string> prepared;
     bool preparedForced = false;
-    ResultSet result;  // of the open cursor, else of the prepared statement
+    ResultSet result;        // of the open cursor, else of the prepared statement
     bool hasResult = false;  // a cursor is open
     size_t fetched = 0;      // rows fetched so far; the last of them is the current row
     bool pastEnd = false;
@@ -223,9 +223,7 @@ STANDIN_EXPORT SQLRETURN SQL_API SQLAllocHandle(SQLSMALLINT HandleType, SQLHANDL
     if (!OutputHandle) return SQL_ERROR;
     *OutputHandle = SQL_NULL_HANDLE;
     switch (HandleType) {
-        case SQL_HANDLE_ENV:
-            *OutputHandle = new Environment();
-            return SQL_SUCCESS;
+        case SQL_HANDLE_ENV: *OutputHandle = new Environment(); return SQL_SUCCESS;
         case SQL_HANDLE_DBC:
             if (!Cast<Environment>(InputHandle, Kind::kEnvironment)) return SQL_INVALID_HANDLE;
             *OutputHandle = new Connection();
@@ -266,10 +264,9 @@ STANDIN_EXPORT SQLRETURN SQL_API SQLSetEnvAttr(SQLHENV EnvironmentHandle, SQLINT
     return Finish(*environment, SQL_SUCCESS);
 }
 
-STANDIN_EXPORT SQLRETURN SQL_API SQLDriverConnect(SQLHDBC hdbc, SQLHWND, SQLCHAR* szConnStrIn,
-                                                  SQLSMALLINT cbConnStrIn, SQLCHAR* szConnStrOut,
-                                                  SQLSMALLINT cbConnStrOutMax, SQLSMALLINT* pcbConnStrOut,
-                                                  SQLUSMALLINT) {
+STANDIN_EXPORT SQLRETURN SQL_API SQLDriverConnect(SQLHDBC hdbc, SQLHWND, SQLCHAR* szConnStrIn, SQLSMALLINT cbConnStrIn,
+                                                  SQLCHAR* szConnStrOut, SQLSMALLINT cbConnStrOutMax,
+                                                  SQLSMALLINT* pcbConnStrOut, SQLUSMALLINT) {
     auto* connection = Cast<Connection>(hdbc, Kind::kConnection);
     if (!connection) return SQL_INVALID_HANDLE;
     connection->diagnostics.clear();
@@ -349,9 +346,9 @@ SQLRETURN FillBindings(Statement& statement) {
         if (!b.target) continue;
         if (i >= row.size()) return Refuse(statement, "07009", "Invalid descriptor index.");
         size_t whole = 0;
-        const SQLRETURN one = Converted(statement, b.type,
-                                        GetData(row[i], statement.result.columns[i], b.type, b.target, b.capacity,
-                                                b.indicator, whole));
+        const SQLRETURN one =
+            Converted(statement, b.type,
+                      GetData(row[i], statement.result.columns[i], b.type, b.target, b.capacity, b.indicator, whole));
         if (!SQL_SUCCEEDED(one)) return one;
         if (one == SQL_SUCCESS_WITH_INFO) result = one;
     }
@@ -399,9 +396,9 @@ STANDIN_EXPORT SQLRETURN SQL_API SQLNumResultCols(SQLHSTMT StatementHandle, SQLS
 }
 
 STANDIN_EXPORT SQLRETURN SQL_API SQLDescribeCol(SQLHSTMT StatementHandle, SQLUSMALLINT ColumnNumber,
-                                                SQLCHAR* ColumnName, SQLSMALLINT BufferLength,
-                                                SQLSMALLINT* NameLength, SQLSMALLINT* DataType, SQLULEN* ColumnSize,
-                                                SQLSMALLINT* DecimalDigits, SQLSMALLINT* Nullable) {
+                                                SQLCHAR* ColumnName, SQLSMALLINT BufferLength, SQLSMALLINT* NameLength,
+                                                SQLSMALLINT* DataType, SQLULEN* ColumnSize, SQLSMALLINT* DecimalDigits,
+                                                SQLSMALLINT* Nullable) {
     Statement* statement = OpenStatement(StatementHandle);
     if (!statement) return SQL_INVALID_HANDLE;
     if (!statement->hasResult && !statement->prepared) return Refuse(*statement, "HY010", "Function sequence error.");
@@ -495,9 +492,8 @@ STANDIN_EXPORT SQLRETURN SQL_API SQLFetch(SQLHSTMT StatementHandle) {
     return FillBindings(*statement);
 }
 
-STANDIN_EXPORT SQLRETURN SQL_API SQLBindCol(SQLHSTMT StatementHandle, SQLUSMALLINT ColumnNumber,
-                                            SQLSMALLINT TargetType, SQLPOINTER TargetValue, SQLLEN BufferLength,
-                                            SQLLEN* StrLen_or_Ind) {
+STANDIN_EXPORT SQLRETURN SQL_API SQLBindCol(SQLHSTMT StatementHandle, SQLUSMALLINT ColumnNumber, SQLSMALLINT TargetType,
+                                            SQLPOINTER TargetValue, SQLLEN BufferLength, SQLLEN* StrLen_or_Ind) {
     Statement* statement = OpenStatement(StatementHandle);
     if (!statement) return SQL_INVALID_HANDLE;
     // Column 0 is the bookmark, which the driver does not keep.
@@ -509,9 +505,8 @@ STANDIN_EXPORT SQLRETURN SQL_API SQLBindCol(SQLHSTMT StatementHandle, SQLUSMALLI
     return Finish(*statement, SQL_SUCCESS);
 }
 
-STANDIN_EXPORT SQLRETURN SQL_API SQLGetData(SQLHSTMT StatementHandle, SQLUSMALLINT ColumnNumber,
-                                            SQLSMALLINT TargetType, SQLPOINTER TargetValue, SQLLEN BufferLength,
-                                            SQLLEN* StrLen_or_Ind) {
+STANDIN_EXPORT SQLRETURN SQL_API SQLGetData(SQLHSTMT StatementHandle, SQLUSMALLINT ColumnNumber, SQLSMALLINT TargetType,
+                                            SQLPOINTER TargetValue, SQLLEN BufferLength, SQLLEN* StrLen_or_Ind) {
     Statement* statement = OpenStatement(StatementHandle);
     if (!statement) return SQL_INVALID_HANDLE;
     if (!statement->hasResult || statement->fetched == 0 || statement->pastEnd)
@@ -556,10 +551,9 @@ STANDIN_EXPORT SQLRETURN SQL_API SQLTables(SQLHSTMT StatementHandle, SQLCHAR* Ca
                                            SQLSMALLINT NameLength3, SQLCHAR* TableType, SQLSMALLINT NameLength4) {
     Statement* statement = OpenStatement(StatementHandle);
     if (!statement) return SQL_INVALID_HANDLE;
-    return Catalog(*statement,
-                   TablesResult(statement->connection->dataFolder, OptionalText(CatalogName, NameLength1),
-                                OptionalText(SchemaName, NameLength2), OptionalText(TableName, NameLength3),
-                                OptionalText(TableType, NameLength4)));
+    return Catalog(*statement, TablesResult(statement->connection->dataFolder, OptionalText(CatalogName, NameLength1),
+                                            OptionalText(SchemaName, NameLength2), OptionalText(TableName, NameLength3),
+                                            OptionalText(TableType, NameLength4)));
 }
 
 STANDIN_EXPORT SQLRETURN SQL_API SQLColumns(SQLHSTMT StatementHandle, SQLCHAR* CatalogName, SQLSMALLINT NameLength1,
@@ -600,7 +594,7 @@ STANDIN_EXPORT SQLRETURN SQL_API SQLGetDiagField(SQLSMALLINT HandleType, SQLHAND
     if (!handle) return SQL_INVALID_HANDLE;
     auto text = [&](const std::string& value) {
         return CopyText(value, static_cast<SQLCHAR*>(DiagInfo), BufferLength, StringLength) ? SQL_SUCCESS_WITH_INFO
-                                                                                              : SQL_SUCCESS;
+                                                                                            : SQL_SUCCESS;
     };
     // Header fields.
     switch (DiagIdentifier) {
@@ -648,13 +642,13 @@ namespace {
 
 // The functions this file exports, for SQLGetFunctions.
 constexpr SQLUSMALLINT kFunctions[] = {
-    SQL_API_SQLALLOCHANDLE,   SQL_API_SQLFREEHANDLE,    SQL_API_SQLSETENVATTR,   SQL_API_SQLDRIVERCONNECT,
-    SQL_API_SQLDISCONNECT,    SQL_API_SQLEXECDIRECT,    SQL_API_SQLPREPARE,      SQL_API_SQLEXECUTE,
-    SQL_API_SQLNUMRESULTCOLS, SQL_API_SQLDESCRIBECOL,   SQL_API_SQLCOLATTRIBUTE, SQL_API_SQLROWCOUNT,
-    SQL_API_SQLFETCH,         SQL_API_SQLGETDATA,       SQL_API_SQLMORERESULTS,  SQL_API_SQLCLOSECURSOR,
-    SQL_API_SQLFREESTMT,      SQL_API_SQLTABLES,        SQL_API_SQLCOLUMNS,      SQL_API_SQLGETTYPEINFO,
-    SQL_API_SQLGETDIAGREC,    SQL_API_SQLGETDIAGFIELD,  SQL_API_SQLGETINFO,      SQL_API_SQLGETFUNCTIONS,
-    SQL_API_SQLSETCONNECTATTR, SQL_API_SQLGETCONNECTATTR, SQL_API_SQLENDTRAN, SQL_API_SQLBINDCOL,
+    SQL_API_SQLALLOCHANDLE,    SQL_API_SQLFREEHANDLE,     SQL_API_SQLSETENVATTR,   SQL_API_SQLDRIVERCONNECT,
+    SQL_API_SQLDISCONNECT,     SQL_API_SQLEXECDIRECT,     SQL_API_SQLPREPARE,      SQL_API_SQLEXECUTE,
+    SQL_API_SQLNUMRESULTCOLS,  SQL_API_SQLDESCRIBECOL,    SQL_API_SQLCOLATTRIBUTE, SQL_API_SQLROWCOUNT,
+    SQL_API_SQLFETCH,          SQL_API_SQLGETDATA,        SQL_API_SQLMORERESULTS,  SQL_API_SQLCLOSECURSOR,
+    SQL_API_SQLFREESTMT,       SQL_API_SQLTABLES,         SQL_API_SQLCOLUMNS,      SQL_API_SQLGETTYPEINFO,
+    SQL_API_SQLGETDIAGREC,     SQL_API_SQLGETDIAGFIELD,   SQL_API_SQLGETINFO,      SQL_API_SQLGETFUNCTIONS,
+    SQL_API_SQLSETCONNECTATTR, SQL_API_SQLGETCONNECTATTR, SQL_API_SQLENDTRAN,      SQL_API_SQLBINDCOL,
 };
 
 // "MM.mm.bbbb" from engine.conf.

@@ -94,8 +94,8 @@ DriverConnection DriverConnect(const std::string& text, LocalPathFn localPath) {
     // A server whose engine is stopped: the driver names the engine but has no status to give.
     std::error_code error;
     if (std::filesystem::exists(NativePath(*folder + "/offline"), error))
-        return Refused(Failure("08001", 0,
-                        std::string(kPrefix) + "The Btrieve engine on server " + shownServer + " is not running."));
+        return Refused(Failure(
+            "08001", 0, std::string(kPrefix) + "The Btrieve engine on server " + shownServer + " is not running."));
 
     std::string name = Attribute(text, "dbq").value_or("");
     if (!name.empty() && name.front() == '@') name.erase(0, 1);
@@ -103,18 +103,18 @@ DriverConnection DriverConnect(const std::string& text, LocalPathFn localPath) {
     const int32_t status = name.empty() ? kNameMissing : NameStore::ForFolder(*folder).Find(name, entry);
     if (status == kNameMissing)
         return Refused(EngineFailure("08001", kUnknownDatabaseName,
-                              "Database name " + name + " is not defined on server " + shownServer + "."));
+                                     "Database name " + name + " is not defined on server " + shownServer + "."));
     if (status != kOk)
-        return Refused(EngineFailure("08001", status, "The database names of server " + shownServer + " are not available."));
+        return Refused(
+            EngineFailure("08001", status, "The database names of server " + shownServer + " are not available."));
     if (!FolderEntry(localPath(entry.dictionaryPath), "FILE", ".DDF"))
-        return Refused(EngineFailure("08001", kFileNotFound,
-                              "The dictionary file FILE.DDF of " + entry.name + " is missing in " +
-                                  entry.dictionaryPath + "."));
+        return Refused(EngineFailure(
+            "08001", kFileNotFound,
+            "The dictionary file FILE.DDF of " + entry.name + " is missing in " + entry.dictionaryPath + "."));
     return {std::nullopt, localPath(entry.dataPath), server, entry.name};
 }
 
-DriverExecution DriverExecute(const std::string& dataFolder, const std::string& sql, const char* function,
-                              bool check) {
+DriverExecution DriverExecute(const std::string& dataFolder, const std::string& sql, const char* function, bool check) {
     if (const std::optional<int32_t> fault = Begin(EngineHome(), function, sql)) {
         if (*fault != kOk) return {EngineFailure("HY000", *fault, "Injected failure."), {}};
         return {};

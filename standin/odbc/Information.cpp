@@ -89,7 +89,8 @@ constexpr Entry kInfo[] = {
 }  // namespace
 
 std::optional<InfoAnswer> FixedInfo(SQLUSMALLINT type) {
-    const auto* entry = std::find_if(std::begin(kInfo), std::end(kInfo), [&](const Entry& e) { return e.type == type; });
+    const auto* entry =
+        std::find_if(std::begin(kInfo), std::end(kInfo), [&](const Entry& e) { return e.type == type; });
     if (entry == std::end(kInfo)) return std::nullopt;
     return entry->answer;
 }

@@ -17,7 +17,11 @@ std::u16string Utf16(std::string_view utf8) {
     std::u16string out;
     for (size_t i = 0; i < utf8.size();) {
         const auto lead = static_cast<unsigned char>(utf8[i]);
-        const int extra = lead < 0x80 ? 0 : (lead >> 5) == 0x6 ? 1 : (lead >> 4) == 0xE ? 2 : (lead >> 3) == 0x1E ? 3 : -1;
+        const int extra = lead < 0x80           ? 0
+                          : (lead >> 5) == 0x6  ? 1
+                          : (lead >> 4) == 0xE  ? 2
+                          : (lead >> 3) == 0x1E ? 3
+                                                : -1;
         char32_t code = extra == 0 ? lead : extra == 1 ? lead & 0x1F : extra == 2 ? lead & 0x0F : lead & 0x07;
         bool valid = extra >= 0 && i + static_cast<size_t>(extra) < utf8.size();
         for (int k = 1; valid && k <= extra; ++k) {
@@ -45,8 +49,8 @@ std::u16string Utf16(std::string_view utf8) {
 // Text in pieces: each call gives what fits after what earlier calls gave, and says how much
 // was left before it, in bytes.
 template <class Char>
-GetDataOutcome PutText(const std::basic_string<Char>& text, SQLPOINTER target, SQLLEN bufferLength,
-                       SQLLEN* indicator, size_t& offset) {
+GetDataOutcome PutText(const std::basic_string<Char>& text, SQLPOINTER target, SQLLEN bufferLength, SQLLEN* indicator,
+                       size_t& offset) {
     if (offset == kWhole) return GetDataOutcome::kNoMoreData;
     const size_t left = text.size() - offset;
     if (indicator) *indicator = static_cast<SQLLEN>(left * sizeof(Char));
@@ -140,8 +144,8 @@ GetDataOutcome GetData(const Value& value, const Column& column, SQLSMALLINT tar
         return GetDataOutcome::kDone;
     }
     if (text) {
-        const std::string utf8 =
-            std::holds_alternative<int32_t>(value) ? std::to_string(std::get<int32_t>(value)) : std::get<std::string>(value);
+        const std::string utf8 = std::holds_alternative<int32_t>(value) ? std::to_string(std::get<int32_t>(value))
+                                                                        : std::get<std::string>(value);
         return targetType == SQL_C_CHAR ? PutText(utf8, target, bufferLength, indicator, offset)
                                         : PutText(Utf16(utf8), target, bufferLength, indicator, offset);
     }

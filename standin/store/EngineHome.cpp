@@ -68,8 +68,9 @@ HomeFiles ProbeHomeFiles(const std::string& home) {
     // The folder's time has the kernel's coarse resolution: a file created within the same
     // tick as the change just seen would leave it unchanged. Only a folder whose last change
     // lies safely in the past vouches for the files it holds.
-    const int64_t nowNs = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                              std::chrono::system_clock::now().time_since_epoch()).count();
+    const int64_t nowNs =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count();
     constexpr int64_t kMarginNs = 100'000'000;
     if (folder.exists && folder.mtimeNs < nowNs - kMarginNs)
         snapshots[home] = {folder, files};

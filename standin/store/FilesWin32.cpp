@@ -82,8 +82,8 @@ bool IsAbsent(const std::string& path, DWORD error) {
 std::optional<std::string> FinalTarget(const std::string& path) {
     const DWORD attributes = ::GetFileAttributesW(Wide(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return path;
-    const Handle handle(::CreateFileW(Wide(path).c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
-                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    const Handle handle(
+        ::CreateFileW(Wide(path).c_str(), 0, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!Valid(handle)) return std::nullopt;
     std::wstring target(MAX_PATH, L'\0');
     for (;;) {
@@ -176,7 +176,8 @@ bool ReplaceFileContent(const std::string& path, std::string_view content, FileI
             return false;
         }
     }
-    if (!::MoveFileExW(Wide(temporary).c_str(), Wide(*target).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!::MoveFileExW(Wide(temporary).c_str(), Wide(*target).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         ::DeleteFileW(Wide(temporary).c_str());
         return false;
     }
@@ -227,7 +228,8 @@ bool AppendRecord(const std::string& path, std::string_view record) {
                        written == line.size();
     // Cut short (a full disk): back to whole records. Should that fail too, the next record
     // still starts on a line of its own (above).
-    if (!whole && written > 0 && !(::SetFilePointerEx(handle.get(), size, nullptr, FILE_BEGIN) && ::SetEndOfFile(handle.get())))
+    if (!whole && written > 0 &&
+        !(::SetFilePointerEx(handle.get(), size, nullptr, FILE_BEGIN) && ::SetEndOfFile(handle.get())))
         return false;
     return whole;
 }

@@ -31,9 +31,7 @@ std::string FormatRecord(const DatabaseName& entry) {
 namespace {
 
 // A text must survive the file format as one field and come back whole from a name read.
-bool IsStorableText(std::string_view text) {
-    return IsFieldText(text) && Utf8ToAnsi(text).size() <= kLongestText;
-}
+bool IsStorableText(std::string_view text) { return IsFieldText(text) && Utf8ToAnsi(text).size() <= kLongestText; }
 
 // A name must also not be mistaken for a comment or a blank line.
 bool IsStorableName(std::string_view name) { return IsStorableText(name) && !IsSkippedLine(name); }
