@@ -501,8 +501,9 @@ public:
         context_.objects.clear();
         for (size_t i = 0; i < objects.size(); ++i)
             if (const ULONG left = objects[i].Detach()->Release())
-                faults_.Report("object kept alive", "", "seed " + std::to_string(seed) + ": object " + std::to_string(i) +
-                                                            " has " + std::to_string(left) + " references left");
+                faults_.Report("object kept alive", "",
+                               "seed " + std::to_string(seed) + ": object " + std::to_string(i) + " has " +
+                                   std::to_string(left) + " references left");
         CHECK_EQ(faults_.total - before, 0);
     }
 

@@ -130,7 +130,7 @@ for arch in $archs; do
     dll=$bin/src/component/Varnholt.dll
     dllw=$(windows_path "$dll")
     run=$work/$arch
-    rm -rf "$run"; mkdir -p "$run"/engine/local "$run"/data "$run"/empty "$run"/dict "$run"/install "$run"/older "$run"/newer
+    rm -rf "$run"; mkdir -p "$run"/engine/local "$run"/data "$run"/install "$run"/older "$run"/newer
     printf 'version=9.5.0\nplatform=W\n' >"$run/engine/engine.conf"
     printf 'FIRST\tC:\\dict1\tC:\\data1\t2\nSECOND\tC:\\dict2\tC:\\data2\t2\n' >"$run/engine/local/dbnames"
     mkdir -p "$run/engine/servers/DOWN"; : >"$run/engine/servers/DOWN/offline"  # a server whose engine is stopped
