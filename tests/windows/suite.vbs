@@ -120,7 +120,6 @@ x = h.Literals
 ' checks its bounds and elements.
 Check IsArray(x), "Literals read back"
 
-CheckEq Len(h.ComputerName) > 0, True, "ComputerName"
 CheckEq h.PSQLConnectionString("@ACCOUNTS", "FS01", "u", "p"), _
     "Driver={Pervasive ODBC Client Interface};ServerName=FS01;dbq=@ACCOUNTS", "PSQLConnectionString"
 
