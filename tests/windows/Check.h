@@ -105,6 +105,20 @@ inline SAFEARRAY* Strings(LONG lower, const std::vector<std::wstring>& items) {
     return a;
 }
 
+// An array's element type and the bounds of each dimension: "8: 1..3 0..1".
+inline std::string Shape(SAFEARRAY* a) {
+    VARTYPE type = VT_EMPTY;
+    SafeArrayGetVartype(a, &type);
+    std::string text = std::to_string(type) + ":";
+    for (UINT d = 1; d <= SafeArrayGetDim(a); ++d) {
+        LONG lower = 0, upper = 0;
+        SafeArrayGetLBound(a, d, &lower);
+        SafeArrayGetUBound(a, d, &upper);
+        text += " " + std::to_string(lower) + ".." + std::to_string(upper);
+    }
+    return text;
+}
+
 inline DISPID IdOf(IDispatch* object, const wchar_t* name) {
     DISPID id = DISPID_UNKNOWN;
     LPOLESTR n = const_cast<LPOLESTR>(name);

@@ -231,8 +231,8 @@ void AliasesAnswerWithTheSamePointer(_ConnectionHelper* helper) {
 }
 
 // What an early-bound client reads after a failed vtable call: the HRESULT, the thread's error
-// record, and an out-parameter left empty.
-void ErrorRecordsOfVtableCalls(_CPVSServer* server, _ConnectionHelper* helper) {
+// record, and an out-parameter left empty. (Late-bound clients read the same record: suite.vbs.)
+void ErrorRecordOfAVtableCall(_ConnectionHelper* helper) {
     std::vector<std::wstring> texts;
     for (int i = 1; i <= 34; ++i) texts.push_back(L"L" + std::to_wstring(i));
     SAFEARRAY* literals = Strings(1, texts);
@@ -242,10 +242,6 @@ void ErrorRecordsOfVtableCalls(_CPVSServer* server, _ConnectionHelper* helper) {
     CHECK_HR(helper->PathToUNC(missingDrive.Get(), result.Put()), 0x80040001u);
     CHECK_EQ(LastError(), std::string("Kestrin.Varnholt.ConnectionHelper.PathToUNC|L24 Q:"));
     CHECK(result.Get() == nullptr);
-    CHECK_EQ(server->Connect(), S_OK);
-    Bstr nope = B(L"NOPE");
-    CHECK_HR(server->DropDBName(nope.Get()), 0x800A1B65u);
-    CHECK_EQ(LastError(), std::string("Kestrin.Varnholt.CPVSServer.DropDBName|Named database does not exist."));
 }
 
 // Argument forms of a script: variables by reference, in other types, VARIANT arrays.
@@ -280,12 +276,7 @@ void HelperThroughDispatch(_ConnectionHelper* helper) {
     CHECK_EQ(Call(d, L"Literals", {*array}, nullptr, &excep, DISPATCH_PROPERTYPUT), S_OK);
     SAFEARRAY* copy = nullptr;
     CHECK_EQ(helper->get_Literals(&copy), S_OK);
-    LONG lower = 0, upper = 0;
-    VARTYPE type = VT_EMPTY;
-    SafeArrayGetLBound(copy, 1, &lower);
-    SafeArrayGetUBound(copy, 1, &upper);
-    SafeArrayGetVartype(copy, &type);
-    CHECK_EQ(Text(lower) + ".." + Text(upper) + " " + Text(type), std::string("1..2 8"));
+    CHECK_EQ(Shape(copy), std::string("8: 1..2"));
     Bstr element;
     SafeArrayGetElement(copy, &i, element.Put());
     CHECK_EQ(Text(element.Get()), std::string("42"));
@@ -356,7 +347,7 @@ int main() {
     using Group = void (*)(_CPVSServer*, _ConnectionHelper*);
     const Group groups[] = {
         [](_CPVSServer*, _ConnectionHelper* h) { AliasesAnswerWithTheSamePointer(h); },
-        ErrorRecordsOfVtableCalls,
+        [](_CPVSServer*, _ConnectionHelper* h) { ErrorRecordOfAVtableCall(h); },
         [](_CPVSServer*, _ConnectionHelper* h) { HelperThroughDispatch(h); },
         NamedArguments,
         FailedCallsLeaveNoResult,

@@ -17,6 +17,7 @@
 #include <atomic>
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Check.h"
@@ -38,94 +39,72 @@ std::string WindowText(HWND window) {
     return Text(text.data());
 }
 
-// What the dialog looks like once it is shown, read and printed from another thread while
-// Login waits.
+// One "control|..." line for a child window of the dialog.
+BOOL CALLBACK PrintControl(HWND child, LPARAM dialog) {
+    wchar_t cls[32] = {};
+    GetClassNameW(child, cls, 32);
+    RECT r{};
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, reinterpret_cast<HWND>(dialog), reinterpret_cast<POINT*>(&r), 2);
+    const LONG style = GetWindowLongW(child, GWL_STYLE);
+    std::string flags;
+    auto add = [&flags](const std::string& flag) { flags += (flags.empty() ? "" : ",") + flag; };
+    if (style & WS_VISIBLE) add("visible");
+    if (style & WS_DISABLED) add("disabled");
+    const bool edit = lstrcmpiW(cls, L"Edit") == 0;
+    if (edit && (style & ES_READONLY)) add("readonly");
+    if (edit && (style & ES_PASSWORD)) {
+        const wchar_t masked[2] = {static_cast<wchar_t>(SendMessageW(child, EM_GETPASSWORDCHAR, 0, 0)), 0};
+        add("masked=" + Text(masked));
+    }
+    Print("control|" + Text(cls) + "|" + WindowText(child) + "|" + std::to_string(r.left) + "|" +
+          std::to_string(r.top) + "|" + std::to_string(r.right - r.left) + "|" + std::to_string(r.bottom - r.top) +
+          "|" + flags);
+    return TRUE;
+}
+
+// Prints what the dialog looks like once it is shown: called from another thread while Login waits.
+void DescribeDialog(HWND dialog) {
+    RECT window{}, client{};
+    GetWindowRect(dialog, &window);
+    GetClientRect(dialog, &client);
+    POINT origin{0, 0};
+    ClientToScreen(dialog, &origin);
+    Print("title|" + WindowText(dialog));
+    Print("client|" + std::to_string(client.right) + "|" + std::to_string(client.bottom) + "|" +
+          std::to_string(origin.x - window.left) + "|" + std::to_string(origin.y - window.top));
+    EnumChildWindows(dialog, PrintControl, reinterpret_cast<LPARAM>(dialog));
+    Print("shown");
+}
+
+// Waits on a thread of its own for the dialog window of the given thread, and describes it.
 class DialogProbe {
 public:
-    explicit DialogProbe(DWORD dialogThread) : dialogThread_(dialogThread) {
-        thread_ = CreateThread(nullptr, 0, &DialogProbe::Run, this, 0, nullptr);
-    }
+    explicit DialogProbe(DWORD dialogThread)
+        : thread_([this, dialogThread] {
+              for (HWND found = nullptr; !stop_; Sleep(20)) {
+                  EnumThreadWindows(dialogThread, FindDialog, reinterpret_cast<LPARAM>(&found));
+                  if (found) return DescribeDialog(found);
+              }
+          }) {}
     ~DialogProbe() { Finish(); }
-    DialogProbe(const DialogProbe&) = delete;
-    DialogProbe& operator=(const DialogProbe&) = delete;
-
     // Stops looking: the dialog is gone.
     void Finish() {
-        if (thread_) {
-            stop_ = true;
-            WaitForSingleObject(thread_, INFINITE);
-            CloseHandle(thread_);
-            thread_ = nullptr;
-        }
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
     }
 
 private:
-    static DWORD WINAPI Run(void* self) {
-        static_cast<DialogProbe*>(self)->Watch();
-        return 0;
-    }
-
     static BOOL CALLBACK FindDialog(HWND window, LPARAM found) {
         wchar_t cls[16] = {};
         GetClassNameW(window, cls, 16);
-        if (lstrcmpW(cls, L"#32770") == 0 && IsWindowVisible(window)) {
-            *reinterpret_cast<HWND*>(found) = window;
-            return FALSE;
-        }
-        return TRUE;
+        if (lstrcmpW(cls, L"#32770") != 0 || !IsWindowVisible(window)) return TRUE;
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
     }
 
-    static BOOL CALLBACK AddControl(HWND child, LPARAM self) {
-        auto* probe = reinterpret_cast<DialogProbe*>(self);
-        wchar_t cls[32] = {};
-        GetClassNameW(child, cls, 32);
-        RECT r{};
-        GetWindowRect(child, &r);
-        MapWindowPoints(nullptr, probe->dialog_, reinterpret_cast<POINT*>(&r), 2);
-        const LONG style = GetWindowLongW(child, GWL_STYLE);
-        std::string flags;
-        auto add = [&flags](const std::string& flag) { flags += (flags.empty() ? "" : ",") + flag; };
-        if (style & WS_VISIBLE) add("visible");
-        if (style & WS_DISABLED) add("disabled");
-        const bool edit = lstrcmpiW(cls, L"Edit") == 0;
-        if (edit && (style & ES_READONLY)) add("readonly");
-        if (edit && (style & ES_PASSWORD)) {
-            const auto mask = static_cast<wchar_t>(SendMessageW(child, EM_GETPASSWORDCHAR, 0, 0));
-            const wchar_t masked[2] = {mask, 0};
-            add("masked=" + Text(masked));
-        }
-        Print("control|" + Text(cls) + "|" + WindowText(child) + "|" + std::to_string(r.left) + "|" +
-              std::to_string(r.top) + "|" + std::to_string(r.right - r.left) + "|" + std::to_string(r.bottom - r.top) +
-              "|" + flags);
-        return TRUE;
-    }
-
-    void Watch() {
-        while (!stop_) {
-            HWND found = nullptr;
-            EnumThreadWindows(dialogThread_, &DialogProbe::FindDialog, reinterpret_cast<LPARAM>(&found));
-            if (found) {
-                dialog_ = found;
-                RECT window{}, client{};
-                GetWindowRect(found, &window);
-                GetClientRect(found, &client);
-                POINT origin{0, 0};
-                ClientToScreen(found, &origin);
-                Print("title|" + WindowText(found));
-                Print("client|" + std::to_string(client.right) + "|" + std::to_string(client.bottom) + "|" +
-                      std::to_string(origin.x - window.left) + "|" + std::to_string(origin.y - window.top));
-                EnumChildWindows(found, &DialogProbe::AddControl, reinterpret_cast<LPARAM>(this));
-                Print("shown");
-                return;
-            }
-            Sleep(20);
-        }
-    }
-
-    DWORD dialogThread_;
-    HANDLE thread_ = nullptr;
     std::atomic<bool> stop_{false};
-    HWND dialog_ = nullptr;
+    std::thread thread_;  // last: it starts once stop_ is set up
 };
 
 // The texts a client would give, with realistic lengths so that the screenshots show real fits.

@@ -6,6 +6,7 @@
 // end every object is released and the module may unload.
 //
 // Usage: random_calls <Varnholt.dll> <scratch folder> [calls per seed] [seed...]
+//    or: random_calls <Varnholt.dll> <scratch folder> replay SEED CALL   (one reported call again)
 // The stand-in engine must be on the search path with its home in VARNHOLT_ENGINE_HOME; path
 // arguments point into the scratch folder (also the current folder) nearly always.
 //
@@ -53,18 +54,17 @@ public:
     size_t Below(size_t n) { return n == 0 ? 0 : static_cast<size_t>(Next() % n); }
     bool Chance(double p) { return static_cast<double>(Next() >> 11) * 0x1.0p-53 < p; }
     template <class T, size_t N>
-    const T& Pick(const T (&items)[N]) {
-        return items[Below(N)];
-    }
+    const T& Pick(const T (&items)[N]) { return items[Below(N)]; }
 
 private:
     uint64_t state_;
 };
 
-// A parameter as the type library declares it, for arguments of the expected shape.
+// A parameter as the type library declares it (an array as VT_ARRAY | element), for arguments
+// of the expected shape.
 struct Declared {
-    VARTYPE type = VT_VARIANT;  // VT_ARRAY | element for arrays
-    bool reference = false;
+    VARTYPE type;
+    bool reference;
 };
 
 struct Member {
@@ -88,21 +88,14 @@ VARTYPE ResolveType(ITypeInfo* info, const TYPEDESC& t) {
 }
 
 Declared Declare(ITypeInfo* info, const TYPEDESC& t) {
-    Declared d;
-    const TYPEDESC* type = &t;
-    if (type->vt == VT_PTR) {
-        d.reference = true;
-        type = type->lptdesc;
-    }
-    if (type->vt == VT_SAFEARRAY)
-        d.type = static_cast<VARTYPE>(VT_ARRAY | ResolveType(info, *type->lptdesc));
-    else
-        d.type = ResolveType(info, *type);
-    if (d.type == VT_DISPATCH) d.reference = false;
-    return d;
+    const TYPEDESC& type = t.vt == VT_PTR ? *t.lptdesc : t;
+    const VARTYPE vt = type.vt == VT_SAFEARRAY ? static_cast<VARTYPE>(VT_ARRAY | ResolveType(info, *type.lptdesc))
+                                               : ResolveType(info, type);
+    return {vt, t.vt == VT_PTR && vt != VT_DISPATCH};
 }
 
-// Every function of the object's dispatch type information.
+// Every function of the object's dispatch type information but the restricted ones (IUnknown's
+// and IDispatch's own, which no client calls late-bound).
 std::vector<Member> ReadMembers(IDispatch* object, size_t index) {
     std::vector<Member> members;
     ComPtr<ITypeInfo> info;
@@ -112,38 +105,37 @@ std::vector<Member> ReadMembers(IDispatch* object, size_t index) {
     for (UINT i = 0; i < attr->cFuncs; ++i) {
         FUNCDESC* f = nullptr;
         if (!CHECK_EQ(info->GetFuncDesc(i, &f), S_OK)) continue;
-        // IUnknown and IDispatch themselves, which no client calls late-bound.
-        if (f->wFuncFlags & FUNCFLAG_FRESTRICTED) {
-            info->ReleaseFuncDesc(f);
-            continue;
-        }
-        Member m{index, "", f->memid, f->invkind, {}, f->cParamsOpt == -1};
-        BSTR names[1] = {nullptr};
-        UINT count = 0;
-        CHECK_EQ(info->GetNames(f->memid, names, 1, &count), S_OK);
-        m.name = Text(reinterpret_cast<const wchar_t*>(names[0] ? names[0] : L"?"));
-        SysFreeString(names[0]);
-        for (SHORT p = 0; p < f->cParams; ++p) {
-            const ELEMDESC& e = f->lprgelemdescParam[p];
-            if (e.paramdesc.wParamFlags & PARAMFLAG_FRETVAL) continue;
-            m.params.push_back(Declare(info.Get(), e.tdesc));
+        if (!(f->wFuncFlags & FUNCFLAG_FRESTRICTED)) {
+            BSTR name = nullptr;
+            UINT count = 0;
+            CHECK_EQ(info->GetNames(f->memid, &name, 1, &count), S_OK);
+            Member m{index, Text(name ? name : L"?"), f->memid, f->invkind, {}, f->cParamsOpt == -1};
+            SysFreeString(name);
+            for (SHORT p = 0; p < f->cParams; ++p)
+                if (!(f->lprgelemdescParam[p].paramdesc.wParamFlags & PARAMFLAG_FRETVAL))
+                    m.params.push_back(Declare(info.Get(), f->lprgelemdescParam[p].tdesc));
+            members.push_back(std::move(m));
         }
         info->ReleaseFuncDesc(f);
-        members.push_back(std::move(m));
     }
     return members;
 }
 
-// What one call owns: by-reference targets and the arguments themselves.
+// What one call owns beside its arguments: the variables its references point to.
 struct CallStore {
     std::deque<VariantValue> targets;
     VARIANT* NewTarget() { return targets.emplace_back().Get(); }
 };
 
 struct Context {
-    std::wstring scratch;                   // without a trailing backslash
-    std::vector<IDispatch*> objects;        // ours, for object arguments
+    std::wstring scratch;             // without a trailing backslash
+    std::vector<IDispatch*> objects;  // ours, for object arguments
 };
+
+// Where a value of type t lies in v: what a reference to it points at, what an array element holds.
+void* Payload(VARIANT* v, VARTYPE t) {
+    return t == VT_VARIANT ? static_cast<void*>(v) : t == VT_DECIMAL ? static_cast<void*>(&V_DECIMAL(v)) : &V_UI1(v);
+}
 
 const VARTYPE kScalarTypes[] = {VT_EMPTY, VT_NULL, VT_I2,  VT_I4,  VT_R4,  VT_R8,   VT_CY,  VT_DATE,
                                 VT_BSTR,  VT_DISPATCH, VT_ERROR, VT_BOOL, VT_UNKNOWN, VT_DECIMAL,
@@ -163,35 +155,29 @@ std::wstring RandomText(Random& r) {
 }
 
 BSTR MakeString(Random& r, const Context& c, bool small) {
-    static const wchar_t* const kInScratch[] = {L"",        L"\\",          L"\\data",           L"\\data\\",
-                                                L"\\install", L"\\install\\", L"\\dict",           L"\\dict\\",
-                                                L"\\new",     L"\\new\\",     L"\\data\\CO.DAT",   L"\\data\\*.DAT",
-                                                L"\\install\\File.ddf", L"\\none\\x\\"};
-    static const wchar_t* const kRelative[] = {L"data", L"data\\", L"install\\", L"sub\\deeper", L"CO.DAT", L"new"};
-    static const wchar_t* const kElsewhere[] = {L"Q:\\Data", L"Q:", L"\\\\FS01\\apps\\Data", L"\\\\FS01\\apps\\",
-                                                L"\\\\srv\\x", L"\\abc\\def", L"\\\\"};
-    static const wchar_t* const kNames[] = {L"FIRST", L"SECOND", L"first", L"NEW1", L"NO SUCH NAME", L"Beta",
-                                            L"Marlwood4839", L"FS01"};
-    static const wchar_t* const kNumbers[] = {L"1", L"2", L"-1", L"12", L"True", L"False", L"1e400", L"&H10",
-                                              L"3,5", L"2147483648", L" 7 "};
-    static const wchar_t* const kPlaceholders[] = {L"[%1]", L"x[%1][%2][%3]y", L"[%", L"%1]", L"[%10][%1]"};
+    using namespace std::string_literals;
+    // Each kind of text takes the rolls below its bound; the first kind lies in the scratch folder.
+    static const size_t kBounds[] = {400, 480, 530, 610, 670, 710, 730};
+    static const std::vector<std::wstring> kKinds[] = {
+        {L"", L"\\", L"\\data", L"\\data\\", L"\\install", L"\\install\\", L"\\dict", L"\\dict\\", L"\\new", L"\\new\\",
+         L"\\data\\CO.DAT", L"\\data\\*.DAT", L"\\install\\File.ddf", L"\\none\\x\\"},
+        {L"data", L"data\\", L"install\\", L"sub\\deeper", L"CO.DAT", L"new"},  // relative
+        {L"Q:\\Data", L"Q:", L"\\\\FS01\\apps\\Data", L"\\\\FS01\\apps\\", L"\\\\srv\\x", L"\\abc\\def", L"\\\\"},
+        {L"FIRST", L"SECOND", L"first", L"NEW1", L"NO SUCH NAME", L"Beta", L"Marlwood4839", L"FS01"},
+        {L"1", L"2", L"-1", L"12", L"True", L"False", L"1e400", L"&H10", L"3,5", L"2147483648", L" 7 "},
+        {L"[%1]", L"x[%1][%2][%3]y", L"[%", L"%1]", L"[%10][%1]"},
+        {L"AB\0CD"s, L"\0"s, L"FIRST\0X"s},
+    };
     // Inside arrays text is never empty: arrays become Literals and Lits, whose texts are the
     // descriptions of raised errors, which must not be empty.
     const size_t roll = small ? 110 + r.Below(890) : r.Below(1000);
     if (roll < 40) return nullptr;
     if (roll < 110) return SysAllocString(L"");
-    if (roll < 400) return SysAllocString((c.scratch + r.Pick(kInScratch)).c_str());
-    if (roll < 480) return SysAllocString(r.Pick(kRelative));
-    if (roll < 530) return SysAllocString(r.Pick(kElsewhere));
-    if (roll < 610) return SysAllocString(r.Pick(kNames));
-    if (roll < 670) return SysAllocString(r.Pick(kNumbers));
-    if (roll < 710) return SysAllocString(r.Pick(kPlaceholders));
-    if (roll < 730) {
-        static const std::wstring kWithNul[] = {std::wstring(L"AB\0CD", 5), std::wstring(L"\0", 1),
-                                                std::wstring(L"FIRST\0X", 7)};
-        const std::wstring& s = r.Pick(kWithNul);
-        return SysAllocStringLen(s.data(), static_cast<UINT>(s.size()));
-    }
+    for (size_t k = 0; k < std::size(kBounds); ++k)
+        if (roll < kBounds[k]) {
+            const std::wstring s = (k == 0 ? c.scratch : L"") + kKinds[k][r.Below(kKinds[k].size())];
+            return SysAllocStringLen(s.data(), static_cast<UINT>(s.size()));
+        }
     if (roll < 731 && !small) {
         // 1 MiB of text: plain, or made of placeholders.
         std::wstring s(512 * 1024, L'A');
@@ -237,15 +223,14 @@ IDispatch* MakeObject(Random& r, const Context& c) {
 void MakeScalar(Random& r, const Context& c, VARTYPE type, VARIANT* v, bool small) {
     VariantInit(v);
     switch (type) {
-        case VT_I2: V_I2(v) = static_cast<SHORT>(MakeInteger(r)); break;
-        case VT_I4: V_I4(v) = static_cast<LONG>(MakeInteger(r)); break;
+        case VT_EMPTY:
+        case VT_NULL: break;
         case VT_R4: V_R4(v) = static_cast<float>(MakeDouble(r)); break;
-        case VT_R8: V_R8(v) = MakeDouble(r); break;
-        case VT_CY: V_CY(v).int64 = MakeInteger(r); break;
-        case VT_DATE: V_DATE(v) = MakeDouble(r); break;
+        case VT_R8:
+        case VT_DATE: V_R8(v) = MakeDouble(r); break;
         case VT_BSTR: V_BSTR(v) = MakeString(r, c, small); break;
-        case VT_DISPATCH: V_DISPATCH(v) = MakeObject(r, c); break;
-        case VT_UNKNOWN: V_UNKNOWN(v) = MakeObject(r, c); break;
+        case VT_DISPATCH:
+        case VT_UNKNOWN: V_DISPATCH(v) = MakeObject(r, c); break;
         case VT_ERROR: {
             static const SCODE kCodes[] = {DISP_E_PARAMNOTFOUND, DISP_E_PARAMNOTFOUND, DISP_E_PARAMNOTFOUND, 0,
                                            E_FAIL, static_cast<SCODE>(0x800A0009), S_FALSE, DISP_E_TYPEMISMATCH};
@@ -258,15 +243,7 @@ void MakeScalar(Random& r, const Context& c, VARTYPE type, VARIANT* v, bool smal
             break;
         }
         case VT_DECIMAL: V_DECIMAL(v) = MakeDecimal(r); break;
-        case VT_I1: V_I1(v) = static_cast<CHAR>(MakeInteger(r)); break;
-        case VT_UI1: V_UI1(v) = static_cast<BYTE>(MakeInteger(r)); break;
-        case VT_UI2: V_UI2(v) = static_cast<USHORT>(MakeInteger(r)); break;
-        case VT_UI4: V_UI4(v) = static_cast<ULONG>(MakeInteger(r)); break;
-        case VT_I8: V_I8(v) = MakeInteger(r); break;
-        case VT_UI8: V_UI8(v) = static_cast<ULONGLONG>(MakeInteger(r)); break;
-        case VT_INT: V_INT(v) = static_cast<INT>(MakeInteger(r)); break;
-        case VT_UINT: V_UINT(v) = static_cast<UINT>(MakeInteger(r)); break;
-        default: break;
+        default: V_I8(v) = MakeInteger(r); break;  // the integers and Currency: the low bytes, as a cast keeps
     }
     V_VT(v) = type;  // last: a DECIMAL overlays the tag
 }
@@ -274,6 +251,7 @@ void MakeScalar(Random& r, const Context& c, VARTYPE type, VARIANT* v, bool smal
 void MakeValue(Random& r, const Context& c, CallStore& store, VARIANT* v, int depth, bool small);
 
 // An array of element type with 1 to 3 dimensions of odd bounds, or none at all (a null array).
+// One for Literals holds texts only (MakeLiteralSafe moves its bounds).
 SAFEARRAY* MakeArray(Random& r, const Context& c, CallStore& store, VARTYPE element, int depth,
                      bool literalSafe = false) {
     if (r.Chance(0.08)) return nullptr;
@@ -288,41 +266,22 @@ SAFEARRAY* MakeArray(Random& r, const Context& c, CallStore& store, VARTYPE elem
         if (total * bounds[d].cElements > 400) bounds[d].cElements = r.Below(3);
         total *= bounds[d].cElements;
     }
-    // A one-dimensional text array holding any of 1 to 9 would give the dialog its texts.
-    if (literalSafe && dims == 1 && bounds[0].lLbound <= 9 &&
-        static_cast<int64_t>(bounds[0].lLbound) + bounds[0].cElements - 1 >= 1)
-        bounds[0].lLbound = 10;
     SAFEARRAY* a = SafeArrayCreate(element, dims, bounds);
     if (!a || total == 0) return a;
     SafeArrayData data(a);
     if (!data) return a;
-    auto* bytes = data.As<unsigned char>();
     const UINT size = SafeArrayGetElemsize(a);
     for (ULONG i = 0; i < total; ++i) {
-        void* slot = bytes + static_cast<size_t>(i) * size;
-        if (element == VT_VARIANT) {
-            if (literalSafe) {
-                VARIANT* e = static_cast<VARIANT*>(slot);
-                V_VT(e) = VT_BSTR;
-                V_BSTR(e) = SysAllocString(L"L");
-            } else {
-                MakeValue(r, c, store, static_cast<VARIANT*>(slot), depth + 1, true);
-            }
-            continue;
-        }
         VARIANT v;
-        if (literalSafe && element == VT_BSTR) {
-            V_VT(&v) = VT_BSTR;
-            V_BSTR(&v) = SysAllocString(L"L");
-        } else {
-            MakeScalar(r, c, element, &v, true);
-        }
-        if (element == VT_DECIMAL)
-            std::memcpy(slot, &V_DECIMAL(&v), sizeof(DECIMAL));
+        if (literalSafe)
+            v = varnholt::wintest::Str(SysAllocString(L"L"));
+        else if (element == VT_VARIANT)
+            MakeValue(r, c, store, &v, depth + 1, true);
         else
-            std::memcpy(slot, &V_UI1(&v), size);  // the array owns what v held
+            MakeScalar(r, c, element, &v, true);
+        std::memcpy(data.As<unsigned char>() + static_cast<size_t>(i) * size, Payload(&v, element), size);
     }
-    return a;
+    return a;  // which owns what the elements hold
 }
 
 // Any value: a scalar, a reference to one (or to a Variant), or an array, by value or reference.
@@ -331,8 +290,7 @@ void MakeValue(Random& r, const Context& c, CallStore& store, VARIANT* v, int de
     const size_t roll = r.Below(100);
     if (roll < 55 || depth > 1) {
         const VARTYPE type = r.Pick(kScalarTypes);
-        MakeScalar(r, c, small && type == VT_EMPTY ? VARTYPE{VT_I2} : type, v, small);
-        return;
+        return MakeScalar(r, c, small && type == VT_EMPTY ? VARTYPE{VT_I2} : type, v, small);
     }
     if (roll < 75) {
         VARTYPE type = r.Pick(kScalarTypes);
@@ -347,35 +305,24 @@ void MakeValue(Random& r, const Context& c, CallStore& store, VARIANT* v, int de
             MakeScalar(r, c, type, target, small);
         }
         V_VT(v) = static_cast<VARTYPE>(VT_BYREF | type);
-        if (r.Chance(0.005)) {
-            V_BYREF(v) = nullptr;  // a reference to nothing, as a faulty client may pass
-            return;
-        }
-        V_BYREF(v) = type == VT_VARIANT ? static_cast<void*>(target)
-                     : type == VT_DECIMAL ? static_cast<void*>(&V_DECIMAL(target))
-                                          : static_cast<void*>(&V_UI1(target));
+        V_BYREF(v) = r.Chance(0.005) ? nullptr : Payload(target, type);  // nothing, as a faulty client may pass
         return;
     }
     const VARTYPE element = r.Pick(kArrayElementTypes);
     SAFEARRAY* a = MakeArray(r, c, store, element, depth);
-    if (roll < 90) {
-        V_VT(v) = static_cast<VARTYPE>(VT_ARRAY | element);
-        V_ARRAY(v) = a;
-        return;
-    }
-    VARIANT* target = store.NewTarget();
-    V_VT(target) = static_cast<VARTYPE>(VT_ARRAY | element);
-    V_ARRAY(target) = a;
+    VARIANT* holder = roll < 90 ? v : store.NewTarget();
+    V_VT(holder) = static_cast<VARTYPE>(VT_ARRAY | element);
+    V_ARRAY(holder) = a;
+    if (holder == v) return;
     V_VT(v) = static_cast<VARTYPE>(VT_BYREF | VT_ARRAY | element);
-    V_ARRAYREF(v) = &V_ARRAY(target);
+    V_ARRAYREF(v) = &V_ARRAY(holder);
 }
 
 // A value of the shape the parameter declares, so that calls get past the type checks.
 void MakeExpected(Random& r, const Context& c, CallStore& store, const Declared& d, VARIANT* v, bool literals) {
     VariantInit(v);
-    VARIANT* value = v;
     const bool asReference = d.reference && r.Chance(0.8);
-    if (asReference) value = store.NewTarget();
+    VARIANT* value = asReference ? store.NewTarget() : v;
     if (d.type & VT_ARRAY) {
         const VARTYPE element = r.Chance(0.6) ? static_cast<VARTYPE>(d.type & VT_TYPEMASK) : VARTYPE{VT_VARIANT};
         V_ARRAY(value) = MakeArray(r, c, store, element, 1, literals);
@@ -387,14 +334,10 @@ void MakeExpected(Random& r, const Context& c, CallStore& store, const Declared&
         if (d.type == VT_I4 && r.Chance(0.7)) V_I4(value) = static_cast<LONG>(r.Below(5));
     }
     if (!asReference) return;
-    if (r.Chance(0.5) || V_VT(value) == VT_EMPTY || V_VT(value) == VT_NULL) {
-        // The caller's variable, as script clients pass it.
-        V_VT(v) = VT_BYREF | VT_VARIANT;
-        V_VARIANTREF(v) = value;
-    } else {
-        V_VT(v) = static_cast<VARTYPE>(VT_BYREF | V_VT(value));
-        V_BYREF(v) = V_VT(value) == VT_DECIMAL ? static_cast<void*>(&V_DECIMAL(value)) : static_cast<void*>(&V_UI1(value));
-    }
+    // The caller's variable, as script clients pass it, or a reference of the value's own type.
+    const bool variable = r.Chance(0.5) || V_VT(value) == VT_EMPTY || V_VT(value) == VT_NULL;
+    V_VT(v) = static_cast<VARTYPE>(VT_BYREF | (variable ? VARTYPE{VT_VARIANT} : V_VT(value)));
+    V_BYREF(v) = variable ? value : Payload(value, V_VT(value));
 }
 
 // Any array reachable from v (through references) that could give the dialog texts 1 to 9 gets
@@ -418,23 +361,16 @@ std::string Describe(const VARIANT& v, int depth = 0) {
         return b ? s + "(" + std::to_string(SysStringLen(b)) + ":\"" + Text(b).substr(0, 40) + "\")" : s + "(null)";
     }
     if (t == VT_I4 || t == VT_I2) return s + "(" + std::to_string(t == VT_I4 ? V_I4(&v) : V_I2(&v)) + ")";
-    if (t & VT_ARRAY) {
-        const SAFEARRAY* a = (t & VT_BYREF) ? (V_ARRAYREF(&v) ? *V_ARRAYREF(&v) : nullptr) : V_ARRAY(&v);
-        if (!a) return s + "(null array)";
-        for (USHORT d = a->cDims; d-- > 0;)
-            s += (d + 1 == a->cDims ? "(" : ",") + std::to_string(a->rgsabound[d].lLbound) + "+" +
-                 std::to_string(a->rgsabound[d].cElements);
-        return s + (a->cDims ? ")" : "");
-    }
-    return s;
+    if (!(t & VT_ARRAY)) return s;
+    const SAFEARRAY* a = (t & VT_BYREF) ? (V_ARRAYREF(&v) ? *V_ARRAYREF(&v) : nullptr) : V_ARRAY(&v);
+    if (!a) return s + "(null array)";
+    for (USHORT d = a->cDims; d-- > 0;)
+        s += (d + 1 == a->cDims ? "(" : ",") + std::to_string(a->rgsabound[d].lLbound) + "+" +
+             std::to_string(a->rgsabound[d].cElements);
+    return s + (a->cDims ? ")" : "");
 }
 
-bool IsDispatchError(HRESULT hr) {
-    const auto code = static_cast<uint32_t>(hr);
-    return code >= 0x80020001u && code <= 0x80020013u;
-}
-
-// The call being made, for the watchdog and the crash report.
+// The call being made, for the watchdog and the crash report (which reads text without the lock).
 struct Current {
     std::atomic<uint64_t> started{0};  // GetTickCount64 at the start, 0 between calls
     std::mutex mutex;
@@ -447,8 +383,7 @@ struct Current {
         std::lock_guard<std::mutex> lock(mutex);
         return text;
     }
-};
-Current gCurrent;
+} gCurrent;
 
 // Ends the run with a failure line that run.sh counts.
 [[noreturn]] void EndRun(UINT code) {
@@ -526,8 +461,9 @@ struct FaultLog {
 
 class Driver {
 public:
-    Driver(GetClassObjectFn getClassObject, std::wstring scratch)
-        : getClassObject_(getClassObject) { context_.scratch = std::move(scratch); }
+    Driver(GetClassObjectFn getClassObject, std::wstring scratch) : getClassObject_(getClassObject) {
+        context_.scratch = std::move(scratch);
+    }
 
     // One seed: fresh objects, calls, then every object released.
     void Run(uint64_t seed, long first, long calls) {
@@ -563,17 +499,17 @@ public:
             }
         }
         context_.objects.clear();
-        for (size_t i = 0; i < objects.size(); ++i) {
-            const ULONG left = objects[i].Detach()->Release();
-            if (left != 0)
-                faults_.Report("object kept alive", "", "seed " + std::to_string(seed) + ": object " + std::to_string(i) +
-                                                            " has " + std::to_string(left) + " references left");
-        }
+        for (size_t i = 0; i < objects.size(); ++i)
+            if (const ULONG left = objects[i].Detach()->Release())
+                faults_.Report("object kept alive", "",
+                               "seed " + std::to_string(seed) + ": object " + std::to_string(i) + " has " +
+                                   std::to_string(left) + " references left");
         CHECK_EQ(faults_.total - before, 0);
     }
 
     int FaultCount() const { return faults_.total; }
     long CallsMade() const { return made_; }
+
 private:
     void Call(uint64_t seed, long index, Random& r, IDispatch* object, const Member& m) {
         CallStore store;
@@ -591,20 +527,18 @@ private:
             if (literals) MakeLiteralSafe(&v);
         }
 
+        // Mostly the flags the member's kind wants, else any.
+        static const WORD kFlags[] = {DISPATCH_METHOD, DISPATCH_PROPERTYGET, DISPATCH_PROPERTYPUT,
+                                      DISPATCH_PROPERTYPUTREF, DISPATCH_METHOD | DISPATCH_PROPERTYGET,
+                                      DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF, 0, 0xFFFF};
         WORD flags = 0;
-        if (r.Chance(0.6)) {
-            switch (m.kind) {
-                case INVOKE_PROPERTYGET: flags = r.Chance(0.5) ? DISPATCH_PROPERTYGET : DISPATCH_METHOD | DISPATCH_PROPERTYGET; break;
-                case INVOKE_PROPERTYPUT: flags = DISPATCH_PROPERTYPUT; break;
-                case INVOKE_PROPERTYPUTREF: flags = DISPATCH_PROPERTYPUTREF; break;
-                default: flags = r.Chance(0.5) ? DISPATCH_METHOD : DISPATCH_METHOD | DISPATCH_PROPERTYGET; break;
-            }
-        } else {
-            static const WORD kFlags[] = {DISPATCH_METHOD, DISPATCH_PROPERTYGET, DISPATCH_PROPERTYPUT,
-                                          DISPATCH_PROPERTYPUTREF, DISPATCH_METHOD | DISPATCH_PROPERTYGET,
-                                          DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF, 0, 0xFFFF};
+        if (!r.Chance(0.6))
             flags = r.Pick(kFlags);
-        }
+        else if (m.kind == INVOKE_PROPERTYPUT || m.kind == INVOKE_PROPERTYPUTREF)
+            flags = m.kind == INVOKE_PROPERTYPUT ? DISPATCH_PROPERTYPUT : DISPATCH_PROPERTYPUTREF;
+        else
+            flags = static_cast<WORD>((m.kind == INVOKE_PROPERTYGET ? DISPATCH_PROPERTYGET : DISPATCH_METHOD) |
+                                      (r.Chance(0.5) ? 0 : DISPATCH_METHOD | DISPATCH_PROPERTYGET));
 
         // Named arguments: the first cNamed entries of rgvarg.
         std::vector<DISPID> named;
@@ -648,15 +582,15 @@ private:
         char code[16];
         std::snprintf(code, sizeof code, "0x%08lx", static_cast<unsigned long>(hr));
         what += std::string(" -> ") + code;
+        const auto number = static_cast<uint32_t>(hr);
         if (hr == DISP_E_EXCEPTION && wantExcep) {
             if (excep.pfnDeferredFillIn) excep.pfnDeferredFillIn(&excep);
             if (SysStringLen(excep.bstrSource) == 0 || SysStringLen(excep.bstrDescription) == 0 ||
                 (excep.scode == 0 && excep.wCode == 0))
                 faults_.Report("unfilled EXCEPINFO", m.name,
                                what + " scode=" + std::to_string(static_cast<uint32_t>(excep.scode)) + " source=\"" +
-                                   Text(reinterpret_cast<const wchar_t*>(excep.bstrSource ? excep.bstrSource : L"")) +
-                                   "\"");
-        } else if (FAILED(hr) && hr != DISP_E_EXCEPTION && !IsDispatchError(hr)) {
+                                   Text(excep.bstrSource) + "\"");
+        } else if (FAILED(hr) && hr != DISP_E_EXCEPTION && (number < 0x80020001u || number > 0x80020013u)) {
             faults_.Report("not a DISP_E_ failure", m.name, what);
         } else if (SUCCEEDED(hr) && hr != S_OK) {
             faults_.Report("odd success code", m.name, what);
@@ -689,17 +623,11 @@ int main() {
     const std::wstring dll = argv[1];
     std::wstring scratch = argv[2];
     while (!scratch.empty() && scratch.back() == L'\\') scratch.pop_back();
-    // "replay SEED CALL" repeats one reported call on fresh objects.
     const bool replay = argc == 6 && std::wstring(argv[3]) == L"replay";
-    long first = 0;
-    long perSeed = argc > 3 ? std::wcstol(argv[3], nullptr, 10) : 25000;
+    long first = replay ? std::wcstol(argv[5], nullptr, 10) : 0;
+    long perSeed = replay ? 1 : argc > 3 ? std::wcstol(argv[3], nullptr, 10) : 25000;
     std::vector<uint64_t> seeds;
-    for (int i = 4; i < argc && !replay; ++i) seeds.push_back(std::wcstoull(argv[i], nullptr, 10));
-    if (replay) {
-        seeds = {std::wcstoull(argv[4], nullptr, 10)};
-        first = std::wcstol(argv[5], nullptr, 10);
-        perSeed = 1;
-    }
+    for (int i = 4; i < (replay ? 5 : argc); ++i) seeds.push_back(std::wcstoull(argv[i], nullptr, 10));
     if (seeds.empty()) seeds = {1, 2, 3, 4};
     LocalFree(argv);
     SetUnhandledExceptionFilter(ReportCrash);

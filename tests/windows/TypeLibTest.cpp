@@ -16,8 +16,6 @@ using varnholt::wintest::Text;
 
 namespace {
 
-const GUID kLibId = {0x3199BF63, 0x5084, 0x4AE6, {0x89, 0x40, 0x7B, 0xAE, 0x3C, 0x33, 0x07, 0x7E}};
-
 std::string Name(ITypeInfo* info, MEMBERID id) {
     BSTR name = nullptr;
     info->GetDocumentation(id, &name, nullptr, nullptr, nullptr);
@@ -111,7 +109,9 @@ const char* const kHelperMembers[] = {
     "UserPassword get(68030020):>S", "CreateDBEntry fn(60030027):S,S,S,A,S,S,>S",
 };
 
-ComPtr<ITypeInfo> Find(ITypeLib* library, const GUID& guid) {
+ComPtr<ITypeInfo> Find(ITypeLib* library, const wchar_t* guidText) {
+    GUID guid{};
+    CLSIDFromString(guidText, &guid);
     ComPtr<ITypeInfo> info;
     library->GetTypeInfoOfGuid(guid, info.Put());
     return info;
@@ -127,7 +127,7 @@ ComPtr<ITypeInfo> FindName(ITypeLib* library, const std::wstring& name) {
 
 // The vtable half of a dual interface: members in order, each in the slot after the last.
 template <size_t N>
-void CheckInterface(ITypeLib* library, const GUID& iid, const char* const (&expected)[N]) {
+void CheckInterface(ITypeLib* library, const wchar_t* iid, const char* const (&expected)[N]) {
     ComPtr<ITypeInfo> dispatchHalf = Find(library, iid), info;
     if (!CHECK(dispatchHalf)) return;
     const WORD wanted = TYPEFLAG_FHIDDEN | TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE;
@@ -171,7 +171,7 @@ void CheckFields(ComPtr<ITypeInfo> info, TYPEKIND kind, const std::vector<std::s
 void CheckLibrary(ITypeLib* library) {
     TLIBATTR* lib = nullptr;
     library->GetLibAttr(&lib);
-    CHECK_EQ(GuidText(lib->guid), GuidText(kLibId));
+    CHECK_EQ(GuidText(lib->guid), std::string("{3199BF63-5084-4AE6-8940-7BAE3C33077E}"));
     CHECK_EQ(Text(lib->wMajorVerNum) + "." + Text(lib->wMinorVerNum), std::string("26.5"));
     library->ReleaseTLibAttr(lib);
     BSTR libName = nullptr;
@@ -179,20 +179,16 @@ void CheckLibrary(ITypeLib* library) {
     CHECK_EQ(Text(libName), std::string("Varnholt"));
     SysFreeString(libName);
 
-    CheckInterface(library, {0x06712FE3, 0x0330, 0x4691, {0xAB, 0xD9, 0x8C, 0x33, 0x9D, 0xE2, 0xC2, 0xA0}},
-                   kServerMembers);
-    CheckInterface(library, {0xED238D87, 0x813E, 0x440E, {0x8A, 0xCD, 0xA3, 0xF0, 0x81, 0x59, 0xDC, 0xCC}},
-                   kHelperMembers);
+    CheckInterface(library, L"{06712FE3-0330-4691-ABD9-8C339DE2C2A0}", kServerMembers);
+    CheckInterface(library, L"{ED238D87-813E-440E-8ACD-A3F08159DCCC}", kHelperMembers);
 
     const struct {
-        GUID clsid;
+        const wchar_t* clsid;
         const char* name;
         WORD flags;
     } classes[] = {
-        {{0x778ADA99, 0xD2E8, 0x4AEE, {0xA9, 0xB7, 0xF3, 0x6B, 0x7D, 0xD0, 0x99, 0xAB}}, "CPVSServer",
-         TYPEFLAG_FCANCREATE | TYPEFLAG_FAPPOBJECT},
-        {{0x1B6DC75A, 0x04CA, 0x48B0, {0x8A, 0x39, 0x15, 0x01, 0xD8, 0x37, 0x10, 0xB9}}, "ConnectionHelper",
-         TYPEFLAG_FCANCREATE},
+        {L"{778ADA99-D2E8-4AEE-A9B7-F36B7DD099AB}", "CPVSServer", TYPEFLAG_FCANCREATE | TYPEFLAG_FAPPOBJECT},
+        {L"{1B6DC75A-04CA-48B0-8A39-1501D83710B9}", "ConnectionHelper", TYPEFLAG_FCANCREATE},
     };
     for (const auto& c : classes) {
         ComPtr<ITypeInfo> info = Find(library, c.clsid);
@@ -218,8 +214,8 @@ void CheckLibrary(ITypeLib* library) {
 
     CheckFields(FindName(library, L"eDBNameAttribute"), TKIND_ENUM, {"eDBNA_Name 1", "eDBNA_DDF 2", "eDBNA_DAT 3"});
     CheckFields(FindName(library, L"eLoginModes"), TKIND_ENUM, {"eUserPswd 1", "ePasswordOnly 2", "eUserLocked 3"});
-    CheckFields(Find(library, {0x679350B6, 0x74C7, 0x4798, {0x87, 0x68, 0x16, 0xDA, 0xA0, 0x13, 0x40, 0xBA}}),
-                TKIND_RECORD, {"User s", "Pswd s", "Cancelled b"});
+    CheckFields(Find(library, L"{679350B6-74C7-4798-8768-16DAA01340BA}"), TKIND_RECORD,
+                {"User s", "Pswd s", "Cancelled b"});
 }
 
 }  // namespace

@@ -154,11 +154,8 @@ expect_eq "OK button" "$(control OK | cut -d'|' -f4-7)" "188|192|91|24"
 expect_eq "client area" "$(client_line | cut -d'|' -f2-3)" "379|223"
 full_height=$(shot_height user-password)
 
-# Typed values; the caret starts in the user box.
-dialog_case typed "Login SRV1" 1 "" "" "" SRV1 type:alice key:Tab type:s3cret key:Return
-expect_result "result|False|alice|s3cret"
-
-# Each box selects its prefilled text when it takes the focus: typing replaces it.
+# The caret starts in the user box; each box selects its prefilled text when it takes the
+# focus: typing replaces it.
 dialog_case replaces "Login SRV1" 1 "" Beta old SRV1 type:bob key:Tab type:new key:Return
 expect_result "result|False|bob|new"
 
@@ -196,9 +193,5 @@ expect_result "error|-2147221503|Kestrin.Varnholt.ConnectionHelper.Login|$litera
 dialog_case no-server "Login " 1 "" Beta pw "" key:Escape
 expect_result "result|True||"
 expect_eq "server box" "$(field "$(control "{no server}")" 2)" "Edit"
-
-# A caption given to Login is the title the person sees.
-dialog_case caption "Choose the login" 1 "Choose the login" Beta pw SRV1 key:Return
-expect_result "result|False|Beta|pw"
 
 echo "$passed passed, $failed failed"

@@ -97,21 +97,16 @@ fi
 } >"$work/prefix-settings.reg"
 /usr/lib/wine/wine64 regedit /S "$(windows_path "$work/prefix-settings.reg")" >"$work/regedit.log" 2>&1 || fail "prefix settings"
 
-# Runs a test program that prints its own "N passed, M failed" line.
-count_program() {
-    local name=$1 log=$2
-    local line
+# Runs a test program that prints its own "N passed, M failed" line, and adds that line's counts.
+run_program() {
+    local name=$1 log=$run/$1.log line p f
+    shift
+    "$@" >"$log" 2>&1
     line=$(grep -E '^[0-9]+ passed, [0-9]+ failed' "$log" | tail -1)
-    if [ -z "$line" ]; then fail "$name printed no result"; tail -20 "$log"; return; fi
-    local p f
+    if [ -z "$line" ]; then fail "$arch $name printed no result"; tail -20 "$log"; return; fi
     p=${line%% passed*}; f=${line#*, }; f=${f%% failed*}
     passed=$((passed + p)); failed=$((failed + f))
-    [ "$f" = 0 ] || { echo "$name:"; grep -E '^(FAILED|    )' "$log"; }
-}
-run_program() {
-    local name=$1; shift
-    "$@" >"$run/$name.log" 2>&1
-    count_program "$arch $name" "$run/$name.log"
+    [ "$f" = 0 ] || { echo "$arch $name:"; grep -E '^(FAILED|    )' "$log"; }
 }
 # Passes when the command succeeds.
 expect_ok() {
@@ -130,7 +125,7 @@ for arch in $archs; do
     dll=$bin/src/component/Varnholt.dll
     dllw=$(windows_path "$dll")
     run=$work/$arch
-    rm -rf "$run"; mkdir -p "$run"/engine/local "$run"/data "$run"/empty "$run"/dict "$run"/install "$run"/older "$run"/newer
+    rm -rf "$run"; mkdir -p "$run"/engine/local "$run"/data "$run"/install "$run"/older "$run"/newer
     printf 'version=9.5.0\nplatform=W\n' >"$run/engine/engine.conf"
     printf 'FIRST\tC:\\dict1\tC:\\data1\t2\nSECOND\tC:\\dict2\tC:\\data2\t2\n' >"$run/engine/local/dbnames"
     mkdir -p "$run/engine/servers/DOWN"; : >"$run/engine/servers/DOWN/offline"  # a server whose engine is stopped
@@ -158,13 +153,11 @@ for arch in $archs; do
         {F835AC82-3C3D-4340-84E9-506E95671102}'
     registered_keys="HKCR\\CLSID\\$cps HKCR\\CLSID\\$chp HKCR\\Varnholt.CPVSServer HKCR\\Varnholt.CPVSServer.1
         HKCR\\Varnholt.ConnectionHelper HKCR\\Varnholt.ConnectionHelper.1 HKCR\\TypeLib\\$lib"
-    for clsid in $cps $chp; do
+    for pair in Varnholt.CPVSServer=$cps Varnholt.ConnectionHelper=$chp; do
+        progid=${pair%%=*} clsid=${pair#*=}
         expect_value "HKCR\\CLSID\\$clsid\\InprocServer32" "" "$dllw"
         expect_value "HKCR\\CLSID\\$clsid\\InprocServer32" ThreadingModel Apartment
         expect_value "HKCR\\CLSID\\$clsid\\TypeLib" "" "$lib"
-    done
-    for progid in Varnholt.CPVSServer Varnholt.ConnectionHelper; do
-        clsid=$cps; [ $progid = Varnholt.ConnectionHelper ] && clsid=$chp
         expect_value "HKCR\\$progid\\CLSID" "" "$clsid"
         expect_value "HKCR\\$progid\\CurVer" "" "$progid.1"
         expect_value "HKCR\\$progid.1\\CLSID" "" "$clsid"
