@@ -83,8 +83,8 @@ wait_output() {
     fail "the first Login did not return"
 }
 
-# Waits for the program to end by itself and checks that it ended well, printed $1 (if given)
-# and nothing on standard error.
+# Waits for the program to end by itself and checks that it ended well, printed $1 (unless
+# empty) and nothing on standard error.
 finish() {
     for _ in $(seq 300); do kill -0 "$APP_PID" 2>/dev/null || break; sleep 0.05; done
     kill -0 "$APP_PID" 2>/dev/null && fail "the program is still running"
@@ -93,27 +93,34 @@ finish() {
     APP_PID=
     [ "$rc" -eq 0 ] || fail "the program ended with status $rc"
     got=$(cat "$WORK/out")
-    [ $# -eq 0 ] || [ "$got" = "$1" ] || fail "expected output '$1', got '$got'"
+    [ -z "$1" ] || [ "$got" = "$1" ] || fail "expected output '$1', got '$got'"
     [ -s "$WORK/err" ] && fail "the library wrote to standard error"
     return 0
 }
 
-# Opens a dialog with MODE USER PASSWORD SERVER (the words of $1, no caption), plays the actions
-# (t:TEXT types, k:KEYS presses, close sends the close command, size:WxH checks the window's
-# size, shot:FILE captures it, sleep:SECONDS waits) and expects the record $2.
+# Opens a dialog with login_main's options $OPTS and MODE USER PASSWORD SERVER (the words of
+# $1, no caption), plays the actions (t:TEXT types, k:KEYS presses, close sends the close
+# command, kill kills the window, size:WxH checks the window's size, shot:FILE captures it,
+# shown:N checks that after a while N windows of the title are shown, next opens the next
+# one, anything else is run as a command) and expects the record $2 (unless empty).
 play() {
-    local args=($1) action size
-    start_login "${args[0]}" "" "${args[@]:1}"
-    open_window "Login ${args[3]}"
+    local args=($1) action size count title="Login ${1##* }"
+    start_login ${OPTS:-} "${args[0]}" "" "${args[@]:1}"
+    open_window "$title"
     for action in "${@:3}"; do
         case $action in
         t:*) xdotool type --delay 20 "${action#t:}" ;;
         k:*) xdotool key ${action#k:} ;;
         close) "$CLOSE_WINDOW" "$W" || fail "could not send the close command" ;;
+        kill) xdotool windowkill "$W" ;;
         size:*) size=$(xdotool getwindowgeometry "$W" | sed -n 's/.*Geometry: //p')
             [ "$size" = "${action#size:}" ] || fail "window is $size, expected ${action#size:}" ;;
         shot:*) capture "${action#shot:}" ;;
-        sleep:*) sleep "${action#sleep:}" ;;
+        shown:*) sleep 0.5
+            count=$(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null | wc -l)
+            [ "$count" -eq "${action#shown:}" ] || fail "$count windows '$title' shown, expected ${action#shown:}" ;;
+        next) open_window "$title" "$W" ;;
+        *) $action ;;
         esac
     done
     finish "$2"
@@ -124,14 +131,12 @@ pixel() {
     convert "$1" -format "%[fx:round(255*p{$2,$3}.r)],%[fx:round(255*p{$2,$3}.g)],%[fx:round(255*p{$2,$3}.b)]" info:
 }
 
-# Share of dark pixels (any channel below 128) in a WxH+X+Y region, in percent; -trim: the
-# rightmost column holding one instead, relative to the region.
+# Share of dark pixels (any channel below 128) in a WxH+X+Y region of a PNG, in percent; with
+# -trim, the rightmost column holding one instead, relative to the region.
 dark() {
-    if [ "$1" = -trim ]; then
-        convert "$2" -crop "$3" +repage -colorspace Gray -threshold 50% -negate -trim -format "%[fx:page.x+w]" info:
-    else
-        convert "$1" -crop "$2" +repage -colorspace Gray -threshold 50% -negate -format "%[fx:round(100*mean)]" info:
-    fi
+    local measure="%[fx:round(100*mean)]"
+    [ "${3:-}" = -trim ] && measure="%[fx:page.x+w]"
+    convert "$1" -crop "$2" +repage -colorspace Gray -threshold 50% -negate ${3:-} -format "$measure" info:
 }
 
 # Waits until the window shows its banner (white top-left corner), then captures it.
@@ -141,6 +146,17 @@ capture() {
         sleep 0.05
     done
     fail "the window never showed its banner"
+}
+
+# The window manager may neither resize, minimise nor maximise the dialog.
+hints() {
+    local hints
+    hints=$(xprop -id "$W" _MOTIF_WM_HINTS WM_NORMAL_HINTS _NET_WM_WINDOW_TYPE)
+    grep -q "_MOTIF_WM_HINTS(_MOTIF_WM_HINTS) = 0x3, 0x24, 0x1a" <<<"$hints" ||
+        fail "window manager may offer resizing, minimising or maximising: $hints"
+    grep -q "minimum size: 379 by 223" <<<"$hints" && grep -q "maximum size: 379 by 223" <<<"$hints" ||
+        fail "the size is not fixed: $hints"
+    grep -q "_NET_WM_WINDOW_TYPE_DIALOG" <<<"$hints" || fail "not a dialog window: $hints"
 }
 
 case "$CASE" in
@@ -163,7 +179,7 @@ keys)
 description=[User name and password are required.]" "k:Tab BackSpace Return"
     # The user box takes the focus but refuses typing and deleting.
     play "3 Beta oldpw SRV10" "Cancelled=False User=[Beta] Pswd=[pw10]" "shot:$WORK/before.png" t:zzz \
-        "k:BackSpace Delete" sleep:0.3 "shot:$WORK/after.png" k:Tab t:pw10 k:Return
+        "k:BackSpace Delete" "sleep 0.3" "shot:$WORK/after.png" k:Tab t:pw10 k:Return
     changed=$(compare -metric AE "$WORK/before.png" "$WORK/after.png" null: 2>&1)
     [ "$changed" = "0" ] || fail "typing changed $changed pixels of the read-only dialog"
     ;;
@@ -172,21 +188,11 @@ display_lost)
     # the process lives on, the dialog counts as closed, and the next Login, with no display
     # and no terminal, is cancelled at once without writing to the server.
     start_xvfb
-    start_login -n 2 1 "" Beta pw SRV7
-    open_window "Login SRV7"
-    xdotool windowkill "$W"
-    finish "$CANCELLED"$'\n'"$CANCELLED"
-    start_login -n 2 1 "" Beta pw SRV8
-    open_window "Login SRV8"
-    stop_xvfb
-    finish "$CANCELLED"$'\n'"$CANCELLED"
+    OPTS="-n 2" play "1 Beta pw SRV7" "$CANCELLED"$'\n'"$CANCELLED" kill
+    OPTS="-n 2" play "1 Beta pw SRV8" "$CANCELLED"$'\n'"$CANCELLED" stop_xvfb
     start_xvfb
-    start_login -n 2 -p 1 1 "" Beta pw SRV15
-    open_window "Login SRV15"
-    xdotool key Return
-    wait_output
-    stop_xvfb
-    finish $'Cancelled=False User=[Beta] Pswd=[pw]\n'"$CANCELLED"
+    OPTS="-n 2 -p 1" play "1 Beta pw SRV15" $'Cancelled=False User=[Beta] Pswd=[pw]\n'"$CANCELLED" k:Return \
+        wait_output stop_xvfb
     # Without a display (none set, then one no server answers) the process survives as well.
     unset DISPLAY
     n=99
@@ -201,37 +207,17 @@ several_logins)
     # After Login returns the window is gone at once, though the host makes no further call;
     # a second Login in the same process shows a fresh window.
     start_xvfb
-    start_login -n 2 -p 2 1 "" u1 p1 SRV12
-    open_window "Login SRV12"
-    first=$W
-    xdotool key Escape
-    wait_output
-    sleep 0.5
-    xdotool search --onlyvisible --name '^Login SRV12$' >/dev/null 2>&1 && fail "the first window is still shown"
-    open_window "Login SRV12" "$first"
-    xdotool key Return
-    finish "$CANCELLED"$'\nCancelled=False User=[u1] Pswd=[p1]'
+    OPTS="-n 2 -p 2" play "1 u1 p1 SRV12" "$CANCELLED"$'\nCancelled=False User=[u1] Pswd=[p1]' k:Escape \
+        wait_output shown:0 next k:Return
     # Two threads ask at once: one window at a time, each answered on its own.
-    start_login -t 1 -n 2 1 "" u p SRV16
-    open_window "Login SRV16"
-    first=$W
-    sleep 0.5
-    shown=$(xdotool search --onlyvisible --name '^Login SRV16$' 2>/dev/null | wc -l)
-    [ "$shown" -eq 1 ] || fail "$shown windows at once"
-    xdotool key Return
-    wait_output
-    open_window "Login SRV16" "$first"
-    xdotool key Escape
-    finish
+    OPTS="-t 1 -n 2" play "1 u p SRV16" "" shown:1 k:Return wait_output next k:Escape
     [ "$(sort "$WORK/out")" = $'Cancelled=False User=[u] Pswd=[p]\n'"$CANCELLED" ] ||
         fail "two logins gave $(cat "$WORK/out")"
     ;;
 appearance)
     start_xvfb
-    start_login 1 "" Beta Marlwood4839 SRV13
-    open_window "Login SRV13"
     shot=$WORK/shot.png
-    capture "$shot"
+    play "1 Beta Marlwood4839 SRV13" "$CANCELLED" "shot:$shot" hints k:Escape
     size=$(identify -format "%wx%h" "$shot")
     [ "$size" = "379x223" ] || fail "window is $size, expected 379x223 (5685 x 3345 twips)"
     for expected in "150 40 255,255,255 banner" "5 70 192,192,192 line under the banner" \
@@ -243,21 +229,14 @@ appearance)
     done
     for expected in "73x68+304+0 15 picture" "200x13+10+6 8 heading" "120x11+92+145 3 password mask"; do
         read -r region least what <<<"$expected"
-        [ "$(dark "$shot" "$region")" -ge "$least" ] || fail "the $what is missing ($(dark "$shot" "$region")% dark)"
+        got=$(dark "$shot" "$region")
+        [ "$got" -ge "$least" ] || fail "the $what is missing ($got% dark)"
     done
-    hints=$(xprop -id "$W" _MOTIF_WM_HINTS WM_NORMAL_HINTS _NET_WM_WINDOW_TYPE)
-    grep -q "_MOTIF_WM_HINTS(_MOTIF_WM_HINTS) = 0x3, 0x24, 0x1a" <<<"$hints" ||
-        fail "window manager may offer resizing, minimising or maximising: $hints"
-    grep -q "minimum size: 379 by 223" <<<"$hints" && grep -q "maximum size: 379 by 223" <<<"$hints" ||
-        fail "the size is not fixed: $hints"
-    grep -q "_NET_WM_WINDOW_TYPE_DIALOG" <<<"$hints" || fail "not a dialog window: $hints"
-    xdotool key Escape
-    finish "$CANCELLED"
     # Captions are drawn as given: "@CD" is text, not one of FLTK's symbols.
     right=()
     for heading in "AB" "AB@CD"; do
         LOGIN_HEADING=$heading play "1 u p SRV14" "$CANCELLED" "shot:$shot" k:Escape
-        right+=("$(dark -trim "$shot" 280x13+10+6)")
+        right+=("$(dark "$shot" 280x13+10+6 -trim)")
     done
     [ "${right[1]}" -ge $((right[0] + 20)) ] ||
         fail "'AB@CD' ends at x=${right[1]}, hardly right of 'AB' at x=${right[0]}"

@@ -1,73 +1,21 @@
 #!/usr/bin/env python3
 """The terminal prompt, played by a person at a pseudo-terminal: login_main (LOGIN_MAIN) runs
 with the pseudo-terminal as its controlling terminal, and the test answers its prompts."""
-import fcntl
 import os
-import select
 import signal
-import subprocess
-import termios
-import time
+import sys
 import unittest
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "support"))
+import terminal_session  # noqa: E402  (found through the path just added)
 
 
-class Session:
-    """login_main MODE CAPTION USER PASSWORD SERVER in a session of its own, on a new terminal."""
-
-    def __init__(self, args):
-        self.master, slave = os.openpty()
-        self.slave = os.ttyname(slave)
-        # A display would bring a window instead of the prompt.
-        env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
-        env["LOGIN_HEADING"] = "@Specify the login information"
-        self.process = subprocess.Popen([os.environ["LOGIN_MAIN"], *args], stdin=slave, stdout=slave, stderr=slave,
-                                        env=env, start_new_session=True,
-                                        preexec_fn=lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0))
-        os.close(slave)
-        self.raw = b""
-
-    def __del__(self):
-        if self.process.poll() is None:
-            self.process.kill()
-            self.process.wait()
-        os.close(self.master)
-
-    @property
-    def output(self):
-        return self.raw.decode(errors="replace")
-
-    def wait_for(self, text, seconds=20):
-        """Reads until the output shows text; False after the timeout or when the program ended."""
-        deadline = time.monotonic() + seconds
-        while text.encode() not in self.raw:
-            left = deadline - time.monotonic()
-            try:  # OSError: the program ended and closed the terminal
-                chunk = os.read(self.master, 512) if left > 0 and select.select([self.master], [], [], left)[0] else b""
-            except OSError:
-                chunk = b""
-            if not chunk:
-                return False
-            self.raw += chunk
-        return True
-
-    def send(self, keys):
-        os.write(self.master, keys.encode())
-
-    def finish(self):
-        """The rest of the output; the exit status, or the signal that ended the program, negated."""
-        self.wait_for("\0")  # until it ends, or 20 s
-        try:
-            return self.process.wait(5)
-        except subprocess.TimeoutExpired:
-            self.process.kill()
-            return self.process.wait()
-
-    def echo_is_on(self):
-        fd = os.open(self.slave, os.O_RDWR | os.O_NOCTTY)
-        try:
-            return bool(termios.tcgetattr(fd)[3] & termios.ECHO)
-        finally:
-            os.close(fd)
+def login_main(args):
+    """login_main MODE CAPTION USER PASSWORD SERVER; no display, which would bring a window."""
+    env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+    env["LOGIN_HEADING"] = "@Specify the login information"
+    return terminal_session.Session([os.environ["LOGIN_MAIN"], *args], env)
 
 
 class TerminalPrompt(unittest.TestCase):
@@ -93,7 +41,7 @@ class TerminalPrompt(unittest.TestCase):
         ]
         for name, args, dialogue, result, *echoed in cases:
             with self.subTest(name):
-                session = Session(args)
+                session = login_main(args)
                 asked, typed = 0, ""
                 for prompt, keys in dialogue:
                     self.assertTrue(session.wait_for(prompt), session.output)
@@ -122,7 +70,7 @@ class TerminalPrompt(unittest.TestCase):
         """A signal while echo is off ends the program as the signal would, with the terminal restored."""
         for sig in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
             with self.subTest(sig.name):
-                session = Session(["1", "", "Beta", "pw", "SRV1"])
+                session = login_main(["1", "", "Beta", "pw", "SRV1"])
                 self.assertTrue(session.wait_for("User Name [Beta]: "), session.output)
                 session.send("\n")
                 # The marker is the same whatever the prefilled password's length.
