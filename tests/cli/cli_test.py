@@ -113,11 +113,9 @@ class Workspace:
 
 class CliTestCase(unittest.TestCase):
     def setUp(self):
-        self._dir = tempfile.TemporaryDirectory(dir=os.environ.get("CLI_TEST_TMP"))
-        self.ws = Workspace(self._dir.name)
-
-    def tearDown(self):
-        self._dir.cleanup()
+        folder = tempfile.TemporaryDirectory(dir=os.environ.get("CLI_TEST_TMP"))
+        self.addCleanup(folder.cleanup)
+        self.ws = Workspace(folder.name)
 
     def check(self, result, status=0, out=None, err=()):
         """The exit status, exactly the lines err on stderr and, unless None, exactly out on stdout
@@ -136,9 +134,6 @@ class CliTestCase(unittest.TestCase):
     def usage(self, result, message, command=None):
         hint = f"varnholt {command} --help" if command else "varnholt --help"
         self.check(result, 2, "", [f"varnholt: {message}", f"Try '{hint}'."])
-
-    def json(self, result, status=0):
-        return json.loads(self.check(result, status))
 
 
 class AdminTest(CliTestCase):
@@ -314,7 +309,8 @@ class ProvisionTest(CliTestCase):
 
     def test_mapped_drive_with_default_credentials(self):
         self.ws.share(users=[("Beta", "Marlwood4839")])
-        result = self.json(self.ws.run("provision", "S:\\Co", "--name", "CO", "--master", self.ws.master(), "--json"))
+        result = json.loads(self.check(self.ws.run("provision", "S:\\Co", "--name", "CO", "--master", self.ws.master(),
+                                                   "--json")))
         self.assertEqual((result["created"], result["user"]), (True, "Beta"))
         self.assertTrue(result["connectionString"].endswith(";ServerName=FS01;dbq=@CO"))
         self.assertEqual(self.ws.names("FS01"), [["CO", "\\\\FS01\\apps\\Co", "\\\\FS01\\apps\\Co", "2"]])
@@ -328,7 +324,7 @@ class ProvisionTest(CliTestCase):
         args += ("--user", "admin", "--password-stdin")
         self.check(self.ws.run(*args, stdin="bad\n"), 1, None,
                    [error(7029, "ConnectionHelper.DBNameExists", "Invalid User Details")])
-        result = self.json(self.ws.run(*args, "--json", stdin="s3cret\n"))
+        result = json.loads(self.check(self.ws.run(*args, "--json", stdin="s3cret\n")))
         self.assertEqual((result["created"], result["user"]), (True, "admin"))
         self.assertNotIn("s3cret", json.dumps(result))
 

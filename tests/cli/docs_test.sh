@@ -10,13 +10,8 @@ tool=$VARNHOLT_CLI
 failures=0
 fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
 
-headings=$(grep '^### `' "$doc")
 has_heading() {
-    local line
-    while IFS= read -r line; do
-        [[ $line == "### \`$1\`"* || $line == "### \`$1 "* ]] && return 0
-    done <<<"$headings"
-    return 1
+    awk -v h="### \`$1" 'index($0, h "`") == 1 || index($0, h " ") == 1 { found = 1 } END { exit !found }' "$doc"
 }
 
 tool_help=$("$tool" --help) || { echo "FAILED: varnholt --help"; exit 1; }

@@ -2,10 +2,10 @@
 // moments, many times; whatever they had finished must be there afterwards, whole, and nothing
 // half-done may show. The seed is printed; VARNHOLT_CRASH_SEED repeats a run.
 #include <chrono>
-#include <iterator>
 #include <cstdlib>
+#include <iterator>
+#include <list>
 #include <map>
-#include <memory>
 #include <optional>
 #include <random>
 #include <sstream>
@@ -27,10 +27,6 @@ std::mt19937 SeededRandom() {
     const unsigned seed = fixed ? static_cast<unsigned>(std::strtoul(fixed, nullptr, 10)) : std::random_device{}();
     std::printf("VARNHOLT_CRASH_SEED=%u\n", seed);
     return std::mt19937(seed);
-}
-
-std::unique_ptr<ChildProcess> Worker(const std::vector<std::string>& args) {
-    return std::make_unique<ChildProcess>(CRASH_WORKER, args);
 }
 
 using Names = std::map<std::string, std::pair<std::string, std::string>>;  // name: dictionary, data
@@ -72,15 +68,13 @@ std::vector<Names> Allowed(const fs::path& log) {
 }
 
 // The names file as the engine keeps it: every line a record of four fields, or a comment.
-Names ReadStore(const fs::path& file) {
+Names ReadStore(const EngineHome& home) {
     Names names;
-    for (const std::string& line : ReadLines(file)) {
-        if (line.empty() || line[0] == '#') continue;
-        const std::vector<std::string> fields = SplitTabs(line);
-        EXPECT_EQ(fields.size(), 4u) << "a line that does not parse: " << line;
+    for (const std::vector<std::string>& fields : home.Names("")) {
+        EXPECT_EQ(fields.size(), 4u) << "a line that does not parse: " << fields[0];
         if (fields.size() != 4) continue;
-        EXPECT_EQ(fields[3], "2") << line;
-        EXPECT_TRUE(names.emplace(fields[0], std::pair(fields[1], fields[2])).second) << "twice: " << line;
+        EXPECT_EQ(fields[3], "2") << fields[0];
+        EXPECT_TRUE(names.emplace(fields[0], std::pair(fields[1], fields[2])).second) << "twice: " << fields[0];
     }
     return names;
 }
@@ -102,19 +96,19 @@ TEST(Crash, NamesSurviveKillsAtAnyMoment) {
     std::vector<std::pair<std::string, fs::path>> runs;  // tag, log
     const auto end = Clock::now() + std::chrono::seconds(6);
     for (int round = 0; round < 60 && Clock::now() < end; ++round) {
-        std::vector<std::unique_ptr<ChildProcess>> workers;
+        std::list<ChildProcess> workers;
         for (int w = 0; w < kWorkers; ++w) {
             const std::string tag = "W" + std::to_string(w) + "R" + std::to_string(round) + "_";
             runs.emplace_back(tag, logs.Path() / (tag + ".log"));
-            workers.push_back(Worker({"names", runs.back().second.string(), tag}));
+            workers.emplace_back(CRASH_WORKER, std::vector<std::string>{"names", runs.back().second.string(), tag});
         }
         for (int w = 0; w < kWorkers; ++w) AwaitFirstStep(runs[runs.size() - kWorkers + w].second);
         std::this_thread::sleep_for(std::chrono::milliseconds(random() % 200));
         for (auto& worker : workers)
-            ASSERT_EQ(worker->Kill(), ChildEnd::Killed) << "a worker ended on its own: it failed";
+            ASSERT_EQ(worker.Kill(), ChildEnd::Killed) << "a worker ended on its own: it failed";
     }
 
-    const Names store = ReadStore(home.Path() / "local" / "dbnames");
+    const Names store = ReadStore(home);
     int finishedSteps = 0, killedInStep = 0;
     size_t accounted = 0;
     for (const auto& [tag, log] : runs) {
@@ -180,7 +174,7 @@ TEST(Crash, DictionaryCopiesKilledMidwayLeaveWholeFilesOrNone) {
     fs::create_directories(target);
     const auto start = Clock::now();
     const std::vector<std::string> copy = {"copy", source, target.string() + "/"};
-    ASSERT_EQ(Worker(copy)->Wait(), ChildEnd::Succeeded);
+    ASSERT_EQ(ChildProcess(CRASH_WORKER, copy).Wait(), ChildEnd::Succeeded);
     const auto whole = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
     int leftovers = 0;
     ASSERT_EQ(CheckTarget(target, contents, leftovers), 4);
@@ -190,9 +184,9 @@ TEST(Crash, DictionaryCopiesKilledMidwayLeaveWholeFilesOrNone) {
     for (; rounds < 40 && Clock::now() < end; ++rounds) {
         fs::remove_all(target);
         fs::create_directories(target);
-        const auto worker = Worker(copy);
+        ChildProcess worker(CRASH_WORKER, copy);
         std::this_thread::sleep_for(std::chrono::milliseconds(random() % (whole + whole / 4 + 1)));
-        ASSERT_NE(worker->Kill(), ChildEnd::Failed);
+        ASSERT_NE(worker.Kill(), ChildEnd::Failed);
         const int complete = CheckTarget(target, contents, leftovers);
         if (complete < 4) ++interrupted;
         if (leftovers == 0) continue;
@@ -202,7 +196,7 @@ TEST(Crash, DictionaryCopiesKilledMidwayLeaveWholeFilesOrNone) {
         if (complete == 0) {
             EXPECT_FALSE(helper.DoesFileExist(FromUtf8(target.string() + "/*")));
         }
-        ASSERT_EQ(Worker(copy)->Wait(), ChildEnd::Succeeded);
+        ASSERT_EQ(ChildProcess(CRASH_WORKER, copy).Wait(), ChildEnd::Succeeded);
         EXPECT_EQ(CheckTarget(target, contents, leftovers), 4);
     }
     EXPECT_GT(interrupted, 0) << "no kill met a copy at work in " << rounds << " rounds";

@@ -22,16 +22,13 @@ class ClientTestCase(unittest.TestCase):
         folder = tempfile.TemporaryDirectory()
         self.addCleanup(folder.cleanup)
         root = Path(folder.name)
-        (root / "dict").mkdir()
+        for made in ("dict", "data/Folder.DAT", "engine/local"):
+            (root / made).mkdir(parents=True)
         (root / "dict" / "FILE.DDF").write_text("dictionary")
-        (root / "data").mkdir()
         for name in ("Company.DAT", "ledger.dat", "notes.txt"):
             (root / "data" / name).write_text("rows")
-        (root / "data" / "Folder.DAT").mkdir()
-        self.home = root / "engine"
-        (self.home / "local").mkdir(parents=True)
-        (self.home / "local" / "dbnames").write_text(f"ACME\t{root / 'dict'}\t{root / 'data'}\t2\n")
-        os.environ["VARNHOLT_ENGINE_HOME"] = str(self.home)
+        (root / "engine" / "local" / "dbnames").write_text(f"ACME\t{root / 'dict'}\t{root / 'data'}\t2\n")
+        os.environ["VARNHOLT_ENGINE_HOME"] = str(root / "engine")
         self.text = self.printed("ACME")
 
     def printed(self, name):
