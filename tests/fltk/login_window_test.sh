@@ -30,24 +30,15 @@ start_xvfb() {
     for tool in Xvfb xdotool import convert identify compare xprop; do
         command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
     done
-    # A number of our own: Xvfb's lock file then names our server, which rules out talking to
-    # another test's server when several run side by side. -noreset: a server resets when its
-    # last client leaves, and refuses whoever connects meanwhile.
-    local n
-    for n in $(seq $((100 + $$ % 400)) 600) $(seq 100 600); do
-        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-        Xvfb ":$n" -screen 0 800x600x24 -nolisten tcp -noreset 2>"$WORK/xvfb.log" &
-        XVFB_PID=$!
-        for _ in $(seq 200); do
-            if [ "$({ tr -d ' \n' <"/tmp/.X$n-lock"; } 2>/dev/null)" = "$XVFB_PID" ] &&
-                DISPLAY=":$n" xdotool getdisplaygeometry >/dev/null 2>&1; then
-                export DISPLAY=":$n"
-                return 0
-            fi
-            kill -0 "$XVFB_PID" 2>/dev/null || break
-            sleep 0.05
-        done
-        stop_xvfb
+    # Xvfb takes a free display, one no other test's server has, and names it once it accepts
+    # connections. -noreset: a server resets when its last client leaves, and refuses whoever
+    # connects meanwhile.
+    Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp -noreset 3>"$WORK/display" 2>"$WORK/xvfb.log" &
+    XVFB_PID=$!
+    for _ in $(seq 200); do
+        [ -s "$WORK/display" ] && export DISPLAY=":$(cat "$WORK/display")" && return 0
+        kill -0 "$XVFB_PID" 2>/dev/null || break
+        sleep 0.05
     done
     fail "Xvfb did not start"
 }
