@@ -283,17 +283,18 @@ class ProvisionTest(CliTestCase):
     def test_local_folder_is_created_once(self):
         master = self.ws.master()
         data = self.ws.folder("co", ["CUSTOMER.DAT"])
-        cs = CS.format(LOCAL, "ACME")
-        self.check(self.ws.run("provision", data, "--name", "ACME", "--master", master), 0,
-                   f"Created database name ACME.\n{cs}\n")
-        self.assertEqual(self.ws.names(), [["ACME", str(data), str(data), "2"]])
-        self.check(self.ws.run("provision", data, "--name", "acme", "--master", master, "--test-table", "CUSTOMER",
-                               "--json"), 0, {"name": "acme", "created": False, "user": "", "testTable": "CUSTOMER",
-                                              "connectionString": CS.format(LOCAL, "acme")})
         other = self.ws.folder("co2", ["CUSTOMER.DAT"])
-        self.check(self.ws.run("provision", other, "--name", "NEW", "--master", master, "--test-table", "MISSING"), 1,
-                   None, ["error -2147467259 (Varnholt.DataAccess): No such table or object."])
-        self.assertEqual([n[0] for n in self.ws.names()], ["ACME", "NEW"])  # kept after the failed query
+        self.table([
+            (("provision", data, "--name", "ACME", "--master", master), 0,
+             f"Created database name ACME.\n{CS.format(LOCAL, 'ACME')}\n"),
+            (("provision", data, "--name", "acme", "--master", master, "--test-table", "CUSTOMER", "--json"), 0,
+             {"name": "acme", "created": False, "user": "", "testTable": "CUSTOMER",
+              "connectionString": CS.format(LOCAL, "acme")}),
+            (("provision", other, "--name", "NEW", "--master", master, "--test-table", "MISSING"), 1, None,
+             ["error -2147467259 (Varnholt.DataAccess): No such table or object."]),
+        ])
+        # Made once, and kept after the failed query.
+        self.assertEqual(self.ws.names(), [["ACME", str(data), str(data), "2"], ["NEW", str(other), str(other), "2"]])
 
     def test_folder_errors_in_the_tools_texts(self):
         empty = self.ws.folder("empty")
