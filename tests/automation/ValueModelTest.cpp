@@ -126,6 +126,7 @@ TEST(VariantText, NullArrayAndObjectCannotBecomeText) {
     EXPECT_RUNTIME_ERROR(Variant(SafeArray<Variant>::Vector(0, {Variant(1)})).ToText(), kTypeMismatch);
     EXPECT_RUNTIME_ERROR(Variant(std::make_shared<Object>()).ToText(), kTypeMismatch);
     EXPECT_RUNTIME_ERROR(Variant(std::nan("")).ToText(), kOverflow);
+    EXPECT_RUNTIME_ERROR(Variant(-HUGE_VAL).ToText(), kOverflow);
 }
 
 TEST(VariantText, CopiesShareTheTextAndOutliveTheOriginal) {

@@ -5,26 +5,33 @@
 namespace varnholt::test {
 namespace {
 
-constexpr const char* kPrefix = "Driver={Pervasive ODBC Client Interface};ServerName=";
+const std::string kPrefix = "Driver={Pervasive ODBC Client Interface};ServerName=";
 
 using ConnectionStrings = ConnectionFixture;
 
-// User and password never reach the text; a blank server is not an empty one; nothing is quoted.
+// User and password never reach the text; an empty server is this computer, a blank one is not;
+// nothing is quoted, nor cut at a NUL or any length.
 TEST_F(ConnectionStrings, NameTheDriverServerAndDatabaseOnly) {
-    const std::tuple<const char*, const char*, std::string> cases[] = {
-        {"@ACCOUNTS", "FS01", std::string(kPrefix) + "FS01;dbq=@ACCOUNTS"},
-        {"@A", " ", std::string(kPrefix) + " ;dbq=@A"},
-        {"x;y{z}", "a;b", std::string(kPrefix) + "a;b;dbq=x;y{z}"},
+    const std::string huge(100000, 's');
+    const std::tuple<std::string, std::string, std::string> cases[] = {
+        {"@ACCOUNTS", "FS01", kPrefix + "FS01;dbq=@ACCOUNTS"},
+        {"@A", " ", kPrefix + " ;dbq=@A"},
+        {"@A", "", kPrefix + HostName() + ";dbq=@A"},
+        {"", "FS01", kPrefix + "FS01;dbq="},
+        {"x;y{z}", "a;b", kPrefix + "a;b;dbq=x;y{z}"},
+        {std::string("A\0B", 3), "FS01", kPrefix + "FS01;dbq=A" + std::string("\0B", 2)},
+        {"A", huge, kPrefix + huge + ";dbq=A"},
     };
     for (const auto& [db, server, expected] : cases)
-        EXPECT_EQ(U8(helper.PSQLConnectionString(S(db), S(server), u"admin", u"secret")), expected);
+        EXPECT_EQ(U8(helper.PSQLConnectionString(S(db), S(server), String(100000, u'u'), String(u"p\0w", 3))),
+                  expected);
 }
 
 TEST_F(ConnectionStrings, AConnectionNotOpenedNowTouchesNothing) {
     auto connection = helper.CreatePSQLConnection(u"@NOSUCH", u"NOWHERE", u"", u"", false);
     ASSERT_TRUE(connection);
     EXPECT_FALSE(connection->IsOpen());
-    EXPECT_EQ(U8(connection->ConnectionString()), std::string(kPrefix) + "NOWHERE;dbq=@NOSUCH");
+    EXPECT_EQ(U8(connection->ConnectionString()), kPrefix + "NOWHERE;dbq=@NOSUCH");
     // Neither the engine nor its driver saw it (on Windows the ADO layer journals the string set).
     for (const auto& line : home.Journal()) EXPECT_EQ(line.at(0), "ADODB") << line.at(1);
 }

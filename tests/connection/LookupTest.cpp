@@ -24,12 +24,6 @@ TEST_F(Lookups, TheLocalEngineNeedsNoPromptAndComparesDataPathsExactly) {
     EXPECT_TRUE(view->shown.empty());
 }
 
-TEST_F(Lookups, DBNameExistsComparesNamesInAnyCase) {
-    EXPECT_TRUE(helper.DBNameExists(u"acme", u"FS01", u"admin", u"secret"));
-    EXPECT_FALSE(helper.DBNameExists(u"ACM", u"FS01", u"admin", u"secret"));
-    EXPECT_TRUE(view->shown.empty());
-}
-
 TEST_F(Lookups, AMissingCredentialOnANamedServerPromptsAndWritesBack) {
     view->answers = {{true, "admin", "secret"}};
     String user = u"someone", password;

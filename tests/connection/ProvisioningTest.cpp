@@ -31,11 +31,6 @@ protected:
     }
 };
 
-// The neighbours of each range of ASCII letters and digits go.
-TEST_F(Provisioning, LegitimiseDBNameKeepsTheEndsOfEachRange) {
-    EXPECT_EQ(U8(helper.LegitimiseDBName(u"/09:@AZ[`az{")), "09AZaz");
-}
-
 TEST_F(Provisioning, DefaultCredentialsAcceptedCreateTheNameOnceInUncForm) {
     home.SetUsers("FS01", {{"Beta", "Marlwood4839"}});
     const String company = CompanyOnShare("Co1");
@@ -79,12 +74,17 @@ TEST_F(Provisioning, GetCreateDBProvesTheTableAndFailsUnchangedWithoutIt) {
     EXPECT_EQ(home.Names("FS01").size(), 1u);
 }
 
+// Lits unallocated: no text of it is needed.
 TEST_F(Provisioning, CreateDBEntryNeverPromptsAndPassesRefusalsOn) {
     home.SetUsers("FS01", {{"admin", "secret"}});
-    EXPECT_RAISES(helper.CreateDBEntry(u"ACME", CompanyOnShare("Co1"), masterPath, lits, u"", u"pw"), 7029,
-                  kHelper + "DBNameExists", "Invalid User Details");
+    const String company = CompanyOnShare("Co1");
+    EXPECT_RAISES(helper.CreateDBEntry(u"ACME", company, masterPath, {}, u"", u"pw"), 7029, kHelper + "DBNameExists",
+                  "Invalid User Details");
     EXPECT_EQ(CallsOf("PvConnectServer"), (std::vector<std::string>{"PvConnectServer FS01 Beta 2"}));
-    helper.CreateDBEntry(u"ACME", CompanyOnShare("Co1"), masterPath, SafeArray<String>(), u"admin", u"secret");
+    EXPECT_RAISES(helper.CreateDBEntry(u"ACME", company, masterPath, {}, u"admin", String(u"secret\0", 7)), 5,
+                  kHelper + "DBNameExists", "Invalid procedure call or argument");
+    EXPECT_EQ(U8(helper.CreateDBEntry(u"ACME", company, masterPath, {}, u"admin", u"secret")),
+              "Driver={Pervasive ODBC Client Interface};ServerName=FS01;dbq=@ACME");
     EXPECT_TRUE(helper.DBWasCreated());
     EXPECT_TRUE(view->shown.empty());
 }

@@ -53,6 +53,7 @@ TEST_F(FilesTest, DoesFileExistFindsNormalFilesByWildcardInEitherCase) {
         dir.Write(name, "x");
     fs::create_directories(dir.Path() / "fr");
     std::ofstream(dir.Path() / fs::path(u8"fr/caf\u00e9.dat")) << "x";  // a narrow path would be ANSI on Windows
+    std::ofstream(dir.Path() / fs::path(u8"fr/Order\u03a9.dat")) << "x";  // outside the code page
     fs::create_directories(dir.Path() / "data/Gamma.DAT");
     fs::create_directories(dir.Path() / "odd/Folder.DAT");
     fs::create_directories(dir.Path() / "empty");
@@ -75,7 +76,7 @@ TEST_F(FilesTest, DoesFileExistFindsNormalFilesByWildcardInEitherCase) {
         {"data", "Alpha.DAT?", false}, {"data", ".hidden.dat", false}, {"data", ".h*", false},
         {"data", "Gamma.DAT", false}, {"data", "G*", false}, {"empty", "", false}, {"missing", "x.dat", false},
         {"odd", "*.DAT", false}, {"odd", "Pipe.DAT", false}, {"linked", "*.DAT", kLinked},
-        {"fr", "CAF\xc3\x89.DAT", true}, {"ro", "*.DDF", true},
+        {"fr", "CAF\xc3\x89.DAT", true}, {"fr", "Order\xce\xa9.dat", true}, {"ro", "*.DDF", true},
         // The system would read a name only up to a NUL.
         {"data", std::string("Alpha.DAT\0.x", 12), false}, {"data", std::string("Alpha.DAT\0", 10), false},
         {"data", std::string("*.DAT\0", 6), false},
@@ -161,6 +162,12 @@ TEST_F(DifferentDatesTest, ALaterSourceOfAnyListedFileCounts) {
 }
 
 TEST_F(DifferentDatesTest, FailuresKeepNumberAndDescriptionUnderItsOwnSource) {
+    const String src = Round("src");
+    for (const SafeArray<String>& files : {SafeArray<String>(), SafeArray<String>({Bound{1, 2}, Bound{1, 2}})})
+        EXPECT_RAISES(helper.DifferentDates(files, src, src), 9, kDifferentDates, "Subscript out of range");
+    // The Integer loop overflows at its first step, or at the step past the last name.
+    for (const int32_t lower : {-40000, 32767})
+        EXPECT_RAISES(helper.DifferentDates(Strings(lower, {"a"}), src, src), 6, kDifferentDates, "Overflow") << lower;
     EXPECT_RAISES(helper.DifferentDates(Strings(1, {std::string(300, 'n')}), Round("src"), Round("tgt")),
                   kObjectErrorBase, kDifferentDates, Lit(33));
 #ifndef _WIN32  // Wine makes no symbolic links, and has no /proc
@@ -235,9 +242,6 @@ TEST_F(CopyDictionaryFilesTest, ACopyThatFailsMidwayLeavesNoPartialTarget) {
     ::setrlimit(RLIMIT_FSIZE, &previous);
     ::signal(SIGXFSZ, handler);
     EXPECT_TRUE(Entries(dir.Path() / "dict").empty());
-    EXPECT_RAISES(Copy("master", "nowhere"), kCopyFailed, kCopyFiles,
-                  CopyError("nowhere", "Path not found: cannot create " + Path("nowhere", "File.ddf") + " (" +
-                                           std::strerror(ENOENT) + ")"));
 }
 #endif
 

@@ -40,6 +40,12 @@ TEST(GetLabelTest, FillsPlaceholdersArgumentByArgument) {
         {"<[%1]>", {Variant()}, "<>"},
         {"[%1]|[%2]|[%3]|[%4]", {int16_t(-7), true, false, 2.5}, "-7|True|False|2.5"},
         {"Ünïcødé [%1]", {u"€"}, "Ünïcødé €"},
+        {std::string("[%1]\0[%1]", 9), {u"a"}, std::string("a\0a", 3)},
+        // Twelve arguments of every kind: two-digit placeholders, and one with no argument left.
+        {"[%1] [%2] [%3] [%4] [%5] [%6] [%7] [%9] [%10] [%11] [%12] [%13]",
+         {int16_t(-1), int32_t(2147483647), 2.5, true, Variant(), u"six", u"[%8]", u"eight", 1e300, -0.0, u"eleven",
+          u"twelve"},
+         "-1 2147483647 2.5 True  six eight 1E+300 0 eleven twelve [%13]"},
     };
     ConnectionHelper helper;
     for (const LabelCase& c : cases) {

@@ -169,6 +169,14 @@ TEST_F(LoginTest, OtherModesChangeNothing) {
     }
 }
 
+TEST_F(LoginTest, HugeAndOddTextsPassWhole) {
+    EXPECT_EQ(Run({Type("u"), Tab, Type("p"), Enter}, 0, std::string(100000, 'c'), std::string("de\0fault", 8), "",
+                  "\xce\xa9"),
+              Creds("u", "p", false));
+    const std::string user(100000, 'u'), pswd(100000, 'p');
+    EXPECT_EQ(Run({Type(user), Tab, Type(pswd), Enter}), Creds(user, pswd, false));
+}
+
 TEST_F(LoginTest, EmptyServerShowsThePlaceholderAndATrailingBlank) {
     EXPECT_EQ(Run({Esc}, eUserPswd, "", "", "", ""), Creds("", "", true));
     const Screen& s = view->shown;
