@@ -102,7 +102,11 @@ PathToUNC(C:\\Data): C:\\Data"
         [ -x "$loader" ] || { echo "skipping $arch: $loader missing (install wine32)"; continue; }
         "$loader" --version >/dev/null 2>&1 || { echo "skipping $arch: this kernel cannot execute $loader"; continue; }
         dll=$(windows_path "$unpacked/$arch/Varnholt.dll")
-        $loader regsvr32 /s "$dll" >"$work/regsvr32-$arch.log" 2>&1 || fail "$arch regsvr32"
+        # Once, in CI, every wine64 call right after the prefix was made failed at once; wait
+        # until the loader answers, so what fails below is the component's doing.
+        for _ in 1 2 3 4 5; do $loader cmd /c exit >/dev/null 2>&1 && break; sleep 2; done
+        $loader regsvr32 /s "$dll" >"$work/regsvr32-$arch.log" 2>&1 ||
+            { fail "$arch regsvr32 (status $?)"; sed 's/^/  /' "$work/regsvr32-$arch.log"; }
         # With the engine's libraries on the search path, then without them.
         WINEPATH=$(windows_path "$builds/mingw-$arch/standin/scenarios/all") \
             $loader cscript //nologo "$sample" >"$work/sample-$arch.log" 2>&1 || true
