@@ -461,11 +461,14 @@ TEST(DriverDirect, SequenceAndArgumentErrors) {
         {SQL_API_SQLSETSTMTATTR, "SQLSetStmtAttr"}, {SQL_API_SQLGETSTMTATTR, "SQLGetStmtAttr"},
         {SQL_API_SQLNUMPARAMS, "SQLNumParams"}, {SQL_API_SQLCONNECT, "SQLConnect"},
     };
-    SQLUSMALLINT all[SQL_API_ODBC3_ALL_FUNCTIONS_SIZE] = {};
+    SQLUSMALLINT all[SQL_API_ODBC3_ALL_FUNCTIONS_SIZE] = {}, odbc2[100] = {};
     ASSERT_EQ(GetFunctions_(dbc, SQL_API_ODBC3_ALL_FUNCTIONS, all), SQL_SUCCESS);
+    ASSERT_EQ(GetFunctions_(dbc, SQL_API_ALL_FUNCTIONS, odbc2), SQL_SUCCESS);
     size_t listed = 0;
     for (SQLUSMALLINT id = 0; id < SQL_API_ODBC3_ALL_FUNCTIONS_SIZE * 16; ++id) listed += SQL_FUNC_EXISTS(all, id);
     EXPECT_EQ(listed, 28u);
+    // The ODBC 2 list: one flag for each function number below 100, the same as the ODBC 3 bits.
+    for (SQLUSMALLINT id = 0; id < 100; ++id) EXPECT_EQ(odbc2[id], SQL_FUNC_EXISTS(all, id)) << id;
     for (const auto& [id, name] : functions) {
         SQLUSMALLINT one = 2;
         EXPECT_EQ(GetFunctions_(dbc, id, &one), SQL_SUCCESS);
