@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "BadInput.h"
+#include "ServerState.h"
 #include "varnholt/CPVSServer.h"
 #include "varnholt/DataAccess.h"
 
@@ -31,9 +32,6 @@ protected:
         auto server = std::make_unique<CPVSServer>();
         server->Connect();
         return server;
-    }
-    static std::string State(const CPVSServer& s) {
-        return "Started=" + Bool(s.Started) + " Connected=" + Bool(s.Connected);
     }
     // The state of a new session, connected to the local engine first when connect, after steps.
     static std::function<std::string()> After(bool connect, std::function<void(CPVSServer&)> steps) {

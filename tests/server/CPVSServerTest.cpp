@@ -1,5 +1,6 @@
 #include <algorithm>
 
+#include "ServerState.h"
 #include "TestSupport.h"
 #include "varnholt/CPVSServer.h"
 #include "varnholt/DataAccess.h"
@@ -32,9 +33,6 @@ protected:
         server.User = u"admin";
         server.Password = u"secret";
     }
-    static std::string State(const CPVSServer& s) {
-        return "Started=" + std::to_string(s.Started) + " Connected=" + std::to_string(s.Connected);
-    }
     EngineHome home;
 };
 
@@ -44,14 +42,14 @@ TEST_F(CPVSServerTest, ConnectToTheLocalEngineProbesStartsAndMakesNoConnectCall)
     CPVSServer server;
     server.Connect();
     EXPECT_EQ(server.lConn, -1);
-    EXPECT_EQ(State(server), "Started=1 Connected=1");
+    EXPECT_EQ(State(server), "Started=True Connected=True");
     EXPECT_EQ(Lines(home), (Calls{"W3DBAV75 PvDisconnect -1", "W3DBAV80 PvDisconnect -1", "W3DBAV90 PvDisconnect -1",
                                   "W3DBAV90 PvStart 0"}));
     home.ClearJournal();
     server.DisConnect();
     EXPECT_EQ(Lines(home), (Calls{"W3DBAV90 PvStop 0"}));
     EXPECT_EQ(server.lConn, -1);
-    EXPECT_EQ(State(server), "Started=0 Connected=0");
+    EXPECT_EQ(State(server), "Started=False Connected=False");
 }
 
 TEST_F(CPVSServerTest, ConnectToANamedServerTwiceAndDisconnectKeepingTheHandle) {
@@ -78,11 +76,11 @@ TEST_F(CPVSServerTest, FailedDisConnectStepsLeaveTheirFieldAsItWas) {
     home.SetFaults("PvDisconnect\t7001\t1\nPvStop\t7005\t1\n");
     home.ClearJournal();
     EXPECT_RAISES(server.DisConnect(), 7001, std::string(kSource) + "DisConnect", "Invalid connection handle.");
-    EXPECT_EQ(State(server), "Started=1 Connected=1");
+    EXPECT_EQ(State(server), "Started=True Connected=True");
     EXPECT_EQ(Lines(home).size(), 1u);  // the stop step is not attempted
     EXPECT_RAISES(server.DisConnect(), 7005, std::string(kSource) + "DisConnect",
                   "An error occurred in the Pervasive.SQL layer. The error was [7005]");
-    EXPECT_EQ(State(server), "Started=1 Connected=0");
+    EXPECT_EQ(State(server), "Started=True Connected=False");
     server.DisConnect();
     EXPECT_FALSE(server.Started);
 }
@@ -117,7 +115,7 @@ TEST_F(CPVSServerTest, EngineVersionMajorProbesOnceAndStartsNothing) {
     EXPECT_EQ(server.EngineVersionMajor(), 9);
     EXPECT_EQ(server.EngineVersionMajor(), 9);
     EXPECT_EQ(Lines(home).size(), 3u);
-    EXPECT_EQ(State(server), "Started=0 Connected=0");
+    EXPECT_EQ(State(server), "Started=False Connected=False");
 }
 
 TEST_F(CPVSServerTest, EnumeratesNoNames) {
@@ -210,7 +208,7 @@ TEST_F(CPVSServerTest, EngineVersionQueriesNeedNoConnectAndNoBinding) {
     home.SetEngineConf("8.7.13", "W");
     CPVSServer server;
     EXPECT_EQ(U8(server.GetEngineVersion()), "8.7.13");
-    EXPECT_EQ(State(server), "Started=0 Connected=1");
+    EXPECT_EQ(State(server), "Started=False Connected=True");
     EXPECT_EQ(server.GetEngineMajorVersion(), 8);
     EXPECT_EQ(U8(server.GetEngineOS()), "W");
     EXPECT_EQ(Lines(home), (Calls{"W3DBAV78 PvGetMkdeVersion -1", "W3DBAV78 PvGetMkdeVersion -1",
