@@ -1,16 +1,10 @@
 #include "component/ErrorRecord.h"
 
-#include "platform/win32/ComTypes.h"
+#include "platform/win32/AutomationValues.h"
 
 namespace varnholt::component {
 
 using namespace varnholt::win32;
-
-HRESULT HResultOfNumber(int32_t number) {
-    if (number >= 1 && number <= 0xFFFF) return static_cast<HRESULT>(0x800A0000u | static_cast<uint32_t>(number));
-    if (number < 0) return static_cast<HRESULT>(number);
-    return E_FAIL;
-}
 
 HRESULT ReportError(const Error& error, REFIID iid) noexcept {
     ComPtr<ICreateErrorInfo> create;

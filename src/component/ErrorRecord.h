@@ -7,16 +7,13 @@
 #include <cstdint>
 #include <new>
 
+#include "platform/win32/AutomationValues.h"
 #include "varnholt/Error.h"
 
 namespace varnholt::component {
 
-// Numbers 1 to 65535 travel as 0x800A0000 | n, which automation clients decode back to n;
-// other negative numbers are HRESULTs already. Zero and numbers above 65535 would read as
-// success, so they travel as E_FAIL (the record still carries source and description).
-HRESULT HResultOfNumber(int32_t number);
-
-// Sets the thread's error record from error (interface iid) and returns its HRESULT.
+// Sets the thread's error record from error (interface iid) and returns its HRESULT
+// (HResultOfNumber; the record carries source and description even where that is E_FAIL).
 HRESULT ReportError(const Error& error, REFIID iid) noexcept;
 
 // A failure of the calling convention itself (a null out-pointer, a bad argument type), which

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <optional>
 #include <vector>
 
 #include "component/ErrorRecord.h"
@@ -12,8 +13,6 @@
 
 namespace varnholt::component {
 namespace {
-
-const wchar_t* Wide(StringView text) { return reinterpret_cast<const wchar_t*>(text.data()); }
 
 // An object a client handed in: kept as its dispatch interface and handed back as it came.
 class ClientObject final : public Object, public platform::AutomationObject {
@@ -129,18 +128,6 @@ void ForEachElement(const SAFEARRAY* array, size_t count, Convert convert) {
 
 }  // namespace
 
-String FromBstr(BSTR text) {
-    if (!text) return {};
-    return String(reinterpret_cast<const char16_t*>(text), SysStringLen(text));
-}
-
-Bstr ToBstr(StringView text) {
-    if (text.size() > std::numeric_limits<UINT>::max() / 2) throw std::bad_alloc();
-    Bstr result(SysAllocStringLen(Wide(text), static_cast<UINT>(text.size())));
-    if (!result.Get()) throw std::bad_alloc();
-    return result;
-}
-
 void StoreBstr(StringView text, BSTR* target) {
     Bstr fresh = ToBstr(text);
     SysFreeString(*target);
@@ -165,18 +152,14 @@ Variant FromVariant(const VARIANT& value) {
         return FromVariant(*copy);
     }
     if (type & VT_ARRAY) return Variant(FromVariantArray(V_ARRAY(&value)));
+    if (std::optional<Variant> scalar = ScalarFromVariant(value)) return *std::move(scalar);
     switch (type) {
-        case VT_EMPTY: return Variant();
-        case VT_NULL: return Variant::Null();
-        case VT_I2: return Variant(static_cast<int16_t>(V_I2(&value)));
-        case VT_I4: return Variant(static_cast<int32_t>(V_I4(&value)));
         case VT_INT: return Variant(static_cast<int32_t>(V_INT(&value)));
         case VT_I1: return Variant(static_cast<int16_t>(V_I1(&value)));
         case VT_UI1: return Variant(static_cast<int16_t>(V_UI1(&value)));
         case VT_UI2: return Variant(static_cast<int32_t>(V_UI2(&value)));
         case VT_UI4: return FromWide(V_UI4(&value));
         case VT_UINT: return FromWide(V_UINT(&value));
-        case VT_R8: return Variant(V_R8(&value));
         case VT_DECIMAL:
             if (!IsValidDecimal(V_DECIMAL(&value))) RaiseRuntime(kTypeMismatch);
             return AsNumber(value);
@@ -185,8 +168,6 @@ Variant FromVariant(const VARIANT& value) {
         case VT_R4:
         case VT_CY: return AsNumber(value);
         case VT_DATE: return Variant(SystemText(value, LOCALE_USER_DEFAULT));
-        case VT_BOOL: return Variant(FromVariantBool(V_BOOL(&value)));
-        case VT_BSTR: return Variant(FromBstr(V_BSTR(&value)));
         case VT_DISPATCH: return FromObject(V_DISPATCH(&value));
         case VT_UNKNOWN: return FromObject(V_UNKNOWN(&value));
         case VT_ERROR:
@@ -232,38 +213,14 @@ String TextOf(const VARIANT& value) {
 }
 
 void ToVariant(const Variant& value, VARIANT* out) {
+    if (ScalarToVariant(value, out)) return;
     VariantValue result;
-    switch (value.GetType()) {
-        case Variant::Type::Empty: break;
-        case Variant::Type::Null: V_VT(result.Get()) = VT_NULL; break;
-        case Variant::Type::Integer:
-            V_VT(result.Get()) = VT_I2;
-            V_I2(result.Get()) = value.ToInteger();
-            break;
-        case Variant::Type::Long:
-            V_VT(result.Get()) = VT_I4;
-            V_I4(result.Get()) = value.ToLong();
-            break;
-        case Variant::Type::Double:
-            V_VT(result.Get()) = VT_R8;
-            V_R8(result.Get()) = value.ToDouble();
-            break;
-        case Variant::Type::Boolean:
-            V_VT(result.Get()) = VT_BOOL;
-            V_BOOL(result.Get()) = ToVariantBool(value.ToBool());
-            break;
-        case Variant::Type::String:
-            V_BSTR(result.Get()) = ToBstr(value.ToText()).Detach();
-            V_VT(result.Get()) = VT_BSTR;
-            break;
-        case Variant::Type::Array:
-            V_ARRAY(result.Get()) = ToVariantArray(value.AsArray()).Detach();
-            V_VT(result.Get()) = VT_ARRAY | VT_VARIANT;
-            break;
-        case Variant::Type::Object:
-            V_DISPATCH(result.Get()) = NewDispatchReference(value.AsObject());
-            V_VT(result.Get()) = VT_DISPATCH;
-            break;
+    if (value.GetType() == Variant::Type::Array) {
+        V_ARRAY(result.Get()) = ToVariantArray(value.AsArray()).Detach();
+        V_VT(result.Get()) = VT_ARRAY | VT_VARIANT;
+    } else {
+        V_DISPATCH(result.Get()) = NewDispatchReference(value.AsObject());
+        V_VT(result.Get()) = VT_DISPATCH;
     }
     result.DetachTo(out);
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "platform/win32/AutomationValues.h"
 #include "platform/win32/ComTypes.h"
 #include "varnholt/SafeArray.h"
 #include "varnholt/String.h"
@@ -18,9 +19,6 @@ namespace varnholt::component {
 
 using namespace varnholt::win32;
 
-// A null BSTR is the empty string.
-String FromBstr(BSTR text);
-Bstr ToBstr(StringView text);
 // Replaces the string an in/out parameter holds, freeing the old one.
 void StoreBstr(StringView text, BSTR* target);
 

@@ -42,40 +42,37 @@ std::wstring GuidText(REFGUID guid) {
     return text;
 }
 
-class RegistryKey {
-public:
-    explicit RegistryKey(const std::wstring& path) {
-        result_ = RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE,
-                                  nullptr, &key_, nullptr);
-        if (result_ != ERROR_SUCCESS) key_ = nullptr;
-    }
-    RegistryKey(const RegistryKey&) = delete;
-    RegistryKey& operator=(const RegistryKey&) = delete;
-    ~RegistryKey() {
-        if (key_) RegCloseKey(key_);
-    }
-    LONG Set(const wchar_t* name, const std::wstring& value) {
-        if (!key_) return result_;
-        return RegSetValueExW(key_, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                              static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-    }
-    LONG Result() const { return result_; }
-
-private:
-    HKEY key_ = nullptr;
-    LONG result_ = ERROR_SUCCESS;
+struct RegistryKeyTraits {
+    using Type = HKEY;
+    static HKEY None() { return nullptr; }
+    static void Free(HKEY key) { RegCloseKey(key); }
 };
+
+using RegistryKey = platform::Handle<RegistryKeyTraits>;
+
+// Creates key path, or opens it when it is there, for writing.
+LONG CreateRegistryKey(const std::wstring& path, RegistryKey& key) {
+    HKEY created = nullptr;
+    const LONG result = RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE,
+                                        nullptr, &created, nullptr);
+    if (result == ERROR_SUCCESS) key.Reset(created);
+    return result;
+}
 
 // Writes the default value (name "") or a named value of key path, creating the key.
 HRESULT SetValue(const std::wstring& path, const wchar_t* name, const std::wstring& value) {
-    RegistryKey key(path);
-    const LONG result = key.Set(name, value);
+    RegistryKey key;
+    LONG result = CreateRegistryKey(path, key);
+    if (result == ERROR_SUCCESS)
+        result = RegSetValueExW(key.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                                static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
     return result == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(result);
 }
 
 HRESULT CreateKey(const std::wstring& path) {
-    RegistryKey key(path);
-    return key.Result() == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(key.Result());
+    RegistryKey key;
+    const LONG result = CreateRegistryKey(path, key);
+    return result == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(result);
 }
 
 // A key that is not there is already removed.

@@ -47,4 +47,12 @@ public:
     CPVS9Wrapper();
 };
 
+namespace engine {
+
+// PvGetMkdeVersion of the version library for the local engine, into a zero-filled record; the
+// library's status.
+int16_t QueryMkdeVersion(MkdeVersion& record);
+
+}  // namespace engine
+
 }  // namespace varnholt

@@ -40,6 +40,9 @@ static_assert(sizeof(MkdeVersion) == 16);
 
 using PvGetMkdeVersionFn = int32_t(VARNHOLT_ENGINE_API*)(int32_t hConnection, MkdeVersion* version);
 
+// The connection handle of the local engine.
+inline constexpr int32_t kLocalEngine = -1;
+
 // Library files by engine generation, as the component names them.
 inline constexpr char kGeneration7Library[] = "W3DBAV75.DLL";
 inline constexpr char kGeneration8Library[] = "W3DBAV80.DLL";

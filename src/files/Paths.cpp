@@ -49,14 +49,14 @@ String ConnectionHelper::GetUNCPathOfDriveLetter(const String& drive) {
     }
     String description;
     switch (code) {
-        case 1200: description = Literal(25); break;  // ERROR_BAD_DEVICE
-        case 1201: description = Literal(26); break;  // ERROR_CONNECTION_UNAVAIL
-        case 1208: description = Literal(27); break;  // ERROR_EXTENDED_ERROR
-        case 234: description = Literal(28); break;   // ERROR_MORE_DATA
-        case 50: description = Literal(29); break;    // ERROR_NOT_SUPPORTED
-        case 1203: description = Literal(30); break;  // ERROR_NO_NET_OR_BAD_PATH
-        case 1222: description = Literal(31); break;  // ERROR_NO_NETWORK
-        case 2250: description = Literal(32); break;  // ERROR_NOT_CONNECTED
+        case platform::kErrorBadDevice: description = Literal(25); break;
+        case platform::kErrorConnectionUnavail: description = Literal(26); break;
+        case platform::kErrorExtendedError: description = Literal(27); break;
+        case platform::kErrorMoreData: description = Literal(28); break;
+        case platform::kErrorNotSupported: description = Literal(29); break;
+        case platform::kErrorNoNetOrBadPath: description = Literal(30); break;
+        case platform::kErrorNoNetwork: description = Literal(31); break;
+        case platform::kErrorNotConnected: description = Literal(32); break;
         default: break;
     }
     // System error codes are 16-bit, the width of the object-defined range.

@@ -5,6 +5,7 @@
 // remembered: the next call tries again.
 #include <atomic>
 #include <string>
+#include <utility>
 
 namespace varnholt::platform {
 
@@ -17,20 +18,31 @@ std::string PlatformLibraryName(const std::string& fileName);
 // the entry point.
 void* ResolveEntryPoint(const std::string& fileName, const char* entryName);
 
-// One entry point with its resolved address cached, so a call costs one atomic load once
-// resolved. Objects of this type live in static tables.
+// The platform's loader, under the cache ResolveEntryPoint keeps: the cache key of a file
+// name, the loaded library (nullptr when it does not load), an entry's address (nullptr when
+// the library lacks it), and whether the loader still has the library mapped.
+namespace loader {
+std::string Key(const std::string& fileName);
+void* Open(const std::string& fileName);
+void* Find(void* library, const char* entryName);
+bool IsMapped(const std::string& fileName);
+}  // namespace loader
+
+// One entry point of function-pointer type Fn with its resolved address cached, so a call costs
+// one atomic load once resolved. Calls are checked against Fn: a wrong argument does not
+// compile. Objects of this type live in static tables.
+template <class Fn>
 class EntryPoint {
 public:
     EntryPoint(const char* fileName, const char* entryName) : fileName_(fileName), entryName_(entryName) {}
-    void* Address() {
-        if (void* p = address_.load(std::memory_order_acquire)) return p;
-        void* p = ResolveEntryPoint(fileName_, entryName_);
-        address_.store(p, std::memory_order_release);
-        return p;
-    }
-    template <class Fn>
-    Fn As() {
-        return reinterpret_cast<Fn>(Address());
+    template <class... Args>
+    auto operator()(Args&&... args) -> decltype(std::declval<Fn>()(std::forward<Args>(args)...)) {
+        void* p = address_.load(std::memory_order_acquire);
+        if (!p) {
+            p = ResolveEntryPoint(fileName_, entryName_);
+            address_.store(p, std::memory_order_release);
+        }
+        return reinterpret_cast<Fn>(p)(std::forward<Args>(args)...);
     }
 
 private:

@@ -10,9 +10,13 @@
 namespace varnholt::platform {
 
 // Codes of WNetGetConnectionA.
+inline constexpr uint32_t kErrorNotSupported = 50;
 inline constexpr uint32_t kErrorMoreData = 234;
 inline constexpr uint32_t kErrorBadDevice = 1200;
 inline constexpr uint32_t kErrorConnectionUnavail = 1201;
+inline constexpr uint32_t kErrorNoNetOrBadPath = 1203;
+inline constexpr uint32_t kErrorExtendedError = 1208;
+inline constexpr uint32_t kErrorNoNetwork = 1222;
 inline constexpr uint32_t kErrorNotConnected = 2250;
 
 class SystemServices {

@@ -7,7 +7,6 @@
 #include "engine/CPVSWrapper.h"
 #include "engine/EntryPoints.h"
 #include "engine/StatusText.h"
-#include "platform/DynamicLibrary.h"
 #include "varnholt/DataAccess.h"
 #include "varnholt/Error.h"
 #include "varnholt/Host.h"
@@ -17,10 +16,12 @@ namespace varnholt {
 namespace {
 
 constexpr char16_t kSourcePrefix[] = u"Kestrin.Varnholt.CPVSServer.";
-constexpr int32_t kLocalHandle = -1;
 constexpr int32_t kCreateFlags = 2;
 constexpr int32_t kModifyFlags = static_cast<int32_t>(0x80000000u);
 constexpr int32_t kNameBufferLength = 255;
+// The rows of the array GetDBNames returns, subscripts 1 to 3 in this order.
+enum NamesRow : size_t { kNameRow, kDataRow, kDictRow };
+constexpr int32_t kNamesRows = 3;
 
 std::shared_ptr<IPVSWrapper> MakeWrapper(int32_t generation) {
     if (generation >= 9) return std::make_shared<CPVS9Wrapper>();
@@ -96,7 +97,7 @@ void CPVSServer::Connect() {
 
     int32_t status = 0;
     if (Server.empty()) {
-        lConn = kLocalHandle;
+        lConn = engine::kLocalEngine;
     } else {
         RefuseUnsendable({&Server, &User, &Password}, u"Connect");
         status = GetWrapper()->IPvConnectServer(Server, User, Password, lConn);
@@ -107,7 +108,7 @@ void CPVSServer::Connect() {
 
 void CPVSServer::DisConnect() {
     if (Connected) {
-        if (lConn == kLocalHandle) {
+        if (lConn == engine::kLocalEngine) {
             Connected = false;
         } else {
             const int16_t status = GetWrapper()->IPvDisconnect(lConn);
@@ -182,7 +183,7 @@ Variant CPVSServer::GetDBName(int32_t Index, int32_t Attrib, const String& DBNam
 Variant CPVSServer::GetDBNames(bool ReturnArray) {
     const int32_t count = GetDBNamesCount();
     SafeArray<Variant> names;
-    if (count > 0) names = SafeArray<Variant>({Bound{1, 3}, Bound{1, count}});
+    if (count > 0) names = SafeArray<Variant>({Bound{1, kNamesRows}, Bound{1, count}});
 
     // Both forms are always built; ReturnArray only chooses which one the caller gets.
     auto recordset = CreateRecordset();
@@ -207,17 +208,17 @@ Variant CPVSServer::GetDBNames(bool ReturnArray) {
         }
         if (status == 0) status = ReadDBName(*wrapper, lConn, n, eDBNA_DDF, ansiName.c_str(), dictPath);
         if (status != 0) RaiseStatusError(status, u"GetDBName");
-        // Elements (1, n), (2, n) and (3, n) lie side by side: the leftmost subscript runs fastest.
-        // The row shares their text.
-        Variant* element = names.Elements().data() + 3 * static_cast<size_t>(n - 1);
-        element[0] = Variant(name);
-        element[1] = Variant(dataPath);
-        element[2] = Variant(dictPath);
+        // Column n's elements lie side by side: the leftmost subscript runs fastest. The row
+        // shares their text.
+        Variant* element = names.Elements().data() + kNamesRows * static_cast<size_t>(n - 1);
+        element[kNameRow] = Variant(name);
+        element[kDataRow] = Variant(dataPath);
+        element[kDictRow] = Variant(dictPath);
         row.resize(kRowFields.size());
         row[0] = Variant(n);
-        row[1] = element[0];
-        row[2] = element[1];
-        row[3] = element[2];
+        row[1] = element[kNameRow];
+        row[2] = element[kDataRow];
+        row[3] = element[kDictRow];
         recordset->AddNew(kRowFields, std::move(row));
     }
     recordset->UpdateBatch(adAffectAll);
@@ -251,10 +252,8 @@ void CPVSServer::ModifyDataBase(const String& Name, const Variant& NewName, cons
 }
 
 CPVSServer::MkdeVersionFields CPVSServer::QueryEngineVersion(const String& ProcName) {
-    static platform::EntryPoint getMkdeVersion(engine::kVersionLibrary, "PvGetMkdeVersion");
-    engine::MkdeVersion record{};
-    const auto fn = getMkdeVersion.As<engine::PvGetMkdeVersionFn>();
-    const int16_t status = static_cast<int16_t>(fn(kLocalHandle, &record));
+    engine::MkdeVersion record;
+    const int16_t status = engine::QueryMkdeVersion(record);
     if (status != 0) RaiseStatusError(status, ProcName);
     Connected = true;
     return {record.major, record.minor, record.build, record.platform};

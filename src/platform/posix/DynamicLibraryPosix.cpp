@@ -1,22 +1,10 @@
 #include <dlfcn.h>
 
 #include <cctype>
-#include <map>
-#include <mutex>
 
 #include "platform/DynamicLibrary.h"
-#include "varnholt/Error.h"
 
 namespace varnholt::platform {
-namespace {
-
-std::mutex gMutex;
-std::map<std::string, void*>& Loaded() {
-    static std::map<std::string, void*> loaded;  // never unloaded
-    return loaded;
-}
-
-}  // namespace
 
 std::string PlatformLibraryName(const std::string& fileName) {
     std::string lower;
@@ -25,32 +13,23 @@ std::string PlatformLibraryName(const std::string& fileName) {
     return "lib" + lower + ".so";
 }
 
-void* ResolveEntryPoint(const std::string& fileName, const char* entryName) {
-    const std::string soname = PlatformLibraryName(fileName);
-    std::lock_guard<std::mutex> lock(gMutex);
-    void*& handle = Loaded()[soname];
-    if (!handle) handle = dlopen(soname.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle) {
-        Loaded().erase(soname);
-        Raise(kFileNotFound, kRuntimeSource, u"File not found: " + FromUtf8(fileName));
-    }
+namespace loader {
+
+std::string Key(const std::string& fileName) { return PlatformLibraryName(fileName); }
+
+void* Open(const std::string& fileName) { return dlopen(PlatformLibraryName(fileName).c_str(), RTLD_NOW | RTLD_LOCAL); }
+
+void* Find(void* library, const char* entryName) {
     dlerror();
-    void* address = dlsym(handle, entryName);
-    if (!address)
-        Raise(kDllEntryPointNotFound, kRuntimeSource,
-              u"Can't find DLL entry point " + FromUtf8(entryName) + u" in " + FromUtf8(fileName));
-    return address;
+    return dlsym(library, entryName);
 }
 
-bool IsLibraryLoaded(const std::string& fileName) {
-    const std::string soname = PlatformLibraryName(fileName);
-    std::lock_guard<std::mutex> lock(gMutex);
-    if (Loaded().count(soname) == 0) return false;
-    // Ask the loader itself, so a test proves the library is still mapped.
-    void* probe = dlopen(soname.c_str(), RTLD_NOW | RTLD_NOLOAD);
+bool IsMapped(const std::string& fileName) {
+    void* probe = dlopen(PlatformLibraryName(fileName).c_str(), RTLD_NOW | RTLD_NOLOAD);
     if (!probe) return false;
     dlclose(probe);  // drops only the reference RTLD_NOLOAD took
     return true;
 }
 
+}  // namespace loader
 }  // namespace varnholt::platform

@@ -17,6 +17,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/drivetable/DriveTable.h"
+#include "platform/posix/FileDescriptor.h"
 #include "varnholt/Error.h"
 #include "varnholt/String.h"
 
@@ -80,34 +81,15 @@ const char* LocalName(const String& name, std::string& utf8) {
     return ToUtf8Exact(name, utf8) ? nullptr : kNotUtf8;
 }
 
-struct DirCloser {
-    void operator()(DIR* dir) const { closedir(dir); }
+struct DirTraits {
+    using Type = DIR*;
+    static DIR* None() { return nullptr; }
+    static void Free(DIR* dir) { closedir(dir); }
 };
-using DirHandle = std::unique_ptr<DIR, DirCloser>;
+using DirHandle = Handle<DirTraits>;
 
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
-    ~FileDescriptor() { Close(); }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int Get() const { return fd_; }
-    bool IsOpen() const { return fd_ >= 0; }
-    void Reset(int fd) {
-        Close();
-        fd_ = fd;
-    }
-    // close(2)'s result, which for a written file can be the first report of a lost write.
-    int Close() {
-        if (fd_ < 0) return 0;
-        const int result = ::close(fd_);
-        fd_ = -1;
-        return result;
-    }
-
-private:
-    int fd_;
-};
+// close(2)'s result, which for a written file can be the first report of a lost write.
+int CloseReporting(FileDescriptor& fd) { return fd ? ::close(fd.Detach()) : 0; }
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
@@ -204,7 +186,7 @@ std::string ResolveCase(const std::string& path) {
     DirHandle dir(opendir(folder.empty() ? "." : folder.c_str()));
     if (!dir) return path;
     const String wanted = UCase(FromUtf8(name));
-    while (const dirent* entry = readdir(dir.get()))
+    while (const dirent* entry = readdir(dir.Get()))
         if (UCase(FromUtf8(entry->d_name)) == wanted) return JoinLocal(folder, entry->d_name);
     return path;
 }
@@ -248,11 +230,11 @@ pid_t TemporaryOwner(const char* name) {
 void RemoveStaleTemporaries(const std::string& folder) {
     DirHandle dir(opendir(folder.empty() ? "." : folder.c_str()));
     if (!dir) return;
-    while (const dirent* entry = readdir(dir.get())) {
+    while (const dirent* entry = readdir(dir.Get())) {
         const pid_t owner = TemporaryOwner(entry->d_name);
         if (owner == 0 || owner == getpid()) continue;
         if (::kill(owner, 0) == 0 || errno != ESRCH) continue;
-        if (IsRegularEntry(dirfd(dir.get()), *entry)) ::unlinkat(dirfd(dir.get()), entry->d_name, 0);
+        if (IsRegularEntry(dirfd(dir.Get()), *entry)) ::unlinkat(dirfd(dir.Get()), entry->d_name, 0);
     }
 }
 
@@ -271,7 +253,7 @@ public:
             // holds our pid, so an existing file of that name is never another process's.
             pending_ = ListPending(path_);
             fd_.Reset(::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
-            if (fd_.IsOpen()) return;
+            if (fd_) return;
             const int err = errno;
             Unlist();
             errno = err;
@@ -285,7 +267,7 @@ public:
     }
     ~TemporaryFile() {
         Unlist();
-        fd_.Close();
+        fd_.Reset();
         if (!committed_ && !path_.empty()) ::unlink(path_.c_str());
     }
     TemporaryFile(const TemporaryFile&) = delete;
@@ -293,7 +275,7 @@ public:
 
     int Fd() const { return fd_.Get(); }
     const std::string& Path() const { return path_; }
-    int Close() { return fd_.Close(); }
+    int Close() { return CloseReporting(fd_); }
     // After the rename: a signal in between finds no file to remove.
     void Commit() {
         committed_ = true;
@@ -354,13 +336,13 @@ bool FindFirstNormalFile(const String& wanted) {
     const String upperName = UCase(FromUtf8(name));
     for (;;) {
         errno = 0;
-        const dirent* entry = readdir(dir.get());
+        const dirent* entry = readdir(dir.Get());
         if (!entry) {
             if (errno != 0) RaiseSearchError(errno);
             return false;
         }
         if (IsHidden(entry->d_name) || !EntryMatches(entry->d_name, upperName)) continue;
-        if (IsRegularEntry(dirfd(dir.get()), *entry)) return true;
+        if (IsRegularEntry(dirfd(dir.Get()), *entry)) return true;
     }
 }
 
@@ -382,7 +364,7 @@ void CopyFile(const String& sourceName, const String& targetName) {
 
     // Non-blocking, so that a FIFO in the source's place cannot hang the copy.
     FileDescriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    if (!in.IsOpen()) RaiseErrno(errno, u"cannot open", sourceName);
+    if (!in) RaiseErrno(errno, u"cannot open", sourceName);
     struct stat st {};
     if (fstat(in.Get(), &st) != 0) RaiseErrno(errno, u"cannot open", sourceName);
     if (!S_ISREG(st.st_mode)) RaiseFileError(kPathFileAccess, u"cannot open", sourceName, "not a regular file");
@@ -410,7 +392,7 @@ void CopyFile(const String& sourceName, const String& targetName) {
     // The file is complete on disk; syncing its folder makes the new name survive a crash too.
     const char* folderName = targetFolder.empty() ? "." : targetFolder.c_str();
     FileDescriptor folder(::open(folderName, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder.IsOpen()) fsync(folder.Get());
+    if (folder) fsync(folder.Get());
 }
 
 int64_t CreationTime(const String& name) {

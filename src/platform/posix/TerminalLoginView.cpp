@@ -14,25 +14,12 @@
 #include "login/frmLogin.h"
 #include "platform/LoginDialog.h"
 #include "platform/posix/EchoGuard.h"
+#include "platform/posix/FileDescriptor.h"
 
 namespace varnholt::platform {
 namespace {
 
 std::mutex gPromptMutex;  // one prompt at a time
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int Get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 class TerminalLoginView : public LoginView {
 public:

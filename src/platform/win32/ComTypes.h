@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <utility>
 
+#include "platform/Handle.h"
+
 namespace varnholt::win32 {
 
 template <class T>
@@ -62,30 +64,12 @@ private:
     T* p_ = nullptr;
 };
 
-class Bstr {
-public:
-    Bstr() = default;
-    explicit Bstr(BSTR owned) : b_(owned) {}
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-    Bstr(Bstr&& other) noexcept : b_(std::exchange(other.b_, nullptr)) {}
-    Bstr& operator=(Bstr&& other) noexcept {
-        if (this != &other) Reset(std::exchange(other.b_, nullptr));
-        return *this;
-    }
-    ~Bstr() { SysFreeString(b_); }
-
-    BSTR Get() const { return b_; }
-    BSTR* Put() {
-        Reset();
-        return &b_;
-    }
-    BSTR Detach() { return std::exchange(b_, nullptr); }
-    void Reset(BSTR owned = nullptr) { SysFreeString(std::exchange(b_, owned)); }
-
-private:
-    BSTR b_ = nullptr;
+struct BstrTraits {
+    using Type = BSTR;
+    static BSTR None() { return nullptr; }
+    static void Free(BSTR b) { SysFreeString(b); }
 };
+using Bstr = platform::Handle<BstrTraits>;
 
 class VariantValue {
 public:
@@ -125,32 +109,12 @@ private:
     VARIANT v_;
 };
 
-class SafeArrayPtr {
-public:
-    SafeArrayPtr() = default;
-    explicit SafeArrayPtr(SAFEARRAY* owned) : a_(owned) {}
-    SafeArrayPtr(const SafeArrayPtr&) = delete;
-    SafeArrayPtr& operator=(const SafeArrayPtr&) = delete;
-    SafeArrayPtr(SafeArrayPtr&& other) noexcept : a_(std::exchange(other.a_, nullptr)) {}
-    SafeArrayPtr& operator=(SafeArrayPtr&& other) noexcept {
-        if (this != &other) Reset(std::exchange(other.a_, nullptr));
-        return *this;
-    }
-    ~SafeArrayPtr() { Reset(); }
-
-    SAFEARRAY* Get() const { return a_; }
-    SAFEARRAY** Put() {
-        Reset();
-        return &a_;
-    }
-    SAFEARRAY* Detach() { return std::exchange(a_, nullptr); }
-    void Reset(SAFEARRAY* owned = nullptr) {
-        if (SAFEARRAY* old = std::exchange(a_, owned)) SafeArrayDestroy(old);
-    }
-
-private:
-    SAFEARRAY* a_ = nullptr;
+struct SafeArrayTraits {
+    using Type = SAFEARRAY*;
+    static SAFEARRAY* None() { return nullptr; }
+    static void Free(SAFEARRAY* a) { SafeArrayDestroy(a); }
 };
+using SafeArrayPtr = platform::Handle<SafeArrayTraits>;
 
 // SafeArrayAccessData for the life of the object.
 class SafeArrayData {

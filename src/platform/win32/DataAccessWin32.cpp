@@ -9,6 +9,7 @@
 
 #include "platform/DataAccessText.h"
 #include "platform/win32/AutomationObject.h"
+#include "platform/win32/AutomationValues.h"
 #include "platform/win32/ComTypes.h"
 #include "varnholt/DataAccess.h"
 #include "varnholt/Error.h"
@@ -18,8 +19,12 @@ namespace {
 
 using win32::Bstr;
 using win32::ComPtr;
+using win32::FromBstr;
+using win32::NumberOfHResult;
 using win32::SafeArrayData;
 using win32::SafeArrayPtr;
+using win32::ScalarFromVariant;
+using win32::ScalarToVariant;
 using win32::VariantValue;
 
 constexpr int32_t kObjectClosed = 3704;
@@ -36,22 +41,6 @@ constexpr int32_t adLockBatchOptimistic = 4;
     Raise(number, kDataAccessSource, description);
 }
 
-String FromBstr(BSTR text) {
-    return text ? String(reinterpret_cast<const char16_t*>(text), SysStringLen(text)) : String();
-}
-
-BSTR NewBstr(const String& text) {
-    BSTR b = SysAllocStringLen(reinterpret_cast<const wchar_t*>(text.data()), static_cast<UINT>(text.size()));
-    if (!b) throw std::bad_alloc();
-    return b;
-}
-
-// Automation errors decode as clients decode them: 0x800A0000 | n is run-time error n.
-int32_t NumberOf(HRESULT hr) {
-    const auto code = static_cast<uint32_t>(hr);
-    return (code & 0xFFFF0000u) == 0x800A0000u ? static_cast<int32_t>(code & 0xFFFFu) : static_cast<int32_t>(hr);
-}
-
 [[noreturn]] void RaiseFailure(HRESULT hr) {
     wchar_t* text = nullptr;
     FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
@@ -63,59 +52,21 @@ int32_t NumberOf(HRESULT hr) {
         while (!system.empty() && (system.back() == u'\r' || system.back() == u'\n')) system.pop_back();
         description += u" " + system;
     }
-    Raise(NumberOf(hr), kDataAccessSource, description);
+    Raise(NumberOfHResult(hr), kDataAccessSource, description);
 }
 
-VariantValue Text(const String& value) {
-    VariantValue v;
-    V_BSTR(v.Get()) = NewBstr(value);
-    V_VT(v.Get()) = VT_BSTR;
-    return v;
-}
-
-VariantValue Long(int32_t value) {
-    VariantValue v;
-    V_VT(v.Get()) = VT_I4;
-    V_I4(v.Get()) = value;
-    return v;
-}
-
-// Scalars only: the recordsets built here hold numbers and texts.
 VariantValue ToAutomation(const Variant& value) {
     VariantValue v;
-    switch (value.GetType()) {
-        case Variant::Type::Empty: break;
-        case Variant::Type::Null: V_VT(v.Get()) = VT_NULL; break;
-        case Variant::Type::Integer:
-            V_VT(v.Get()) = VT_I2;
-            V_I2(v.Get()) = value.ToInteger();
-            break;
-        case Variant::Type::Long: return Long(value.ToLong());
-        case Variant::Type::Double:
-            V_VT(v.Get()) = VT_R8;
-            V_R8(v.Get()) = value.ToDouble();
-            break;
-        case Variant::Type::Boolean:
-            V_VT(v.Get()) = VT_BOOL;
-            V_BOOL(v.Get()) = value.ToBool() ? VARIANT_TRUE : VARIANT_FALSE;
-            break;
-        case Variant::Type::String: return Text(value.ToText());
-        default: RaiseRuntime(kTypeMismatch);
-    }
+    // Scalars only: the recordsets built here hold numbers and texts.
+    if (!ScalarToVariant(value, v.Get())) RaiseRuntime(kTypeMismatch);
     return v;
 }
 
+VariantValue Text(const String& value) { return ToAutomation(Variant(value)); }
+VariantValue Long(int32_t value) { return ToAutomation(Variant(value)); }
+
 Variant FromAutomation(const VARIANT& value) {
-    switch (V_VT(&value)) {
-        case VT_EMPTY: return Variant();
-        case VT_NULL: return Variant::Null();
-        case VT_I2: return Variant(static_cast<int16_t>(V_I2(&value)));
-        case VT_I4: return Variant(static_cast<int32_t>(V_I4(&value)));
-        case VT_R8: return Variant(V_R8(&value));
-        case VT_BOOL: return Variant(V_BOOL(&value) != VARIANT_FALSE);
-        case VT_BSTR: return Variant(FromBstr(V_BSTR(&value)));
-        default: break;
-    }
+    if (std::optional<Variant> scalar = ScalarFromVariant(value)) return *std::move(scalar);
     VariantValue text;
     if (FAILED(VariantChangeType(text.Get(), const_cast<VARIANT*>(&value), 0, VT_BSTR))) RaiseRuntime(kTypeMismatch);
     return Variant(FromBstr(V_BSTR(text.Get())));
@@ -141,7 +92,7 @@ VariantValue Call(IDispatch* object, const wchar_t* name, WORD flags, std::vecto
         if (excep.pfnDeferredFillIn) excep.pfnDeferredFillIn(&excep);
         Bstr source(excep.bstrSource), description(excep.bstrDescription), help(excep.bstrHelpFile);
         const HRESULT code = excep.scode ? excep.scode : static_cast<HRESULT>(0x800A0000u | excep.wCode);
-        Raise(NumberOf(code), FromBstr(source.Get()), FromBstr(description.Get()));
+        Raise(NumberOfHResult(code), FromBstr(source.Get()), FromBstr(description.Get()));
     }
     if (FAILED(hr)) RaiseFailure(hr);
     return result;

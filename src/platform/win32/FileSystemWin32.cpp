@@ -7,6 +7,7 @@
 #include <random>
 
 #include "platform/FileSystem.h"
+#include "platform/Handle.h"
 #include "varnholt/Error.h"
 #include "varnholt/String.h"
 
@@ -95,34 +96,22 @@ std::wstring SystemPath(const String& name) {
     return L"\\\\?\\" + full;
 }
 
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE handle = INVALID_HANDLE_VALUE) : handle_(handle) {}
-    ~FileHandle() { Close(); }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    HANDLE Get() const { return handle_; }
-    bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
-    void Reset(HANDLE handle) {
-        Close();
-        handle_ = handle;
-    }
-    // CloseHandle's result, which for a written file can be the first report of a lost write.
-    bool Close() {
-        if (!IsOpen()) return true;
-        const BOOL ok = CloseHandle(handle_);
-        handle_ = INVALID_HANDLE_VALUE;
-        return ok != FALSE;
-    }
-
-private:
-    HANDLE handle_;
+struct FileTraits {
+    using Type = HANDLE;
+    static HANDLE None() { return INVALID_HANDLE_VALUE; }
+    static void Free(HANDLE h) { CloseHandle(h); }
 };
+using FileHandle = Handle<FileTraits>;
 
-struct FindCloser {
-    void operator()(HANDLE h) const { FindClose(h); }
+// CloseHandle's result, which for a written file can be the first report of a lost write.
+bool CloseReporting(FileHandle& file) { return !file || CloseHandle(file.Detach()) != FALSE; }
+
+struct FindTraits {
+    using Type = HANDLE;
+    static HANDLE None() { return INVALID_HANDLE_VALUE; }
+    static void Free(HANDLE h) { FindClose(h); }
 };
-using FindHandle = std::unique_ptr<void, FindCloser>;
+using FindHandle = Handle<FindTraits>;
 
 constexpr DWORD kNotNormal =
     FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DEVICE;
@@ -149,10 +138,7 @@ DWORD TemporaryOwner(const wchar_t* name) {
 void RemoveStaleTemporaries(const String& folder) {
     WIN32_FIND_DATAW data;
     FindHandle search(FindFirstFileW(SystemPath(folder + kTemporaryPrefix + u"*.tmp").c_str(), &data));
-    if (search.get() == INVALID_HANDLE_VALUE) {
-        search.release();
-        return;
-    }
+    if (!search) return;
     do {
         const DWORD owner = TemporaryOwner(data.cFileName);
         if (owner == 0 || owner == GetCurrentProcessId() || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
@@ -164,7 +150,7 @@ void RemoveStaleTemporaries(const String& folder) {
         if (GetLastError() != ERROR_INVALID_PARAMETER) continue;  // alive but out of reach
         const String name(reinterpret_cast<const char16_t*>(data.cFileName));
         DeleteFileW(SystemPath(folder + name).c_str());
-    } while (FindNextFileW(search.get(), &data));
+    } while (FindNextFileW(search.Get(), &data));
 }
 
 // A hidden file beside the target, open for writing, that disappears unless committed. It is
@@ -183,14 +169,14 @@ public:
             path_ = SystemPath(folder + kTemporaryPrefix + FromAnsi(suffix) + u".tmp");
             handle_.Reset(
                 CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr));
-            if (handle_.IsOpen()) return;
+            if (handle_) return;
             error = GetLastError();
         }
         path_.clear();
         RaiseFileError(error, u"cannot create", target);
     }
     ~TemporaryFile() {
-        handle_.Close();
+        handle_.Reset();
         if (!committed_ && !path_.empty()) DeleteFileW(path_.c_str());
     }
     TemporaryFile(const TemporaryFile&) = delete;
@@ -198,7 +184,7 @@ public:
 
     HANDLE Handle() const { return handle_.Get(); }
     const std::wstring& Path() const { return path_; }
-    bool Close() { return handle_.Close(); }
+    bool Close() { return CloseReporting(handle_); }
     void Commit() { committed_ = true; }
 
 private:
@@ -220,8 +206,7 @@ bool FindFirstNormalFile(const String& wanted) {
     if (IsSeparator(pattern.back())) pattern += u'*';
     WIN32_FIND_DATAW data;
     FindHandle search(FindFirstFileW(SystemPath(pattern).c_str(), &data));
-    if (search.get() == INVALID_HANDLE_VALUE) {
-        search.release();
+    if (!search) {
         const DWORD error = GetLastError();
         switch (error) {
             case ERROR_FILE_NOT_FOUND:
@@ -235,7 +220,7 @@ bool FindFirstNormalFile(const String& wanted) {
     }
     do {
         if (!(data.dwFileAttributes & kNotNormal)) return true;
-    } while (FindNextFileW(search.get(), &data));
+    } while (FindNextFileW(search.Get(), &data));
     const DWORD error = GetLastError();
     if (error != ERROR_NO_MORE_FILES) RaiseSearchError(error);
     return false;
@@ -254,7 +239,7 @@ void CopyFile(const String& sourceName, const String& targetName) {
 
     FileHandle in(CreateFileW(SystemPath(sourceName).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!in.IsOpen()) RaiseFileError(GetLastError(), u"cannot open", sourceName);
+    if (!in) RaiseFileError(GetLastError(), u"cannot open", sourceName);
     BY_HANDLE_FILE_INFORMATION source;
     if (!GetFileInformationByHandle(in.Get(), &source)) RaiseFileError(GetLastError(), u"cannot open", sourceName);
 

@@ -10,6 +10,7 @@
 
 #include "login/LoginPicture.h"
 #include "login/frmLogin.h"
+#include "platform/Handle.h"
 #include "platform/LoginDialog.h"
 
 namespace varnholt::platform {
@@ -77,19 +78,12 @@ struct DibPicture {
     }
 };
 
-struct GdiObject {
-    HGDIOBJ handle = nullptr;
-    GdiObject() = default;
-    GdiObject(const GdiObject&) = delete;
-    GdiObject& operator=(const GdiObject&) = delete;
-    ~GdiObject() {
-        if (handle) DeleteObject(handle);
-    }
-    void Reset(HGDIOBJ h) {
-        if (handle) DeleteObject(handle);
-        handle = h;
-    }
+struct GdiTraits {
+    using Type = HGDIOBJ;
+    static HGDIOBJ None() { return nullptr; }
+    static void Free(HGDIOBJ h) { DeleteObject(h); }
 };
+using GdiObject = Handle<GdiTraits>;
 
 struct ViewState {
     frmLogin* dialog = nullptr;
@@ -186,9 +180,8 @@ void PaintBanner(HWND window, ViewState& state) {
         switch (c->Kind) {
             case ControlKind::Panel: {
                 const RECT area{left, top, left + state.Pixels(c->Width), top + state.Pixels(c->Height)};
-                GdiObject brush;
-                brush.Reset(CreateSolidBrush(ToColorRef(c->BackColor)));
-                FillRect(dc, &area, static_cast<HBRUSH>(brush.handle));
+                GdiObject brush(CreateSolidBrush(ToColorRef(c->BackColor)));
+                FillRect(dc, &area, static_cast<HBRUSH>(brush.Get()));
                 break;
             }
             case ControlKind::Picture:
@@ -201,9 +194,8 @@ void PaintBanner(HWND window, ViewState& state) {
                 }
                 break;
             case ControlKind::Line: {
-                GdiObject pen;
-                pen.Reset(CreatePen(PS_SOLID, 1, ToColorRef(c->LineColor)));
-                SelectObject(dc, pen.handle);
+                GdiObject pen(CreatePen(PS_SOLID, 1, ToColorRef(c->LineColor)));
+                SelectObject(dc, pen.Get());
                 MoveToEx(dc, left, top, nullptr);
                 LineTo(dc, state.Pixels(at.x + c->Width), state.Pixels(at.y + c->Height));
                 RestoreDC(dc, saved);  // deselects the pen before it is deleted
@@ -232,8 +224,8 @@ INT_PTR HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, V
                 state.bold.Reset(CreateFontIndirectW(&font));
             }
             for (Control* c : state.items) {
-                if (c->Bold && state.bold.handle)
-                    SendDlgItemMessageW(window, state.IdOf(c), WM_SETFONT, reinterpret_cast<WPARAM>(state.bold.handle),
+                if (c->Bold && state.bold.Get())
+                    SendDlgItemMessageW(window, state.IdOf(c), WM_SETFONT, reinterpret_cast<WPARAM>(state.bold.Get()),
                                         FALSE);
                 if (c->Masked) SendDlgItemMessageW(window, state.IdOf(c), EM_SETPASSWORDCHAR, L'*', 0);
             }
@@ -254,9 +246,9 @@ INT_PTR HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, V
         case WM_PAINT: PaintBanner(window, state); return TRUE;
         case WM_CTLCOLORSTATIC: {
             const Control* c = state.ControlOf(GetDlgCtrlID(reinterpret_cast<HWND>(lParam)));
-            if (c && c->Container == &dialog.Frame1() && state.bannerBrush.handle) {
+            if (c && c->Container == &dialog.Frame1() && state.bannerBrush.Get()) {
                 SetBkColor(reinterpret_cast<HDC>(wParam), ToColorRef(dialog.Frame1().BackColor));
-                return reinterpret_cast<INT_PTR>(state.bannerBrush.handle);
+                return reinterpret_cast<INT_PTR>(state.bannerBrush.Get());
             }
             return FALSE;
         }
