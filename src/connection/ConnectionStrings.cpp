@@ -49,7 +49,7 @@ Error ConnectionFailure(const Error& driverFailure) {
 }
 
 void ConnectionHelper::ThrowPSQLError(int32_t ErrNumber, const String& ProcName) {
-    Raise(ErrNumber, kSourcePrefix + ProcName, GetPSQLErrorText(ErrNumber));
+    Raise(ErrNumber, SourceOf(ProcName), GetPSQLErrorText(ErrNumber));
 }
 
 }  // namespace varnholt

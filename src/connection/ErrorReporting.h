@@ -1,12 +1,13 @@
 #pragma once
 // How ConnectionHelper's members name themselves in the errors they raise or pass on.
+#include "automation/ErrorSource.h"
 #include "varnholt/Error.h"
 
 namespace varnholt::connection {
 
-inline constexpr char16_t kSourcePrefix[] = u"Kestrin.Varnholt.ConnectionHelper.";
-
-inline String SourceOf(const char16_t* procedure) { return kSourcePrefix + String(procedure); }
+inline String SourceOf(std::u16string_view procedure) {
+    return MemberSource(RaisingClass::ConnectionHelper, procedure);
+}
 
 // The caught error again, with its number and description and the member's own source.
 [[noreturn]] inline void RaiseWithSource(const Error& caught, const String& source) {

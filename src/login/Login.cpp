@@ -3,6 +3,7 @@
 #include <utility>
 #include <vector>
 
+#include "automation/ErrorSource.h"
 #include "login/frmLogin.h"
 #include "platform/LoginDialog.h"
 #include "varnholt/ConnectionHelper.h"
@@ -25,7 +26,7 @@ udtLoginCreds ConnectionHelper::Login(int32_t Mode, const String& Caption, const
     result.Cancelled = dialog.Cancelled;
     if (!result.Cancelled) {
         if (dialog.userName.empty() || dialog.Pswd.empty())
-            Raise(kObjectErrorBase + 1, u"Kestrin.Varnholt.ConnectionHelper.Login", Literal(34));
+            Raise(kObjectErrorBase + 1, MemberSource(RaisingClass::ConnectionHelper, u"Login"), Literal(34));
         result.User = dialog.userName;
         result.Pswd = dialog.Pswd;
     }

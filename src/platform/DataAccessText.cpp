@@ -12,4 +12,19 @@ void RefuseUnsendableDriverText(StringView text, const char16_t* what) {
         Raise(kProviderError, kDataAccessSource, subject + u"a character the code page cannot hold.");
 }
 
+void RaiseObjectOpen() { Raise(3705, kDataAccessSource, u"Operation is not allowed when the object is open."); }
+
+void RaiseObjectClosed() { Raise(3704, kDataAccessSource, u"Operation is not allowed when the object is closed."); }
+
+void RaiseNoCurrentRecord() {
+    Raise(3021, kDataAccessSource,
+          u"Either BOF or EOF is True, or the current record has been deleted. "
+          u"Requested operation requires a current record.");
+}
+
+void RaiseItemNotFound() {
+    Raise(3265, kDataAccessSource,
+          u"Item cannot be found in the collection corresponding to the requested name or ordinal.");
+}
+
 }  // namespace varnholt::platform

@@ -1,5 +1,6 @@
 #pragma once
-// Rules both data-access implementations apply to the texts they hand to the driver.
+// What both data-access implementations share: the rule for the texts they hand to the driver,
+// and ADO's numbers and texts for the misuse a client can provoke.
 #include <cstdint>
 
 #include "varnholt/String.h"
@@ -15,5 +16,11 @@ inline constexpr char16_t kDataAccessSource[] = u"Varnholt.DataAccess";
 // before the driver (or ADO) sees it: raises kProviderError (kDataAccessSource) "The <what>
 // holds ...". what: "connection string", "statement".
 void RefuseUnsendableDriverText(StringView text, const char16_t* what);
+
+// 3705, 3704, 3021 and 3265 with ADO's texts (kDataAccessSource).
+[[noreturn]] void RaiseObjectOpen();
+[[noreturn]] void RaiseObjectClosed();
+[[noreturn]] void RaiseNoCurrentRecord();
+[[noreturn]] void RaiseItemNotFound();
 
 }  // namespace varnholt::platform

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "automation/ErrorSource.h"
 #include "engine/CPVSWrapper.h"
 #include "engine/EntryPoints.h"
 #include "engine/StatusText.h"
@@ -15,7 +16,8 @@ namespace varnholt {
 
 namespace {
 
-constexpr char16_t kSourcePrefix[] = u"Kestrin.Varnholt.CPVSServer.";
+String SourceOf(std::u16string_view member) { return MemberSource(RaisingClass::CPVSServer, member); }
+
 constexpr int32_t kCreateFlags = 2;
 constexpr int32_t kModifyFlags = static_cast<int32_t>(0x80000000u);
 constexpr int32_t kNameBufferLength = 255;
@@ -35,7 +37,7 @@ std::shared_ptr<IPVSWrapper> MakeWrapper(int32_t generation) {
 std::string EngineText(const String& text, const char16_t* procName) {
     std::string ansi;
     if (text.find(u'\0') != String::npos || !ToAnsiExact(text, ansi))
-        Raise(kInvalidProcedureCall, kSourcePrefix + String(procName), RuntimeErrorText(kInvalidProcedureCall));
+        Raise(kInvalidProcedureCall, SourceOf(procName), RuntimeErrorText(kInvalidProcedureCall));
     return ansi;
 }
 
@@ -63,7 +65,7 @@ int LastEngineFailureErrno() noexcept { return gLastEngineFailureErrno; }
 
 void CPVSServer::RaiseStatusError(int32_t ErrNumber, const String& ProcName) {
     gLastEngineFailureErrno = errno;  // before anything here can change it
-    Raise(ErrNumber, kSourcePrefix + ProcName, GetPSQLErrorText(ErrNumber));
+    Raise(ErrNumber, SourceOf(ProcName), GetPSQLErrorText(ErrNumber));
 }
 
 void CPVSServer::DetectEngineVersion() {
@@ -234,7 +236,7 @@ void CPVSServer::CreateDBName(const String& Name, const String& DDFs, const Stri
         const int16_t status = GetWrapper()->IPvCreateDatabase(lConn, Name, DDFs, DATs, kCreateFlags);
         if (status != 0) RaiseStatusError(status, u"CreateDBName");
     } catch (const Error& e) {
-        throw Error(e.Number(), kSourcePrefix + String(u"CreateDBName"), e.Description());
+        throw Error(e.Number(), SourceOf(u"CreateDBName"), e.Description());
     }
 }
 

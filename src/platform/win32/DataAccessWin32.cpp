@@ -8,9 +8,11 @@
 #include <vector>
 
 #include "platform/DataAccessText.h"
+#include "platform/MemoryRecordset.h"
 #include "platform/win32/AutomationObject.h"
 #include "platform/win32/AutomationValues.h"
 #include "platform/win32/ComTypes.h"
+#include "platform/win32/SystemMessage.h"
 #include "varnholt/DataAccess.h"
 #include "varnholt/Error.h"
 
@@ -25,33 +27,18 @@ using win32::SafeArrayData;
 using win32::SafeArrayPtr;
 using win32::ScalarFromVariant;
 using win32::ScalarToVariant;
+using win32::SystemMessage;
 using win32::VariantValue;
 
-constexpr int32_t kObjectClosed = 3704;
-constexpr int32_t kObjectOpen = 3705;
-constexpr int32_t kNoCurrentRecord = 3021;
-constexpr int32_t kItemNotFound = 3265;
 constexpr int32_t kCannotCreateObject = 429;
 using platform::kDataAccessSource;
 constexpr int32_t adStateOpen = 1;
 constexpr int32_t adUseClient = 3;
 constexpr int32_t adLockBatchOptimistic = 4;
 
-[[noreturn]] void RaiseDataAccess(int32_t number, const char16_t* description) {
-    Raise(number, kDataAccessSource, description);
-}
-
 [[noreturn]] void RaiseFailure(HRESULT hr) {
-    wchar_t* text = nullptr;
-    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                   static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
     String description = u"Automation error";
-    if (text) {
-        String system(reinterpret_cast<const char16_t*>(text));
-        LocalFree(text);
-        while (!system.empty() && (system.back() == u'\r' || system.back() == u'\n')) system.pop_back();
-        description += u" " + system;
-    }
+    if (const String system = SystemMessage(static_cast<DWORD>(hr)); !system.empty()) description += u" " + system;
     Raise(NumberOfHResult(hr), kDataAccessSource, description);
 }
 
@@ -158,33 +145,24 @@ private:
 };
 
 // In memory until a client or a query needs the ADO object; from then on everything is ADO's.
-class AdoRecordset final : public Recordset, public platform::AutomationObject {
+class AdoRecordset final : public platform::MemoryRecordset, public platform::AutomationObject {
 public:
     void AppendField(const String& name, int32_t type, int32_t definedSize, int32_t attributes) override {
-        if (ado_) {
-            std::vector<VariantValue> args;
-            args.push_back(Text(name));
-            args.push_back(Long(type));
-            args.push_back(Long(definedSize));
-            args.push_back(Long(attributes));
-            Call(Fields().Get(), L"Append", DISPATCH_METHOD, std::move(args));
-            return;
-        }
-        if (open_) RaiseDataAccess(kObjectOpen, u"Operation is not allowed when the object is open.");
-        fields_.push_back({name, type, definedSize, attributes});
+        if (!ado_) return MemoryRecordset::AppendField(name, type, definedSize, attributes);
+        std::vector<VariantValue> args;
+        args.push_back(Text(name));
+        args.push_back(Long(type));
+        args.push_back(Long(definedSize));
+        args.push_back(Long(attributes));
+        Call(Fields().Get(), L"Append", DISPATCH_METHOD, std::move(args));
     }
     void Open() override {
-        if (ado_) {
-            Call(ado_.Get(), L"Open", DISPATCH_METHOD);
-            return;
-        }
-        if (open_) RaiseDataAccess(kObjectOpen, u"Operation is not allowed when the object is open.");
-        open_ = true;
-        position_ = 0;
+        if (!ado_) return MemoryRecordset::Open();
+        Call(ado_.Get(), L"Open", DISPATCH_METHOD);
     }
     void Open(const String& source, Connection& connection, int32_t cursorType, int32_t lockType,
               int32_t options) override {
-        if (open_) RaiseDataAccess(kObjectOpen, u"Operation is not allowed when the object is open.");
+        RequireClosed();
         platform::RefuseUnsendableDriverText(source, u"statement");
         auto* automation = dynamic_cast<platform::AutomationObject*>(&connection);
         if (!automation) RaiseRuntime(kTypeMismatch);
@@ -202,91 +180,68 @@ public:
     }
     void AddNew(const std::vector<String>& fieldNames, const std::vector<Variant>& values) override {
         if (fieldNames.size() != values.size()) RaiseRuntime(kInvalidProcedureCall);
-        if (ado_) {
-            AddNewToAdo(fieldNames, values);
-            return;
-        }
-        RequireOpen();
-        std::vector<Variant> row(fields_.size());
-        for (size_t i = 0; i < fieldNames.size(); ++i) row[FieldIndex(fieldNames[i])] = values[i];
-        rows_.push_back(std::move(row));
-        position_ = static_cast<int64_t>(rows_.size()) - 1;
+        if (!ado_) return MemoryRecordset::AddNew(fieldNames, values);
+        AddNewToAdo(fieldNames, values.data());
+    }
+    void AddNew(const std::vector<String>& fieldNames, std::vector<Variant>&& values) override {
+        if (fieldNames.size() != values.size()) RaiseRuntime(kInvalidProcedureCall);
+        if (!ado_) return MemoryRecordset::AddNew(fieldNames, std::move(values));
+        AddNewToAdo(fieldNames, values.data());
     }
     void UpdateBatch(int32_t affectRecords) override {
-        if (ado_) {
-            std::vector<VariantValue> args;
-            args.push_back(Long(affectRecords));
-            Call(ado_.Get(), L"UpdateBatch", DISPATCH_METHOD, std::move(args));
-            return;
-        }
-        RequireOpen();
+        if (!ado_) return MemoryRecordset::UpdateBatch(affectRecords);
+        std::vector<VariantValue> args;
+        args.push_back(Long(affectRecords));
+        Call(ado_.Get(), L"UpdateBatch", DISPATCH_METHOD, std::move(args));
     }
     void MoveFirst() override {
-        if (ado_) {
-            Call(ado_.Get(), L"MoveFirst", DISPATCH_METHOD);
-            return;
-        }
-        RequireOpen();
-        if (rows_.empty()) RaiseNoCurrentRecord();
-        position_ = 0;
+        if (!ado_) return MemoryRecordset::MoveFirst();
+        Call(ado_.Get(), L"MoveFirst", DISPATCH_METHOD);
     }
     void MoveNext() override {
-        if (ado_) {
-            Call(ado_.Get(), L"MoveNext", DISPATCH_METHOD);
-            return;
-        }
-        if (EOF_()) RaiseNoCurrentRecord();
-        ++position_;
+        if (!ado_) return MemoryRecordset::MoveNext();
+        Call(ado_.Get(), L"MoveNext", DISPATCH_METHOD);
     }
     void Close() override {
-        if (ado_) {
-            Call(ado_.Get(), L"Close", DISPATCH_METHOD);
-            return;
-        }
-        RequireOpen();
-        rows_.clear();
-        open_ = false;
+        if (!ado_) return MemoryRecordset::Close();
+        Call(ado_.Get(), L"Close", DISPATCH_METHOD);
     }
-    bool IsOpen() const override { return ado_ ? IsOpenObject(ado_.Get()) : open_; }
+    bool IsOpen() const override { return ado_ ? IsOpenObject(ado_.Get()) : MemoryRecordset::IsOpen(); }
     int32_t FieldCount() const override {
-        if (ado_) return FromAutomation(*Get(Fields().Get(), L"Count")).ToLong();
-        return static_cast<int32_t>(fields_.size());
+        if (!ado_) return MemoryRecordset::FieldCount();
+        return FromAutomation(*Get(Fields().Get(), L"Count")).ToLong();
     }
     String FieldName(int32_t index) const override {
-        if (ado_) return FromAutomation(*Get(AdoField(Long(index)).Get(), L"Name")).ToText();
-        return Field(index).name;
+        if (!ado_) return MemoryRecordset::FieldName(index);
+        return FromAutomation(*Get(AdoField(Long(index)).Get(), L"Name")).ToText();
     }
     int32_t FieldType(int32_t index) const override {
-        if (ado_) return FromAutomation(*Get(AdoField(Long(index)).Get(), L"Type")).ToLong();
-        return Field(index).type;
+        if (!ado_) return MemoryRecordset::FieldType(index);
+        return FromAutomation(*Get(AdoField(Long(index)).Get(), L"Type")).ToLong();
     }
     int32_t FieldDefinedSize(int32_t index) const override {
-        if (ado_) return FromAutomation(*Get(AdoField(Long(index)).Get(), L"DefinedSize")).ToLong();
-        return Field(index).definedSize;
+        if (!ado_) return MemoryRecordset::FieldDefinedSize(index);
+        return FromAutomation(*Get(AdoField(Long(index)).Get(), L"DefinedSize")).ToLong();
     }
     Variant Value(int32_t index) const override {
-        if (ado_) return FromAutomation(*Get(AdoField(Long(index)).Get(), L"Value"));
-        Field(index);
-        return CurrentRow()[static_cast<size_t>(index)];
+        if (!ado_) return MemoryRecordset::Value(index);
+        return FromAutomation(*Get(AdoField(Long(index)).Get(), L"Value"));
     }
     Variant Value(const String& fieldName) const override {
-        if (ado_) return FromAutomation(*Get(AdoField(Text(fieldName)).Get(), L"Value"));
-        return CurrentRow()[FieldIndex(fieldName)];
+        if (!ado_) return MemoryRecordset::Value(fieldName);
+        return FromAutomation(*Get(AdoField(Text(fieldName)).Get(), L"Value"));
     }
     int32_t RecordCount() const override {
-        if (ado_) return FromAutomation(*Get(ado_.Get(), L"RecordCount")).ToLong();
-        RequireOpen();
-        return static_cast<int32_t>(rows_.size());
+        if (!ado_) return MemoryRecordset::RecordCount();
+        return FromAutomation(*Get(ado_.Get(), L"RecordCount")).ToLong();
     }
     bool EOF_() const override {
-        if (ado_) return FromAutomation(*Get(ado_.Get(), L"EOF")).ToBool();
-        RequireOpen();
-        return rows_.empty() || position_ >= static_cast<int64_t>(rows_.size());
+        if (!ado_) return MemoryRecordset::EOF_();
+        return FromAutomation(*Get(ado_.Get(), L"EOF")).ToBool();
     }
     bool BOF_() const override {
-        if (ado_) return FromAutomation(*Get(ado_.Get(), L"BOF")).ToBool();
-        RequireOpen();
-        return rows_.empty() || position_ < 0;
+        if (!ado_) return MemoryRecordset::BOF_();
+        return FromAutomation(*Get(ado_.Get(), L"BOF")).ToBool();
     }
 
     IDispatch* NewDispatchReference() override {
@@ -295,49 +250,20 @@ public:
     }
 
 private:
-    struct FieldInfo {
-        String name;
-        int32_t type, definedSize, attributes;
-    };
-
-    [[noreturn]] static void RaiseNoCurrentRecord() {
-        RaiseDataAccess(kNoCurrentRecord,
-                        u"Either BOF or EOF is True, or the current record has been deleted. "
-                        u"Requested operation requires a current record.");
-    }
-    void RequireOpen() const {
-        if (!open_) RaiseDataAccess(kObjectClosed, u"Operation is not allowed when the object is closed.");
-    }
-    const FieldInfo& Field(int32_t index) const {
-        if (index < 0 || index >= static_cast<int32_t>(fields_.size()))
-            RaiseDataAccess(kItemNotFound,
-                            u"Item cannot be found in the collection corresponding to the requested name or ordinal.");
-        return fields_[static_cast<size_t>(index)];
-    }
-    size_t FieldIndex(const String& name) const {
-        const String wanted = UCase(name);
-        for (size_t i = 0; i < fields_.size(); ++i)
-            if (UCase(fields_[i].name) == wanted) return i;
-        RaiseDataAccess(kItemNotFound,
-                        u"Item cannot be found in the collection corresponding to the requested name or ordinal.");
-    }
-    const std::vector<Variant>& CurrentRow() const {
-        if (EOF_() || BOF_()) RaiseNoCurrentRecord();
-        return rows_[static_cast<size_t>(position_)];
-    }
     ComPtr<IDispatch> Fields() const { return DispatchOf(Get(ado_.Get(), L"Fields")); }
     ComPtr<IDispatch> AdoField(VariantValue key) const {
         std::vector<VariantValue> args;
         args.push_back(std::move(key));
         return DispatchOf(Call(Fields().Get(), L"Item", DISPATCH_PROPERTYGET | DISPATCH_METHOD, std::move(args)));
     }
-    void AddNewToAdo(const std::vector<String>& fieldNames, const std::vector<Variant>& values) {
-        SAFEARRAYBOUND bound{static_cast<ULONG>(values.size()), 0};
+    // One row: a value for each of fieldNames.
+    void AddNewToAdo(const std::vector<String>& fieldNames, const Variant* values) {
+        SAFEARRAYBOUND bound{static_cast<ULONG>(fieldNames.size()), 0};
         SafeArrayPtr names(SafeArrayCreate(VT_VARIANT, 1, &bound)), data(SafeArrayCreate(VT_VARIANT, 1, &bound));
         if (!names.Get() || !data.Get()) throw std::bad_alloc();
         {
             SafeArrayData n(names.Get()), d(data.Get());
-            for (size_t i = 0; i < values.size(); ++i) {
+            for (size_t i = 0; i < fieldNames.size(); ++i) {
                 Text(fieldNames[i]).DetachTo(&n.As<VARIANT>()[i]);
                 ToAutomation(values[i]).DetachTo(&d.As<VARIANT>()[i]);
             }
@@ -354,35 +280,33 @@ private:
         args.push_back(Long(value));
         Call(ado_.Get(), property, DISPATCH_PROPERTYPUT, std::move(args));
     }
-    // Replays what was built in memory on a new ADO recordset.
+    // Replays what was built in memory on a new ADO recordset; once ado_ is set, every member
+    // above goes to ADO.
     void Materialize() {
         if (ado_) return;
         ado_ = CreateAdoObject(L"ADODB.Recordset");
-        const std::vector<FieldInfo> fields = std::move(fields_);
-        const std::vector<std::vector<Variant>> rows = std::move(rows_);
-        const bool wasOpen = open_;
-        const int64_t position = position_;
-        open_ = false;
-        for (const FieldInfo& f : fields) AppendField(f.name, f.type, f.definedSize, f.attributes);
-        if (!wasOpen) return;
-        // ADO's defaults (a server cursor, read-only) would refuse the rows added below.
-        SetAdoLong(L"CursorLocation", adUseClient);
-        SetAdoLong(L"LockType", adLockBatchOptimistic);
-        Open();
         std::vector<String> names;
-        for (const FieldInfo& f : fields) names.push_back(f.name);
-        for (const std::vector<Variant>& row : rows) AddNewToAdo(names, row);
-        if (rows.empty()) return;
-        UpdateBatch(adAffectAll);
-        MoveFirst();
-        for (int64_t i = 0; i < position; ++i) MoveNext();
+        for (int32_t i = 0; i < MemoryRecordset::FieldCount(); ++i) {
+            names.push_back(MemoryRecordset::FieldName(i));
+            AppendField(names.back(), MemoryRecordset::FieldType(i), MemoryRecordset::FieldDefinedSize(i),
+                        FieldAttributes(i));
+        }
+        if (MemoryRecordset::IsOpen()) {
+            // ADO's defaults (a server cursor, read-only) would refuse the rows added below.
+            SetAdoLong(L"CursorLocation", adUseClient);
+            SetAdoLong(L"LockType", adLockBatchOptimistic);
+            Open();
+            for (size_t row = 0; row < RowCount(); ++row) AddNewToAdo(names, Row(row));
+            if (RowCount() > 0) {
+                UpdateBatch(adAffectAll);
+                MoveFirst();
+                for (int64_t i = 0; i < Position(); ++i) MoveNext();
+            }
+        }
+        Discard();
     }
 
     ComPtr<IDispatch> ado_;
-    std::vector<FieldInfo> fields_;
-    std::vector<std::vector<Variant>> rows_;
-    int64_t position_ = 0;
-    bool open_ = false;
 };
 
 }  // namespace

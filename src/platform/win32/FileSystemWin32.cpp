@@ -8,6 +8,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/Handle.h"
+#include "platform/win32/SystemMessage.h"
 #include "varnholt/Error.h"
 #include "varnholt/String.h"
 
@@ -43,18 +44,12 @@ int32_t NumberOf(DWORD error) {
     }
 }
 
-// The system's text for error, without its closing period and line break.
+// The system's text for error, without its closing period.
 String Reason(DWORD error) {
-    char* text = nullptr;
-    const DWORD n =
-        FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                       nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::unique_ptr<char, decltype(&LocalFree)> owner(text, &LocalFree);
-    std::string reason = n ? std::string(text, n) : "error " + std::to_string(error);
-    while (!reason.empty() &&
-           (reason.back() == '\r' || reason.back() == '\n' || reason.back() == ' ' || reason.back() == '.'))
-        reason.pop_back();
-    return FromAnsi(reason);
+    String reason = win32::SystemMessage(error);
+    if (reason.empty()) return FromAnsi("error " + std::to_string(error));
+    while (!reason.empty() && (reason.back() == u' ' || reason.back() == u'.')) reason.pop_back();
+    return reason;
 }
 
 // "Path not found: cannot create C:\Dict\File.ddf (The system cannot find the path specified)".
