@@ -15,7 +15,6 @@ struct FilesTestAccess {
         return helper.CopyDictionaryFiles(source, target);
     }
     static String AddBackslash(const String& path) { return ConnectionHelper::AddBackslash(path); }
-    static int32_t DriveType(ConnectionHelper& helper, const String& drive) { return helper.DriveType(drive); }
     static String GetUNCPathOfDriveLetter(ConnectionHelper& helper, const String& drive) {
         return helper.GetUNCPathOfDriveLetter(drive);
     }
