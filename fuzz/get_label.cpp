@@ -2,7 +2,6 @@
 // that fills "[%n]" argument by argument with a plain find-and-replace.
 #include <cmath>
 #include <cstring>
-#include <variant>
 
 #include "FuzzCheck.h"
 #include "varnholt/ConnectionHelper.h"
@@ -21,15 +20,13 @@ struct Opaque : Object {};
 // An argument, with its text or the run-time error its conversion raises.
 struct Argument {
     Variant value;
-    std::variant<String, int32_t> text;
+    Outcome<String> text;
 };
 
 Argument FuzzArgument(FuzzedDataProvider& input) {
     switch (input.ConsumeIntegralInRange(0, 8)) {
-        case 0:
-            return {Variant(), String()};
-        case 1:
-            return {Variant::Null(), kInvalidUseOfNull};
+        case 0: return {Variant(), String()};
+        case 1: return {Variant::Null(), Runtime(kInvalidUseOfNull)};
         case 2: {
             const auto n = input.ConsumeIntegral<int16_t>();
             return {Variant(n), Decimal(n)};
@@ -43,7 +40,7 @@ Argument FuzzArgument(FuzzedDataProvider& input) {
             const uint64_t bits = input.ConsumeIntegral<uint64_t>();
             double value;
             std::memcpy(&value, &bits, sizeof value);
-            if (!std::isfinite(value)) return {Variant(value), kOverflow};
+            if (!std::isfinite(value)) return {Variant(value), Runtime(kOverflow)};
             return {Variant(value), DoubleToText(value)};
         }
         case 5: {
@@ -56,10 +53,9 @@ Argument FuzzArgument(FuzzedDataProvider& input) {
         }
         case 7: {
             const int8_t lower = input.ConsumeIntegral<int8_t>();
-            return {Variant(SafeArray<Variant>::Vector(lower, {Variant(FuzzText(input, 64))})), kTypeMismatch};
+            return {Variant(SafeArray<Variant>::Vector(lower, {Variant(FuzzText(input, 64))})), Runtime(kTypeMismatch)};
         }
-        default:
-            return {Variant(std::static_pointer_cast<Object>(std::make_shared<Opaque>())), kTypeMismatch};
+        default: return {Variant(std::static_pointer_cast<Object>(std::make_shared<Opaque>())), Runtime(kTypeMismatch)};
     }
 }
 
@@ -76,12 +72,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int i = 0; i < count; ++i) {
         const Argument arg = FuzzArgument(input);
         args.push_back(arg.value);
+        if (!expected.error) expected.error = arg.text.error;
         if (expected.error) continue;
-        if (const int32_t* number = std::get_if<int32_t>(&arg.text)) {
-            expected.error = Runtime(*number);
-            continue;
-        }
-        const String& value = std::get<String>(arg.text);
+        const String& value = arg.text.value;
         String& text = expected.value;
         const String placeholder = u"[%" + Decimal(i + 1) + u"]";
         for (size_t at = text.find(placeholder); at != String::npos; at = text.find(placeholder, at + value.size())) {

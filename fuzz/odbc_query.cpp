@@ -16,7 +16,7 @@ namespace {
 // The reference: what the driver accepts, written as one regular expression.
 std::optional<std::string> Reference(const std::string& sql) {
     static const std::regex kSelect(R"(^\s*select\s+(?:top\s+[0-9]+\s+)?\*\s+from\s+(\S+?)\s*;?\s*$)",
-                                       std::regex::icase | std::regex::ECMAScript);
+                                    std::regex::icase | std::regex::ECMAScript);
     std::smatch match;
     if (!std::regex_match(sql, match, kSelect)) return std::nullopt;
     std::string table = match[1].str();

@@ -64,7 +64,7 @@ struct ComApartment {
 
 void SetEnv(const char* name, const std::string& utf8) { ::_wputenv_s(Wide(name).c_str(), Wide(utf8).c_str()); }
 void UnsetEnv(const char* name) { ::_wputenv_s(Wide(name).c_str(), L""); }
-int ProcessId() { return ::_getpid(); }
+static int ProcessId() { return ::_getpid(); }
 std::string MissingFolderReason() { return SystemReason(ERROR_PATH_NOT_FOUND); }
 std::string SystemReason(unsigned long code) {
     char text[512] = {};
@@ -82,7 +82,7 @@ std::string HostName() {
 #else
 void SetEnv(const char* name, const std::string& utf8) { ::setenv(name, utf8.c_str(), 1); }
 void UnsetEnv(const char* name) { ::unsetenv(name); }
-int ProcessId() { return ::getpid(); }
+static int ProcessId() { return ::getpid(); }
 std::string MissingFolderReason() { return std::strerror(ENOENT); }
 std::string HostName() {
     char name[256] = {};

@@ -42,7 +42,6 @@ template <class Fn>
 void SetEnv(const char* name, const std::string& utf8);
 void SetEnv(const char* name, const std::filesystem::path& path);
 void UnsetEnv(const char* name);
-int ProcessId();
 
 // An environment variable whose value, whatever the test sets, comes back when the object goes.
 class ScopedEnv {
