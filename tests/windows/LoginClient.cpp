@@ -4,7 +4,6 @@
 // Usage: login_client <mode> [caption [default user [default password [server]]]]
 //
 // Printed lines, fields separated by '|', the first ones as soon as the dialog is shown:
-//   title|<window title>
 //   client|<width>|<height>|<left>|<top>       client area size and its offset in the window
 //   control|<class>|<text>|<left>|<top>|<width>|<height>|<flags>   one per child window, flags
 //       from: visible, disabled, readonly, masked=<character>
@@ -70,7 +69,6 @@ void DescribeDialog(HWND dialog) {
     GetClientRect(dialog, &client);
     POINT origin{0, 0};
     ClientToScreen(dialog, &origin);
-    Print("title|" + WindowText(dialog));
     Print("client|" + std::to_string(client.right) + "|" + std::to_string(client.bottom) + "|" +
           std::to_string(origin.x - window.left) + "|" + std::to_string(origin.y - window.top));
     EnumChildWindows(dialog, PrintControl, reinterpret_cast<LPARAM>(dialog));

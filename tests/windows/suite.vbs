@@ -27,15 +27,15 @@ Sub CheckErr(number, source, description, what)
     Err.Clear
 End Sub
 
-Dim s, s1, h, a, x, i
+Dim s, h, a, x, i
 Dim lits(34)
 Const SRV = "Kestrin.Varnholt.CPVSServer."
 Const HLP = "Kestrin.Varnholt.ConnectionHelper."
 
 ' ---- CPVSServer --------------------------------------------------------------
 Set s = CreateObject("Varnholt.CPVSServer")
-Set s1 = CreateObject("Varnholt.CPVSServer.1")
-CheckEq TypeName(s1), "_CPVSServer", "versioned ProgID"
+' The versioned ProgIDs are run.sh's registry checks; here the objects' own type names.
+CheckEq TypeName(s), "_CPVSServer", "TypeName"
 s.Server = "FS01"
 s.User = "u1"
 s.Password = "p1"
@@ -99,7 +99,7 @@ fso.DeleteFile engine & "journal"
 
 ' ---- ConnectionHelper ----------------------------------------------------------
 Set h = CreateObject("Varnholt.ConnectionHelper")
-CheckEq TypeName(CreateObject("Varnholt.ConnectionHelper.1")), "_ConnectionHelper", "versioned ProgID"
+CheckEq TypeName(h), "_ConnectionHelper", "TypeName"
 
 ' Literals missing: the first read fails with 9 and the run time's source.
 On Error Resume Next
@@ -186,7 +186,6 @@ cs = "Driver={Pervasive ODBC Client Interface};ServerName=" & h.ComputerName & "
 WriteEngineFile "journal", ""
 Set c = h.CreatePSQLConnection("@GOOD", "", "", "", True)
 CheckEq c.State, 1, "CreatePSQLConnection opens"
-CheckEq c.ConnectionString, cs, "the connection's string"
 CheckEq JournalOf("ADODB") & "|" & JournalOf("ODBC"), "ADODB Connection.ConnectionString " & cs & _
     "|ADODB Connection.Open " & cs & "|ODBC SQLDriverConnect " & cs, "journal: string set, then opened"
 On Error Resume Next
@@ -220,13 +219,7 @@ CheckEq JournalSince(), "", "journal: a NUL is refused before ADO"
 ' GetDBNames(False): the recordset read back field by field.
 WriteEngineFile "journal", ""
 Set rs = s.GetDBNames(False)
-CheckEq rs.Fields.Count, 4, "recordset fields"
-Dim fieldRows
-fieldRows = Array(Array("id", 3, 0), Array("name", 200, 1000), Array("DDF", 200, 1000), Array("DAT", 200, 1000))
-For i = 0 To 3
-    CheckEq rs.Fields(i).Name & "|" & rs.Fields(i).Type & "|" & rs.Fields(i).DefinedSize, _
-        fieldRows(i)(0) & "|" & fieldRows(i)(1) & "|" & fieldRows(i)(2), "field " & i
-Next
+' The fields as appended (names, types, sizes) are in the journal checked below.
 CheckEq rs.RecordCount, 3, "RecordCount"
 CheckEq rs.BOF & "|" & rs.EOF, "False|False", "on the first record"
 Dim rows
