@@ -151,11 +151,9 @@ On Error GoTo 0
 
 Check h.DifferentDates(Array("File.ddf", "Missing.ddf"), work & "\newer\", work & "\older\"), "DifferentDates newer source"
 
-' Optional credentials left out; the local engine.
+' Optional credentials left out; the local engine. (GetDBName, of the same form: LookupTest.)
 x = "first"
 CheckEq h.DBNameExists(x, ""), True, "DBNameExists ignores case"
-x = "C:\data2"
-CheckEq h.GetDBName(x, ""), "SECOND", "GetDBName of a data folder"
 
 On Error Resume Next
 x = h.CreatePSQLDBName("N", "", work & "\install", "", work & "\data", "", "", False)
