@@ -174,36 +174,27 @@ void FailedCallsLeaveNoResult(_CPVSServer* server, _ConnectionHelper* helper) {
         const HRESULT hr = Call(c.object, c.member, c.args, &result, &excep);
         if (!CHECK_HR(hr, DISP_E_EXCEPTION) || !CHECK_EQ(V_VT(&result), VARTYPE(VT_EMPTY)))
             std::printf("  in: %s\n", c.what);
-        CHECK(SysStringLen(excep.bstrSource) > 0);
         VariantClear(&result);
     }
 
     // RemoveDir cuts "\abc\def" to "\abc", then fails on the leading backslash.
-    enum class Form { StringReference, VariantHoldingString, VariantHoldingReference, StringValue };
-    const struct {
-        Form form;
-        const char* after;
-    } forms[] = {{Form::StringReference, "\\abc"}, {Form::VariantHoldingString, "\\abc"},
-                 {Form::VariantHoldingReference, "\\abc"}, {Form::StringValue, "\\abc\\def"}};
-    for (const auto& form : forms) {
+    // Forms 0 to 3: a string reference, a Variant holding a string, a Variant holding a string
+    // reference, and a string by value (which the caller keeps as it was).
+    for (int form = 0; form < 4; ++form) {
         BSTR text = SysAllocString(L"\\abc\\def");
         VARIANT inner = Of(VT_EMPTY), arg = Of(VT_BYREF | VT_BSTR);
         V_BSTRREF(&arg) = &text;
-        if (form.form == Form::VariantHoldingString) {
-            inner = Str(std::exchange(text, nullptr));
-            arg = RefTo(&inner);
-        } else if (form.form == Form::VariantHoldingReference) {
-            inner = arg;
-            arg = RefTo(&inner);
-        } else if (form.form == Form::StringValue) {
-            arg = Str(text);
-        }
+        if (form == 1) inner = Str(std::exchange(text, nullptr));
+        if (form == 2) inner = arg;
+        if (form == 1 || form == 2) arg = RefTo(&inner);
+        if (form == 3) arg = Str(text);
         VariantValue result;
         ExcepInfo excep;
         CHECK_HR(Call(helper, L"RemoveDir", {arg}, result.Get(), &excep), DISP_E_EXCEPTION);
         CHECK_EQ(V_VT(result.Get()), VARTYPE(VT_EMPTY));
         const BSTR after = V_VT(&inner) == VT_BSTR ? V_BSTR(&inner) : text;
-        if (!CHECK_EQ(Text(after), std::string(form.after))) std::printf("  in: form %d\n", static_cast<int>(form.form));
+        const char* want = form == 3 ? "\\abc\\def" : "\\abc";
+        if (!CHECK_EQ(Text(after), std::string(want))) std::printf("  in: form %d\n", form);
         VariantClear(&inner);
         SysFreeString(text);
     }
@@ -244,7 +235,8 @@ void ErrorRecordOfAVtableCall(_ConnectionHelper* helper) {
     CHECK(result.Get() == nullptr);
 }
 
-// Argument forms of a script: variables by reference, in other types, VARIANT arrays.
+// Argument forms of a script: variables by reference, in other types. (A script's VARIANT array
+// for a string-array property: suite.vbs sets Literals from one, MarshalTest converts one.)
 void HelperThroughDispatch(_ConnectionHelper* helper) {
     IDispatch* d = helper;
     VariantValue result;
@@ -264,23 +256,6 @@ void HelperThroughDispatch(_ConnectionHelper* helper) {
     CHECK_HR(excep.scode, 0x800A1B65u);
     CHECK_EQ(Text(excep.bstrSource), std::string("Kestrin.Varnholt.ConnectionHelper.Here"));
     excep.Reset();
-
-    // A script's VARIANT array for a string-array property: converted, bounds kept.
-    SAFEARRAYBOUND bound{2, 1};
-    VariantValue array;
-    V_VT(array.Get()) = VT_ARRAY | VT_VARIANT;
-    V_ARRAY(array.Get()) = SafeArrayCreate(VT_VARIANT, 1, &bound);
-    LONG i = 1;
-    VARIANT first = Int(42);
-    SafeArrayPutElement(V_ARRAY(array.Get()), &i, &first);
-    CHECK_EQ(Call(d, L"Literals", {*array}, nullptr, &excep, DISPATCH_PROPERTYPUT), S_OK);
-    SAFEARRAY* copy = nullptr;
-    CHECK_EQ(helper->get_Literals(&copy), S_OK);
-    CHECK_EQ(Shape(copy), std::string("8: 1..2"));
-    Bstr element;
-    SafeArrayGetElement(copy, &i, element.Put());
-    CHECK_EQ(Text(element.Get()), std::string("42"));
-    SafeArrayDestroy(copy);
 
     // Too few required arguments, and a member that does not exist.
     Bstr dbName = B(L"NO SUCH NAME");

@@ -4,7 +4,6 @@
 // Usage: login_client <mode> [caption [default user [default password [server]]]]
 //
 // Printed lines, fields separated by '|', the first ones as soon as the dialog is shown:
-//   title|<window title>
 //   client|<width>|<height>|<left>|<top>       client area size and its offset in the window
 //   control|<class>|<text>|<left>|<top>|<width>|<height>|<flags>   one per child window, flags
 //       from: visible, disabled, readonly, masked=<character>
@@ -70,42 +69,20 @@ void DescribeDialog(HWND dialog) {
     GetClientRect(dialog, &client);
     POINT origin{0, 0};
     ClientToScreen(dialog, &origin);
-    Print("title|" + WindowText(dialog));
     Print("client|" + std::to_string(client.right) + "|" + std::to_string(client.bottom) + "|" +
           std::to_string(origin.x - window.left) + "|" + std::to_string(origin.y - window.top));
     EnumChildWindows(dialog, PrintControl, reinterpret_cast<LPARAM>(dialog));
     Print("shown");
 }
 
-// Waits on a thread of its own for the dialog window of the given thread, and describes it.
-class DialogProbe {
-public:
-    explicit DialogProbe(DWORD dialogThread)
-        : thread_([this, dialogThread] {
-              for (HWND found = nullptr; !stop_; Sleep(20)) {
-                  EnumThreadWindows(dialogThread, FindDialog, reinterpret_cast<LPARAM>(&found));
-                  if (found) return DescribeDialog(found);
-              }
-          }) {}
-    ~DialogProbe() { Finish(); }
-    // Stops looking: the dialog is gone.
-    void Finish() {
-        stop_ = true;
-        if (thread_.joinable()) thread_.join();
-    }
-
-private:
-    static BOOL CALLBACK FindDialog(HWND window, LPARAM found) {
-        wchar_t cls[16] = {};
-        GetClassNameW(window, cls, 16);
-        if (lstrcmpW(cls, L"#32770") != 0 || !IsWindowVisible(window)) return TRUE;
-        *reinterpret_cast<HWND*>(found) = window;
-        return FALSE;
-    }
-
-    std::atomic<bool> stop_{false};
-    std::thread thread_;  // last: it starts once stop_ is set up
-};
+// The shown dialog window (class #32770) among a thread's windows.
+BOOL CALLBACK FindDialog(HWND window, LPARAM found) {
+    wchar_t cls[16] = {};
+    GetClassNameW(window, cls, 16);
+    if (lstrcmpW(cls, L"#32770") != 0 || !IsWindowVisible(window)) return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
 
 // The texts a client would give, with realistic lengths so that the screenshots show real fits.
 SAFEARRAY* Literals() {
@@ -182,9 +159,17 @@ int main() {
     if (SUCCEEDED(CLSIDFromProgID(L"Varnholt.ConnectionHelper", &clsid)) &&
         SUCCEEDED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
                                    reinterpret_cast<void**>(&helper)))) {
-        DialogProbe probe(GetCurrentThreadId());
+        // Another thread looks for the dialog of this one, and describes it, while Login waits.
+        std::atomic<bool> done{false};
+        std::thread probe([&done, dialogThread = GetCurrentThreadId()] {
+            for (HWND found = nullptr; !done; Sleep(20)) {
+                EnumThreadWindows(dialogThread, FindDialog, reinterpret_cast<LPARAM>(&found));
+                if (found) return DescribeDialog(found);
+            }
+        });
         outcome = CallLogin(helper, argc, argv);
-        probe.Finish();
+        done = true;
+        probe.join();
         helper->Release();
     }
     Print(outcome);

@@ -49,12 +49,9 @@ void ReportErrorFillsTheErrorRecord() {
     CHECK_HR(hr, 0x800A1B65u);
     ComPtr<IErrorInfo> info;
     GUID guid{};
-    if (CHECK(GetErrorInfo(0, info.Put()) == S_OK && info)) {
-        info->GetGUID(&guid);
-        SetErrorInfo(0, info.Get());
-    }
+    // Its source and description, as a client reads them: ClientTest's ErrorRecordOfAVtableCall.
+    if (CHECK(GetErrorInfo(0, info.Put()) == S_OK && info)) info->GetGUID(&guid);
     CHECK(IsEqualGUID(guid, iid));
-    CHECK_EQ(LastError(), std::string("Kestrin.Varnholt.CPVSServer.DropDBName|Named database does not exist."));
 
     // A guarded body that fails without an Error leaves no stale record behind.
     CHECK_HR(Guarded(iid, [] { throw CallFailure{E_POINTER}; }), E_POINTER);
@@ -83,10 +80,9 @@ void ScalarsRoundTrip() {
         ToVariant(values[i], v.Get());
         CHECK_EQ(V_VT(v.Get()), types[i]);
         CHECK(FromVariant(*v) == values[i]);
+        // A script tests True as -1: no other non-zero value will do.
+        if (types[i] == VT_BOOL) CHECK(V_BOOL(v.Get()) == VARIANT_TRUE || V_BOOL(v.Get()) == VARIANT_FALSE);
     }
-    VariantValue t;
-    ToVariant(Variant(true), t.Get());
-    CHECK_EQ(V_BOOL(t.Get()), VARIANT_TRUE);
 }
 
 void ForeignKindsBecomeTheNearestModelKind() {
@@ -211,8 +207,7 @@ void RecordsRoundTrip() {
 }
 
 void OutParametersAreEmptiedFirst() {
-    CHECK_EQ(static_cast<uint32_t>(Guarded(IID_NULL, [] { Return(static_cast<BSTR*>(nullptr), u"x"); })),
-             static_cast<uint32_t>(E_POINTER));
+    CHECK_HR(Guarded(IID_NULL, [] { Return(static_cast<BSTR*>(nullptr), u"x"); }), E_POINTER);
     VARIANT v = Of(0xFFFF);  // garbage the callee must not clear
     Return(&v, Variant(int32_t(3)));
     CHECK(V_VT(&v) == VT_I4 && V_I4(&v) == 3);

@@ -27,15 +27,15 @@ Sub CheckErr(number, source, description, what)
     Err.Clear
 End Sub
 
-Dim s, s1, h, a, x, i
+Dim s, h, a, x, i
 Dim lits(34)
 Const SRV = "Kestrin.Varnholt.CPVSServer."
 Const HLP = "Kestrin.Varnholt.ConnectionHelper."
 
 ' ---- CPVSServer --------------------------------------------------------------
 Set s = CreateObject("Varnholt.CPVSServer")
-Set s1 = CreateObject("Varnholt.CPVSServer.1")
-CheckEq TypeName(s1), "_CPVSServer", "versioned ProgID"
+' The versioned ProgIDs are run.sh's registry checks; here the objects' own type names.
+CheckEq TypeName(s), "_CPVSServer", "TypeName"
 s.Server = "FS01"
 s.User = "u1"
 s.Password = "p1"
@@ -49,8 +49,6 @@ s.Connected = False
 s.Started = False
 CheckEq s.EngineVersionMajor, 9, "EngineVersionMajor with all three libraries"
 CheckEq s.GetEngineVersion, "9.5.0", "GetEngineVersion"
-CheckEq s.GetEngineOS, "W", "GetEngineOS"
-CheckEq s.GetEngineMajorVersion, 9, "GetEngineMajorVersion"
 
 s.Connect
 CheckEq s.GetDBNamesCount, 2, "GetDBNamesCount"
@@ -101,9 +99,7 @@ fso.DeleteFile engine & "journal"
 
 ' ---- ConnectionHelper ----------------------------------------------------------
 Set h = CreateObject("Varnholt.ConnectionHelper")
-CheckEq TypeName(CreateObject("Varnholt.ConnectionHelper.1")), "_ConnectionHelper", "versioned ProgID"
-h.gstrSystemName = "sys"
-CheckEq h.gstrSystemName, "sys", "gstrSystemName"
+CheckEq TypeName(h), "_ConnectionHelper", "TypeName"
 
 ' Literals missing: the first read fails with 9 and the run time's source.
 On Error Resume Next
@@ -116,8 +112,8 @@ Next
 h.Literals = lits
 lits(24) = "changed"
 x = h.Literals
-' Wine's script engine can test the returned string array but not index it; the C++ client
-' checks its bounds and elements.
+' Wine's script engine can test the returned string array but not index it; MarshalTest checks
+' the conversion that makes it (bounds, elements, element type).
 Check IsArray(x), "Literals read back"
 
 CheckEq h.PSQLConnectionString("@ACCOUNTS", "FS01", "u", "p"), _
@@ -136,7 +132,6 @@ CheckEq x, "srv", "RemoveDir writes back"
 x = "C:\Data\Company"
 CheckEq h.FolderName(x), "Company", "FolderName"
 CheckEq h.LegitimiseDBName("Co 1-2024_x"), "Co12024x", "LegitimiseDBName"
-CheckEq h.MakeDBName(" ab ", "C:\x\Co 1-2024"), "ABCO12024", "MakeDBName"
 
 x = "Copy [%1] to [%2]?"
 CheckEq h.GetLabel(x), x, "GetLabel without arguments"
@@ -156,11 +151,9 @@ On Error GoTo 0
 
 Check h.DifferentDates(Array("File.ddf", "Missing.ddf"), work & "\newer\", work & "\older\"), "DifferentDates newer source"
 
-' Optional credentials left out; the local engine.
+' Optional credentials left out; the local engine. (GetDBName, of the same form: LookupTest.)
 x = "first"
 CheckEq h.DBNameExists(x, ""), True, "DBNameExists ignores case"
-x = "C:\data2"
-CheckEq h.GetDBName(x, ""), "SECOND", "GetDBName of a data folder"
 
 On Error Resume Next
 x = h.CreatePSQLDBName("N", "", work & "\install", "", work & "\data", "", "", False)
@@ -172,7 +165,7 @@ On Error GoTo 0
 ' ---- The ADO paths, through the test ADO server registered in this prefix -------------------
 ' The journal's lines of one library, tabs as blanks, joined with "|".
 Function JournalOf(library)
-    Dim lines, line, text
+    Dim line, text
     text = ""
     For Each line In Split(JournalSince(), "|")
         If Left(line, Len(library) + 1) = library & " " Then
@@ -191,7 +184,6 @@ cs = "Driver={Pervasive ODBC Client Interface};ServerName=" & h.ComputerName & "
 WriteEngineFile "journal", ""
 Set c = h.CreatePSQLConnection("@GOOD", "", "", "", True)
 CheckEq c.State, 1, "CreatePSQLConnection opens"
-CheckEq c.ConnectionString, cs, "the connection's string"
 CheckEq JournalOf("ADODB") & "|" & JournalOf("ODBC"), "ADODB Connection.ConnectionString " & cs & _
     "|ADODB Connection.Open " & cs & "|ODBC SQLDriverConnect " & cs, "journal: string set, then opened"
 On Error Resume Next
@@ -225,13 +217,7 @@ CheckEq JournalSince(), "", "journal: a NUL is refused before ADO"
 ' GetDBNames(False): the recordset read back field by field.
 WriteEngineFile "journal", ""
 Set rs = s.GetDBNames(False)
-CheckEq rs.Fields.Count, 4, "recordset fields"
-Dim fieldRows
-fieldRows = Array(Array("id", 3, 0), Array("name", 200, 1000), Array("DDF", 200, 1000), Array("DAT", 200, 1000))
-For i = 0 To 3
-    CheckEq rs.Fields(i).Name & "|" & rs.Fields(i).Type & "|" & rs.Fields(i).DefinedSize, _
-        fieldRows(i)(0) & "|" & fieldRows(i)(1) & "|" & fieldRows(i)(2), "field " & i
-Next
+' The fields as appended (names, types, sizes) are in the journal checked below.
 CheckEq rs.RecordCount, 3, "RecordCount"
 CheckEq rs.BOF & "|" & rs.EOF, "False|False", "on the first record"
 Dim rows
@@ -300,13 +286,10 @@ fso.DeleteFile engine & "journal"
 s.DropDBName "GOOD"
 s.DisConnect
 
-' Provisioning on a local folder: the name is created, the dictionary copied, no prompt.
+' Provisioning on a local folder through the script's Lits array, no prompt. (What it creates
+' and copies: ProvisioningTest.)
 x = h.CreateDBEntry("LOCALCO", work & "\data", work & "\install", lits, "", "")
 CheckEq x, "Driver={Pervasive ODBC Client Interface};ServerName=" & h.ComputerName & ";dbq=@LOCALCO", "CreateDBEntry"
 Check h.DBWasCreated, "CreateDBEntry created the name"
-Check h.DoesFileExist(work & "\data\Attrib.ddf"), "dictionary files copied"
-Set s = CreateObject("Varnholt.CPVSServer")
-s.Connect
-CheckEq s.GetDBName(0, 3, "LOCALCO"), work & "\data", "created name's data path"
 
 WScript.Echo passed & " passed, " & failed & " failed"
