@@ -375,6 +375,9 @@ TEST_F(OdbcDriverTest, InformationAndAttributes) {
               std::make_tuple(SQLUINTEGER{SQL_AUTOCOMMIT_OFF}, SQLUINTEGER{SQL_MODE_READ_ONLY}));
 }
 
+// The driver's own entry point SQL<name>, as its type in the headers.
+#define DIRECT(name) reinterpret_cast<decltype(&SQL##name)>(dlsym(driver, "SQL" #name))
+
 // Paths the driver manager shields the driver from, called on the driver directly.
 TEST(DriverDirect, SequenceAndArgumentErrors) {
     EngineHome home;
@@ -384,40 +387,26 @@ TEST(DriverDirect, SequenceAndArgumentErrors) {
     home.AddName("", "DB", (files.Path() / "dict").string(), (files.Path() / "dict").string());
     void* driver = dlopen(STANDIN_ODBC_DRIVER, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(driver, nullptr) << dlerror();
-#define ENTRY(name) const auto name##_ = reinterpret_cast<decltype(&SQL##name)>(dlsym(driver, "SQL" #name))
-    ENTRY(AllocHandle);
-    ENTRY(FreeHandle);
-    ENTRY(DriverConnect);
-    ENTRY(Disconnect);
-    ENTRY(ExecDirect);
-    ENTRY(Execute);
-    ENTRY(Fetch);
-    ENTRY(CloseCursor);
-    ENTRY(FreeStmt);
-    ENTRY(GetDiagRec);
-    ENTRY(GetDiagField);
-    ENTRY(GetFunctions);
-#undef ENTRY
     SQLHANDLE env = nullptr, dbc = nullptr, stmt = nullptr;
-    ASSERT_EQ(AllocHandle_(SQL_HANDLE_ENV, nullptr, &env), SQL_SUCCESS);
-    ASSERT_EQ(AllocHandle_(SQL_HANDLE_DBC, env, &dbc), SQL_SUCCESS);
-    EXPECT_EQ(AllocHandle_(SQL_HANDLE_STMT, env, &stmt), SQL_INVALID_HANDLE);
+    ASSERT_EQ(DIRECT(AllocHandle)(SQL_HANDLE_ENV, nullptr, &env), SQL_SUCCESS);
+    ASSERT_EQ(DIRECT(AllocHandle)(SQL_HANDLE_DBC, env, &dbc), SQL_SUCCESS);
+    EXPECT_EQ(DIRECT(AllocHandle)(SQL_HANDLE_STMT, env, &stmt), SQL_INVALID_HANDLE);
 
     // A call on a handle of type, its result and its first record.
     auto expect = [&](SQLSMALLINT type, SQLHANDLE handle, SQLRETURN result, SQLRETURN expected, const char* state,
                       const std::string& message) {
-        const Diagnostic d = Read(GetDiagRec_, type, handle, result);
+        const Diagnostic d = Read(DIRECT(GetDiagRec), type, handle, result);
         EXPECT_TRUE(d.Is(expected, state)) << message;
         EXPECT_EQ(d.message, kPrefix + message);
     };
     auto connect = [&](const char* text, SQLCHAR* out, SQLSMALLINT capacity, SQLSMALLINT* length) {
-        return DriverConnect_(dbc, nullptr, Text(text), SQL_NTS, out, capacity, length, SQL_DRIVER_NOPROMPT);
+        return DIRECT(DriverConnect)(dbc, nullptr, Text(text), SQL_NTS, out, capacity, length, SQL_DRIVER_NOPROMPT);
     };
-    const std::string notOpen = "Connection not open.", badCursor = "Invalid cursor state.";
-    expect(SQL_HANDLE_DBC, dbc, AllocHandle_(SQL_HANDLE_STMT, dbc, &stmt), SQL_ERROR, "08003", notOpen);
-    expect(SQL_HANDLE_DBC, dbc, Disconnect_(dbc), SQL_ERROR, "08003", notOpen);
-    expect(SQL_HANDLE_DBC, dbc, connect(nullptr, nullptr, 0, nullptr), SQL_ERROR, "HY009",
-           "Invalid use of null pointer.");
+    const std::string notOpen = "Connection not open.", badCursor = "Invalid cursor state.",
+                      nullPointer = "Invalid use of null pointer.";
+    expect(SQL_HANDLE_DBC, dbc, DIRECT(AllocHandle)(SQL_HANDLE_STMT, dbc, &stmt), SQL_ERROR, "08003", notOpen);
+    expect(SQL_HANDLE_DBC, dbc, DIRECT(Disconnect)(dbc), SQL_ERROR, "08003", notOpen);
+    expect(SQL_HANDLE_DBC, dbc, connect(nullptr, nullptr, 0, nullptr), SQL_ERROR, "HY009", nullPointer);
     SQLCHAR out[4] = {};
     SQLSMALLINT outLength = 0;
     expect(SQL_HANDLE_DBC, dbc, connect("dbq=@DB", out, sizeof out, &outLength), SQL_SUCCESS_WITH_INFO, "01004",
@@ -426,32 +415,33 @@ TEST(DriverDirect, SequenceAndArgumentErrors) {
     EXPECT_EQ(outLength, 7);
     expect(SQL_HANDLE_DBC, dbc, connect("dbq=@DB", nullptr, 0, nullptr), SQL_ERROR, "08002", "Connection name in use.");
 
-    ASSERT_EQ(AllocHandle_(SQL_HANDLE_STMT, dbc, &stmt), SQL_SUCCESS);
-    expect(SQL_HANDLE_STMT, stmt, Fetch_(stmt), SQL_ERROR, "24000", badCursor);
-    expect(SQL_HANDLE_STMT, stmt, Execute_(stmt), SQL_ERROR, "HY010", "Function sequence error.");
-    expect(SQL_HANDLE_STMT, stmt, CloseCursor_(stmt), SQL_ERROR, "24000", badCursor);
-    expect(SQL_HANDLE_STMT, stmt, ExecDirect_(stmt, nullptr, SQL_NTS), SQL_ERROR, "HY009",
-           "Invalid use of null pointer.");
+    ASSERT_EQ(DIRECT(AllocHandle)(SQL_HANDLE_STMT, dbc, &stmt), SQL_SUCCESS);
+    expect(SQL_HANDLE_STMT, stmt, DIRECT(Fetch)(stmt), SQL_ERROR, "24000", badCursor);
+    expect(SQL_HANDLE_STMT, stmt, DIRECT(Execute)(stmt), SQL_ERROR, "HY010", "Function sequence error.");
+    expect(SQL_HANDLE_STMT, stmt, DIRECT(CloseCursor)(stmt), SQL_ERROR, "24000", badCursor);
+    expect(SQL_HANDLE_STMT, stmt, DIRECT(ExecDirect)(stmt, nullptr, SQL_NTS), SQL_ERROR, "HY009", nullPointer);
     SQLCHAR* sql = Text("Select Top 1 * From T");
-    ASSERT_EQ(ExecDirect_(stmt, sql, SQL_NTS), SQL_SUCCESS);
-    expect(SQL_HANDLE_STMT, stmt, ExecDirect_(stmt, sql, SQL_NTS), SQL_ERROR, "24000", badCursor);
-    EXPECT_EQ(CloseCursor_(stmt), SQL_SUCCESS);
-    ASSERT_EQ(ExecDirect_(stmt, sql, SQL_NTS), SQL_SUCCESS);
-    EXPECT_EQ(FreeStmt_(stmt, SQL_CLOSE), SQL_SUCCESS);
-    EXPECT_EQ(Fetch_(stmt), SQL_ERROR);
+    ASSERT_EQ(DIRECT(ExecDirect)(stmt, sql, SQL_NTS), SQL_SUCCESS);
+    expect(SQL_HANDLE_STMT, stmt, DIRECT(ExecDirect)(stmt, sql, SQL_NTS), SQL_ERROR, "24000", badCursor);
+    EXPECT_EQ(DIRECT(CloseCursor)(stmt), SQL_SUCCESS);
+    ASSERT_EQ(DIRECT(ExecDirect)(stmt, sql, SQL_NTS), SQL_SUCCESS);
+    EXPECT_EQ(DIRECT(FreeStmt)(stmt, SQL_CLOSE), SQL_SUCCESS);
+    EXPECT_EQ(DIRECT(Fetch)(stmt), SQL_ERROR);
 
     // Diagnostic fields of the record just made.
     SQLINTEGER number = 0, native = -1;
     char state[6] = {}, origin[16] = {};
-    SQLSMALLINT length = 0;
-    EXPECT_EQ(GetDiagField_(SQL_HANDLE_STMT, stmt, 0, SQL_DIAG_NUMBER, &number, 0, nullptr), SQL_SUCCESS);
-    EXPECT_EQ(GetDiagField_(SQL_HANDLE_STMT, stmt, 1, SQL_DIAG_SQLSTATE, state, sizeof state, &length), SQL_SUCCESS);
-    EXPECT_EQ(GetDiagField_(SQL_HANDLE_STMT, stmt, 1, SQL_DIAG_NATIVE, &native, 0, nullptr), SQL_SUCCESS);
-    EXPECT_EQ(GetDiagField_(SQL_HANDLE_STMT, stmt, 1, SQL_DIAG_CLASS_ORIGIN, origin, sizeof origin, &length),
-              SQL_SUCCESS);
+    auto field = [&](SQLSMALLINT record, SQLSMALLINT id, SQLPOINTER value, SQLSMALLINT size) {
+        SQLSMALLINT length = 0;
+        return DIRECT(GetDiagField)(SQL_HANDLE_STMT, stmt, record, id, value, size, &length);
+    };
+    EXPECT_EQ(field(0, SQL_DIAG_NUMBER, &number, 0), SQL_SUCCESS);
+    EXPECT_EQ(field(1, SQL_DIAG_SQLSTATE, state, sizeof state), SQL_SUCCESS);
+    EXPECT_EQ(field(1, SQL_DIAG_NATIVE, &native, 0), SQL_SUCCESS);
+    EXPECT_EQ(field(1, SQL_DIAG_CLASS_ORIGIN, origin, sizeof origin), SQL_SUCCESS);
     EXPECT_EQ(std::make_tuple(number, std::string(state), native, std::string(origin)),
               std::make_tuple(1, std::string("24000"), 0, std::string("ISO 9075")));
-    EXPECT_EQ(GetDiagField_(SQL_HANDLE_STMT, stmt, 2, SQL_DIAG_SQLSTATE, state, sizeof state, &length), SQL_NO_DATA);
+    EXPECT_EQ(field(2, SQL_DIAG_SQLSTATE, state, sizeof state), SQL_NO_DATA);
 
     // SQLGetFunctions names exactly what the library exports.
     // clang-format off
@@ -475,8 +465,8 @@ TEST(DriverDirect, SequenceAndArgumentErrors) {
     };
     // clang-format on
     SQLUSMALLINT all[SQL_API_ODBC3_ALL_FUNCTIONS_SIZE] = {}, odbc2[100] = {};
-    ASSERT_EQ(GetFunctions_(dbc, SQL_API_ODBC3_ALL_FUNCTIONS, all), SQL_SUCCESS);
-    ASSERT_EQ(GetFunctions_(dbc, SQL_API_ALL_FUNCTIONS, odbc2), SQL_SUCCESS);
+    ASSERT_EQ(DIRECT(GetFunctions)(dbc, SQL_API_ODBC3_ALL_FUNCTIONS, all), SQL_SUCCESS);
+    ASSERT_EQ(DIRECT(GetFunctions)(dbc, SQL_API_ALL_FUNCTIONS, odbc2), SQL_SUCCESS);
     size_t listed = 0;
     for (SQLUSMALLINT id = 0; id < SQL_API_ODBC3_ALL_FUNCTIONS_SIZE * 16; ++id) listed += SQL_FUNC_EXISTS(all, id);
     EXPECT_EQ(listed, 28u);
@@ -484,18 +474,19 @@ TEST(DriverDirect, SequenceAndArgumentErrors) {
     for (SQLUSMALLINT id = 0; id < 100; ++id) EXPECT_EQ(odbc2[id], SQL_FUNC_EXISTS(all, id)) << id;
     for (const auto& [id, name] : functions) {
         SQLUSMALLINT one = 2;
-        EXPECT_EQ(GetFunctions_(dbc, id, &one), SQL_SUCCESS);
+        EXPECT_EQ(DIRECT(GetFunctions)(dbc, id, &one), SQL_SUCCESS);
         const bool exported = dlsym(driver, name) != nullptr;
         EXPECT_EQ(SQL_FUNC_EXISTS(all, id) == SQL_TRUE, exported) << name;
         EXPECT_EQ(one, exported ? SQL_TRUE : SQL_FALSE) << name;
     }
 
     // A statement left open is freed with the disconnect (the sanitizer build checks for leaks).
-    EXPECT_EQ(Disconnect_(dbc), SQL_SUCCESS);
-    EXPECT_EQ(FreeHandle_(SQL_HANDLE_DBC, dbc), SQL_SUCCESS);
-    EXPECT_EQ(FreeHandle_(SQL_HANDLE_ENV, env), SQL_SUCCESS);
+    EXPECT_EQ(DIRECT(Disconnect)(dbc), SQL_SUCCESS);
+    EXPECT_EQ(DIRECT(FreeHandle)(SQL_HANDLE_DBC, dbc), SQL_SUCCESS);
+    EXPECT_EQ(DIRECT(FreeHandle)(SQL_HANDLE_ENV, env), SQL_SUCCESS);
     dlclose(driver);
 }
+#undef DIRECT
 
 }  // namespace
 }  // namespace varnholt::test
