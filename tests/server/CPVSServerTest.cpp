@@ -118,30 +118,27 @@ TEST_F(CPVSServerTest, EngineVersionMajorProbesOnceAndStartsNothing) {
     EXPECT_EQ(State(server), "Started=False Connected=False");
 }
 
-TEST_F(CPVSServerTest, EnumeratesNoNames) {
+// The recordset's fields as the empty one shows them; then one read per attribute of each name.
+TEST_F(CPVSServerTest, EnumeratesNamesAsArrayAndRecordsetWithOneCallPerAttribute) {
     CPVSServer server;
     server.Connect();
-    auto recordset = std::dynamic_pointer_cast<Recordset>(server.GetDBNames(false).AsObject());
-    ASSERT_TRUE(recordset);
-    EXPECT_TRUE(recordset->IsOpen());
-    EXPECT_EQ(recordset->RecordCount(), 0);
-    EXPECT_TRUE(recordset->EOF_());
-    EXPECT_TRUE(recordset->BOF_());
-    ASSERT_EQ(recordset->FieldCount(), 4);
+    auto empty = std::dynamic_pointer_cast<Recordset>(server.GetDBNames(false).AsObject());
+    ASSERT_TRUE(empty);
+    EXPECT_TRUE(empty->IsOpen());
+    EXPECT_EQ(empty->RecordCount(), 0);
+    EXPECT_TRUE(empty->EOF_());
+    EXPECT_TRUE(empty->BOF_());
+    ASSERT_EQ(empty->FieldCount(), 4);
     const std::tuple<const char*, int32_t, int32_t> fields[] = {
         {"id", adInteger, 0}, {"name", adVarChar, 1000}, {"DDF", adVarChar, 1000}, {"DAT", adVarChar, 1000}};
     for (int32_t i = 0; i < 4; ++i) {
-        EXPECT_EQ(U8(recordset->FieldName(i)), std::get<0>(fields[i]));
-        EXPECT_EQ(recordset->FieldType(i), std::get<1>(fields[i]));
-        EXPECT_EQ(recordset->FieldDefinedSize(i), std::get<2>(fields[i]));
+        EXPECT_EQ(U8(empty->FieldName(i)), std::get<0>(fields[i]));
+        EXPECT_EQ(empty->FieldType(i), std::get<1>(fields[i]));
+        EXPECT_EQ(empty->FieldDefinedSize(i), std::get<2>(fields[i]));
     }
-}
 
-TEST_F(CPVSServerTest, EnumeratesNamesAsArrayAndRecordsetWithOneCallPerAttribute) {
     for (int k = 1; k <= 4; ++k)
         home.AddName("", "CO" + std::to_string(k), "C:\\Dict" + std::to_string(k), "C:\\Data" + std::to_string(k));
-    CPVSServer server;
-    server.Connect();
     home.ClearJournal();
     const Variant result = server.GetDBNames(true);
     const SafeArray<Variant>& names = result.AsArray();
@@ -211,8 +208,8 @@ TEST_F(CPVSServerTest, EngineVersionQueriesNeedNoConnectAndNoBinding) {
     EXPECT_EQ(State(server), "Started=False Connected=True");
     EXPECT_EQ(server.GetEngineMajorVersion(), 8);
     EXPECT_EQ(U8(server.GetEngineOS()), "W");
-    EXPECT_EQ(Lines(home), (Calls{"W3DBAV78 PvGetMkdeVersion -1", "W3DBAV78 PvGetMkdeVersion -1",
-                                  "W3DBAV78 PvGetMkdeVersion -1"}));
+    EXPECT_EQ(Lines(home),
+              (Calls{"W3DBAV78 PvGetMkdeVersion -1", "W3DBAV78 PvGetMkdeVersion -1", "W3DBAV78 PvGetMkdeVersion -1"}));
     home.ClearJournal();
     // lConn is 0, not the local handle: the engine is asked to disconnect it, and refuses.
     EXPECT_RAISES(server.DisConnect(), 7001, std::string(kSource) + "DisConnect", "Invalid connection handle.");

@@ -37,7 +37,7 @@ void Put(const EngineHome& home, const std::string& relative, const std::string&
 class AdminTest : public ::testing::Test {
 protected:
     EngineHome home;
-    const AdminLibrary& lib = Library90();
+    const AdminLibrary& lib = Library(STANDIN_W3DBAV90);
 
     std::vector<std::string> NameColumn(const std::string& server = "") const {
         std::vector<std::string> names;
@@ -110,10 +110,9 @@ TEST_F(AdminTest, HandlesBelongToTheirLibraryAndDieWithDisconnect) {
     EXPECT_EQ(Count(handle), 1);
     // A handle belongs to the library file that made it.
     int32_t count = 0;
-    EXPECT_EQ(Library80().getDbNamesData(handle, &count), 7001);
+    EXPECT_EQ(Library(STANDIN_W3DBAV80).getDbNamesData(handle, &count), 7001);
 
     EXPECT_EQ(lib.disconnect(handle), 0);
-    EXPECT_EQ(lib.disconnect(-1), 0);
     char buffer[64] = {};
     int32_t size = sizeof buffer;
     const std::pair<const char*, int32_t> calls[] = {
@@ -134,7 +133,6 @@ TEST_F(AdminTest, CreateEnumerateAndDropInEngineOrder) {
     home.AddName("", "FIRST", "/dict/first", "/data/first", 2);
     ASSERT_EQ(lib.createDatabase(-1, "Second", "C:\\Dict", "\\\\srv\\share\\Data", 2), 0);
     ASSERT_EQ(lib.createDatabase(-1, "third", "", "", -2147483647), 0);
-    EXPECT_EQ(lib.createDatabase(-1, "First", "/x", "/y", 2), 7012);
 
     const auto records = home.Names("");
     ASSERT_EQ(records.size(), 3u);
@@ -144,7 +142,7 @@ TEST_F(AdminTest, CreateEnumerateAndDropInEngineOrder) {
     EXPECT_EQ(Count(), 3);
     const char* expected[] = {"FIRST", "Second", "third"};
     for (int32_t sequence = 1; sequence <= 3; ++sequence) EXPECT_EQ(Name(sequence), Read(0, expected[sequence - 1]));
-    for (int32_t sequence : {0, 4, -1, INT32_MIN}) EXPECT_EQ(Name(sequence).first, 7008) << sequence;
+    EXPECT_EQ(Name(4).first, 7008);
 
     EXPECT_EQ(lib.dropDatabase(-1, "SECOND", 0), 0);
     EXPECT_EQ(NameColumn(), (std::vector<std::string>{"FIRST", "third"}));
@@ -180,7 +178,7 @@ TEST_F(AdminTest, NullPointersAnswer7002) {
         {"PvCreateDatabase", lib.createDatabase(-1, "NEW", nullptr, "/d", 2)},
         {"PvDropDatabase", lib.dropDatabase(-1, nullptr, 0)},
         {"PvModifyDatabase", lib.modifyDatabase(-1, "ACCOUNTS", nullptr, "", "", 0)},
-        {"PvGetMkdeVersion", Library78().getMkdeVersion(-1, nullptr)},
+        {"PvGetMkdeVersion", Library(STANDIN_W3DBAV78).getMkdeVersion(-1, nullptr)},
     };
     for (const auto& [function, status] : calls) EXPECT_EQ(status, 7002) << function;
     EXPECT_EQ(NameColumn(), (std::vector<std::string>{"ACCOUNTS"}));
@@ -204,22 +202,14 @@ TEST_F(AdminTest, OutputBuffersHoldTextAndNulOnly) {
     EXPECT_EQ(size, static_cast<int32_t>(sizeof buffer)) << "a name not found reports no size";
 }
 
+// Flags and a path left as they are show in CPVSServerTest and the tool's suite.
 TEST_F(AdminTest, ModifyKeepsWhatIsLeftEmpty) {
     home.AddName("", "ACME", "/dict/acme", "/data/acme", 2);
     home.AddName("", "OTHER", "/dict/other", "/data/other", 2);
-    constexpr int32_t kKeepFlags = INT32_MIN;
-
-    EXPECT_EQ(lib.modifyDatabase(-1, "acme", "", "", "/data/new", kKeepFlags), 0);
-    EXPECT_EQ(home.Names("")[0], (std::vector<std::string>{"ACME", "/dict/acme", "/data/new", "2"}));
-
-    EXPECT_EQ(lib.modifyDatabase(-1, "ACME", "Acme", "/dict/new", "", 6), 0);
-    EXPECT_EQ(home.Names("")[0], (std::vector<std::string>{"Acme", "/dict/new", "/data/new", "6"}));
-
-    EXPECT_EQ(lib.modifyDatabase(-1, "ACME", "other", "", "", kKeepFlags), 7012);
-
-    EXPECT_EQ(lib.modifyDatabase(-1, "Acme", "RENAMED", "", "", kKeepFlags), 0);
-    EXPECT_EQ(home.Names("")[0], (std::vector<std::string>{"RENAMED", "/dict/new", "/data/new", "6"}));
-    EXPECT_EQ(NameColumn(), (std::vector<std::string>{"RENAMED", "OTHER"}));
+    EXPECT_EQ(lib.modifyDatabase(-1, "acme", "Acme", "/dict/new", "", 6), 0);
+    EXPECT_EQ(home.Names("")[0], (std::vector<std::string>{"Acme", "/dict/new", "/data/acme", "6"}));
+    EXPECT_EQ(lib.modifyDatabase(-1, "ACME", "other", "", "", INT32_MIN), 7012);
+    EXPECT_EQ(NameColumn(), (std::vector<std::string>{"Acme", "OTHER"}));
 }
 
 // Files as editors leave them: comments, any line end, a byte-order mark, and lines that are no
@@ -251,14 +241,16 @@ TEST_F(AdminTest, HandEditedFilesKeepEachRecordApart) {
     }
 }
 
-// A session lists the names of the moment of its last count, whatever others write meanwhile;
-// its own change ends that listing.
+// A session lists the names of the moment of its last count, whatever others write meanwhile,
+// and reads paths as they are now; its own change ends that listing.
 TEST_F(AdminTest, ListingHoldsTheNamesOfItsCount) {
     Put(home, "local/dbnames", "A\t/a\t/a\t2\nB\t/b\t/b\t2\nC\t/c\t/c\t2\n");
     ASSERT_EQ(Count(), 3);
-    Put(home, "local/dbnames", "B\t/b2\t/b2\t2\nC\t/c\t/c\t2\n");  // another process drops A
+    // Another process drops A and moves B: same size, put in place by rename as an editor would.
+    Put(home, "local/dbnames.new", "B\t/b\t/b2222222222\t2\nC\t/c\t/c\t2\n");
+    fs::rename(home.Path() / "local/dbnames.new", home.Path() / "local/dbnames");
     const char* listed[] = {"A", "B", "C"};
-    const char* dataPaths[] = {"/a", "/b2", "/c"};  // paths as they are now where the name still exists
+    const char* dataPaths[] = {"/a", "/b2222222222", "/c"};  // A's from the listing, the others' read anew
     for (int32_t sequence = 1; sequence <= 3; ++sequence) {
         EXPECT_EQ(Name(sequence), Read(0, listed[sequence - 1]));
         EXPECT_EQ(DataPath(listed[sequence - 1]), Read(0, dataPaths[sequence - 1]));
@@ -267,6 +259,8 @@ TEST_F(AdminTest, ListingHoldsTheNamesOfItsCount) {
     ASSERT_EQ(lib.dropDatabase(-1, "B", 0), 0);
     EXPECT_EQ(Name(1), Read(0, "C"));
     EXPECT_EQ(DataPath("A").first, 7013);
+    fs::remove(home.Path() / "local/dbnames");
+    EXPECT_EQ(Count(), 0);
 }
 
 // A character the code page lacks reads as '?' in the server's bad-input suite.
@@ -277,27 +271,14 @@ TEST_F(AdminTest, TextCrossesAsTheEightBitCodePage) {
     EXPECT_EQ(DataPath("CAF\xC9", true), Read(0, "C:\\\x80uro"));
 }
 
-TEST_F(AdminTest, ChangesMadeOutsideAreSeen) {
-    home.AddName("", "ONE", "/a", "/a");
-    home.AddName("", "TWO", "/b", "/b");
-    EXPECT_EQ(Count(), 2);
-    // Same size, other content, put in place by rename as an editor would.
-    Put(home, "local/dbnames.new", "UNO\t/a\t/a\t2\nDOS\t/b\t/b\t2\n");
-    fs::rename(home.Path() / "local/dbnames.new", home.Path() / "local/dbnames");
-    EXPECT_EQ(Count(), 2);  // reads index the names of the last count
-    EXPECT_EQ(Name(2), Read(0, "DOS"));
-    fs::remove(home.Path() / "local/dbnames");
-    EXPECT_EQ(Count(), 0);
-}
-
-// A names file that cannot be examined or read is not an empty one: LAKE may well exist.
+// A names file that cannot be examined or read is not an empty one: LAKE may well exist. A
+// folder in its place is a row of CPVSServerBadInput.GetDBNamesCount.
 TEST_F(AdminTest, UnreadableNamesAnswer7009) {
     const fs::path names = home.Path() / "local/dbnames";
     const struct {
         const char* what;
         std::function<void()> make;
     } cases[] = {
-        {"a folder", [&] { fs::create_directories(names); }},
         {"the home a file", [&] { SetEnv("VARNHOLT_ENGINE_HOME", home.Path() / "local/plain"); }},
 #ifndef _WIN32
         {"a loop of links", [&] { fs::create_symlink("dbnames", names); }},
@@ -337,7 +318,7 @@ TEST_F(AdminTest, FifosInPlaceOfItsFilesNeverBlock) {
         {"journal", [&] { return lib.start(0); }, 0},
         {"faults", [&] { return lib.start(0); }, 0},
         {"answers", [&] { return lib.getDbNamesData(-1, &count); }, 0},
-        {"engine.conf", [&] { return Library78().getMkdeVersion(-1, &version); }, 0},
+        {"engine.conf", [&] { return Library(STANDIN_W3DBAV78).getMkdeVersion(-1, &version); }, 0},
         {"local/users", [&] { return lib.connectServer("", "admin", "secret", &count); }, 7029},
         {"local/dbnames.lock", [&] { return lib.createDatabase(-1, "NEW", "/n", "/n", 2); }, 7004},
         {"local/dbnames.tmp", [&] { return lib.createDatabase(-1, "NEW", "/n", "/n", 2); }, 0},
@@ -441,7 +422,7 @@ TEST_F(AdminTest, CountedFaultIsUsedUpAcrossProcesses) {
     EXPECT_EQ(lib.getDbNamesData(-1, &count), 7012);
     EXPECT_EQ(ReadFile(home.Path() / "faults"), "PvGetDbNamesData\t7012\t2\nPvStop\t5\n");
 
-    EXPECT_EQ(ChildProcess(STANDIN_CHILD, {"count", STANDIN_W3DBAV90, "7012"}).Wait(), ChildEnd::Succeeded)
+    EXPECT_EQ(ChildProcess(STANDIN_CHILD, {"take", "PvGetDbNamesData", "7012"}).Wait(), ChildEnd::Succeeded)
         << "the child did not see the fault";
 
     EXPECT_EQ(lib.getDbNamesData(-1, &count), 7012);
@@ -451,16 +432,15 @@ TEST_F(AdminTest, CountedFaultIsUsedUpAcrossProcesses) {
 }
 
 // Other versions and platforms, and version texts that are no version, are rows of the server's
-// suites; here the defaults, the file's syntax and the whole record.
+// suites and of StoreRecords; here the defaults, the file's syntax and the whole record.
 TEST_F(AdminTest, VersionRecordComesFromEngineConf) {
-    const AdminLibrary& version = Library78();
+    const AdminLibrary& version = Library(STANDIN_W3DBAV78);
     const struct {
         std::optional<std::string> conf;
         engine::MkdeVersion expected;
     } cases[] = {
         {std::nullopt, {9, 5, 0, 'L', {}}},
         {"# comment\nplatform = N\n", {9, 5, 0, 'N', {}}},
-        {"version=8\n", {8, 0, 0, 'L', {}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.conf.value_or("(no file)"));
@@ -474,20 +454,21 @@ TEST_F(AdminTest, VersionRecordComesFromEngineConf) {
     }
     engine::MkdeVersion record{};
     EXPECT_EQ(version.getMkdeVersion(3, &record), 7001);
-    home.SetFaults("PvGetMkdeVersion\t7022\t1\n");
-    EXPECT_EQ(version.getMkdeVersion(-1, &record), 7022);
-    EXPECT_EQ(version.getMkdeVersion(-1, &record), 0);
 }
 
 TEST(AdminExports, EachFileExportsItsEntryPointsOnly) {
-    const std::vector<std::string> admin = {"PvStart", "PvStop", "PvConnectServer", "PvDisconnect", "PvCreateDatabase",
-                                            "PvGetDbName", "PvGetDbDataPath", "PvGetDbDictionaryPath",
-                                            "PvGetDbNamesData", "PvDropDatabase", "PvModifyDatabase"};
+    const std::vector<std::string> admin = {
+        "PvStart",          "PvStop",         "PvConnectServer", "PvDisconnect",
+        "PvCreateDatabase", "PvGetDbName",    "PvGetDbDataPath", "PvGetDbDictionaryPath",
+        "PvGetDbNamesData", "PvDropDatabase", "PvModifyDatabase"};
     std::vector<std::string> noDisconnect = admin;
     noDisconnect.erase(noDisconnect.begin() + 3);
     const std::tuple<const char*, const AdminLibrary&, std::vector<std::string>> cases[] = {
-        {"75", Library75(), admin},   {"80", Library80(), admin}, {"90", Library90(), admin},
-        {"90 without PvDisconnect", Library90NoDisconnect(), noDisconnect}, {"78", Library78(), {"PvGetMkdeVersion"}},
+        {"75", Library(STANDIN_W3DBAV75), admin},
+        {"80", Library(STANDIN_W3DBAV80), admin},
+        {"90", Library(STANDIN_W3DBAV90), admin},
+        {"90 without PvDisconnect", Library(STANDIN_W3DBAV90_NODISCONNECT), noDisconnect},
+        {"78", Library(STANDIN_W3DBAV78), {"PvGetMkdeVersion"}},
     };
     for (const auto& [file, lib, exported] : cases) {
         ASSERT_NE(lib.handle, nullptr);

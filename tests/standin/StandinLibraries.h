@@ -7,6 +7,7 @@
 #endif
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 
 #include "engine/EntryPoints.h"
@@ -52,13 +53,10 @@ struct AdminLibrary {
     const engine::PvGetMkdeVersionFn getMkdeVersion = Entry<engine::PvGetMkdeVersionFn>("PvGetMkdeVersion");
 };
 
-inline const AdminLibrary& Library75() { static const AdminLibrary lib(STANDIN_W3DBAV75); return lib; }
-inline const AdminLibrary& Library78() { static const AdminLibrary lib(STANDIN_W3DBAV78); return lib; }
-inline const AdminLibrary& Library80() { static const AdminLibrary lib(STANDIN_W3DBAV80); return lib; }
-inline const AdminLibrary& Library90() { static const AdminLibrary lib(STANDIN_W3DBAV90); return lib; }
-inline const AdminLibrary& Library90NoDisconnect() {
-    static const AdminLibrary lib(STANDIN_W3DBAV90_NODISCONNECT);
-    return lib;
+// The library file at path, loaded once.
+inline const AdminLibrary& Library(const std::string& path) {
+    static std::map<std::string, AdminLibrary> loaded;
+    return loaded.try_emplace(path, path).first->second;
 }
 
 }  // namespace varnholt::test

@@ -78,32 +78,14 @@ class PyodbcTest(ClientTestCase):
         self.connection.commit()
         self.connection.rollback()
 
-    def test_refusals_raise_with_their_states(self):
-        cases = [
-            ("Select ID From Company", "42000", PREFIX + "Syntax error in the statement: Select ID From Company"),
-            ("Select * From Missing", "42S02", "No such table or object."),
-        ]
-        for sql, state, message in cases:
-            with self.subTest(sql=sql), self.assertRaises(pyodbc.ProgrammingError) as raised:
-                self.connection.cursor().execute(sql)
-            self.assertEqual(raised.exception.args[0], state)
-            self.assertIn(f"[{state}] {message} (0)", raised.exception.args[1])
-
     def test_catalog_and_information(self):
         cursor = self.connection.cursor()
         self.assertEqual([tuple(r) for r in cursor.tables()],
                          [(None, None, "Company", "TABLE", None), (None, None, "ledger", "TABLE", None)])
-        self.assertEqual([tuple(r) for r in cursor.tables(table="L%")], [(None, None, "ledger", "TABLE", None)])
         self.assertEqual([(r.column_name, r.type_name, r.column_size, r.is_nullable) for r in
                           cursor.columns(table="COMPANY")], [("ID", "INTEGER", 10, "NO"), ("NAME", "VARCHAR", 64, "YES")])
         self.assertEqual([(r.type_name, r.data_type) for r in cursor.getTypeInfo()], [("INTEGER", 4), ("VARCHAR", 12)])
         self.assertIs(self.connection.getinfo(pyodbc.SQL_DATA_SOURCE_READ_ONLY), True)
-
-    def test_engine_failures_keep_their_status(self):
-        with self.assertRaises(pyodbc.Error) as raised:
-            pyodbc.connect(self.printed("NOSUCH"))
-        self.assertIn("Database name NOSUCH is not defined on server", raised.exception.args[1])
-        self.assertIn("(Btrieve Error 2301)", raised.exception.args[1])
 
 
 if __name__ == "__main__":
