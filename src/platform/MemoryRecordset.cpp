@@ -106,7 +106,7 @@ void MemoryRecordset::RequireOpen() const {
 }
 
 const MemoryRecordset::FieldInfo& MemoryRecordset::Field(int32_t index) const {
-    if (index < 0 || index >= FieldCount()) RaiseItemNotFound();
+    if (index < 0 || index >= static_cast<int32_t>(fields_.size())) RaiseItemNotFound();
     return fields_[static_cast<size_t>(index)];
 }
 
