@@ -24,8 +24,9 @@ struct ModelDrive {
     String remote;  // remote drives: the share, "" for a share that is not known
 };
 const ModelDrive kDrives[] = {
-    {u'C', 3, "fixed", u""},  {u'S', 4, "remote", u"\\\\srv\\apps"}, {u'T', 4, "remote", u""},
-    {u'L', 4, "remote", kLongShare}, {u'N', 1, "noroot", u""},  {u'U', 0, "unknown", u""},
+    {u'C', 3, "fixed", u""},  {u'S', 4, "remote", u"\\\\srv\\apps"},
+    {u'T', 4, "remote", u""}, {u'L', 4, "remote", kLongShare},
+    {u'N', 1, "noroot", u""}, {u'U', 0, "unknown", u""},
     {u'E', 5, "cdrom", u""},  {u'R', 6, "ramdisk", u""},
 };
 

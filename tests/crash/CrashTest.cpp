@@ -200,8 +200,8 @@ TEST(Crash, DictionaryCopiesKilledMidwayLeaveWholeFilesOrNone) {
         EXPECT_EQ(CheckTarget(target, contents, leftovers), 4);
     }
     EXPECT_GT(interrupted, 0) << "no kill met a copy at work in " << rounds << " rounds";
-    std::printf("a whole copy took %lld ms; %d of %d copies interrupted\n", static_cast<long long>(whole),
-                interrupted, rounds);
+    std::printf("a whole copy took %lld ms; %d of %d copies interrupted\n", static_cast<long long>(whole), interrupted,
+                rounds);
 }
 
 }  // namespace

@@ -52,7 +52,7 @@ TEST_F(FilesTest, DoesFileExistFindsNormalFilesByWildcardInEitherCase) {
                              "linked/target.bin", "ru/ab.dat", "ro/Frozen.ddf"})
         dir.Write(name, "x");
     fs::create_directories(dir.Path() / "fr");
-    std::ofstream(dir.Path() / fs::path(u8"fr/caf\u00e9.dat")) << "x";  // a narrow path would be ANSI on Windows
+    std::ofstream(dir.Path() / fs::path(u8"fr/caf\u00e9.dat")) << "x";    // a narrow path would be ANSI on Windows
     std::ofstream(dir.Path() / fs::path(u8"fr/Order\u03a9.dat")) << "x";  // outside the code page
     fs::create_directories(dir.Path() / "data/Gamma.DAT");
     fs::create_directories(dir.Path() / "odd/Folder.DAT");
@@ -70,6 +70,7 @@ TEST_F(FilesTest, DoesFileExistFindsNormalFilesByWildcardInEitherCase) {
     ASSERT_TRUE(SetFileAttributesW((dir.Path() / "ro/Frozen.ddf").c_str(), FILE_ATTRIBUTE_READONLY));
 #endif
     const std::vector<std::tuple<std::string, std::string, bool>> cases = {
+        // clang-format off
         {"data", "Alpha.DAT", true}, {"data", "ALPHA.dat", true}, {"data", "*.DAT", true}, {"data", "?lpha.dat", true},
         {"data", "A*", true}, {"data", "*.*", true}, {"data", "noext.*", true}, {"data", "", true},
         {"data", "B?TA.*", true}, {"data", "Alph", false}, {"data", "*.TXT", false}, {"data", "?.dat", false},
@@ -77,8 +78,10 @@ TEST_F(FilesTest, DoesFileExistFindsNormalFilesByWildcardInEitherCase) {
         {"data", "Gamma.DAT", false}, {"data", "G*", false}, {"empty", "", false}, {"missing", "x.dat", false},
         {"odd", "*.DAT", false}, {"odd", "Pipe.DAT", false}, {"linked", "*.DAT", kLinked},
         {"fr", "CAF\xc3\x89.DAT", true}, {"fr", "Order\xce\xa9.dat", true}, {"ro", "*.DDF", true},
+        // clang-format on
         // The system would read a name only up to a NUL.
-        {"data", std::string("Alpha.DAT\0.x", 12), false}, {"data", std::string("Alpha.DAT\0", 10), false},
+        {"data", std::string("Alpha.DAT\0.x", 12), false},
+        {"data", std::string("Alpha.DAT\0", 10), false},
         {"data", std::string("*.DAT\0", 6), false},
         // Through the code page "жз" would become "??", a pattern that "ab.dat" matches.
         {"ru", "\xd0\xb6\xd0\xb7.dat", false}};
@@ -147,12 +150,14 @@ TEST_F(DifferentDatesTest, ALaterSourceOfAnyListedFileCounts) {
         std::string source, target;
         bool different;
     };
+    // clang-format off
     const std::vector<Case> cases = {
         {{"Newer.ddf"}, "src", "tgt", true}, {{"Older.ddf"}, "src", "tgt", false},
         {{"Older.ddf", "Newer.ddf"}, "src", "tgt", true}, {{"NEWER.DDF"}, "src", "tgt", true},
         {{"Older.ddf"}, "tgt", "src", true}, {{"Newer.ddf"}, "src", "src", false} /* equal times */,
         {{"OnlySource.ddf", "OnlyTarget.ddf", "Missing.ddf"}, "src", "tgt", false}, {{}, "src", "tgt", false},
         {{std::string("Newer.ddf\0.x", 12)}, "src", "tgt", false} /* names no file */};
+    // clang-format on
     for (const Case& c : cases)
         EXPECT_EQ(helper.DifferentDates(Strings(7, c.files), Round(c.source), Round(c.target)), c.different)
             << c.source << " " << (c.files.empty() ? "" : c.files.back());
@@ -233,9 +238,9 @@ TEST_F(CopyDictionaryFilesTest, ACopyThatFailsMidwayLeavesNoPartialTarget) {
     const auto handler = ::signal(SIGXFSZ, SIG_IGN);
     const rlimit limit{8192, previous.rlim_max};
     ::setrlimit(RLIMIT_FSIZE, &limit);
-    EXPECT_RAISES(Copy("master", "dict"), kCopyFailed, kCopyFiles,
-                  CopyError("dict", "Disk full: cannot write " + Path("dict", "File.ddf") + " (" +
-                                        std::strerror(EFBIG) + ")"));
+    EXPECT_RAISES(
+        Copy("master", "dict"), kCopyFailed, kCopyFiles,
+        CopyError("dict", "Disk full: cannot write " + Path("dict", "File.ddf") + " (" + std::strerror(EFBIG) + ")"));
     ::setrlimit(RLIMIT_FSIZE, &previous);
     ::signal(SIGXFSZ, handler);
     EXPECT_TRUE(Entries(dir.Path() / "dict").empty());
@@ -254,7 +259,8 @@ TEST_F(CopyDictionaryFilesTest, AReadOnlyMasterLeavesNoTemporaryBehind) {
         ADD_FAILURE() << "copied onto a folder";
     } catch (const Error& e) {
         EXPECT_EQ(e.Number(), kCopyFailed);
-        const std::string expected = CopyError("dict", "File already exists: cannot create " + Path("dict", "File.ddf"));
+        const std::string expected =
+            CopyError("dict", "File already exists: cannot create " + Path("dict", "File.ddf"));
         EXPECT_EQ(U8(e.Description()).substr(0, expected.size()), expected);
     }
     EXPECT_EQ(Entries(dir.Path() / "dict"), std::vector<std::string>{"File.ddf"});

@@ -15,18 +15,20 @@ class PathsTest : public ::testing::Test {
 protected:
     PathsTest() { WithLiterals(helper); }
     ScopedDrives drives{std::vector<std::string>{
-        "S:\tremote\t@\t\\\\srv\\apps", "C:\tfixed\t/", "E:\tcdrom\t/media/cd", "F:\tremovable\t/f",
-        "G:\tramdisk\t/g", "U:\tunknown", "N:\tnoroot", "R:\tremote", "P:\tremote\t@\t\\\\caf\xc3\xa9:1\\x",
-        "B:\tremote\t@\t\\apps", "L:\tremote\t@\t" + kLongShare, "M:\tremote\t@\t" + kLongShare + "m"}};
+        "S:\tremote\t@\t\\\\srv\\apps", "C:\tfixed\t/", "E:\tcdrom\t/media/cd", "F:\tremovable\t/f", "G:\tramdisk\t/g",
+        "U:\tunknown", "N:\tnoroot", "R:\tremote", "P:\tremote\t@\t\\\\caf\xc3\xa9:1\\x", "B:\tremote\t@\t\\apps",
+        "L:\tremote\t@\t" + kLongShare, "M:\tremote\t@\t" + kLongShare + "m"}};
     ConnectionHelper helper;
 };
 
 TEST_F(PathsTest, PathToUNC) {
     const std::vector<std::pair<std::string, std::string>> cases = {
+        // clang-format off
         {"  S:\\Data  ", "\\\\srv\\apps\\Data"}, {"S:", "\\\\srv\\apps\\"}, {"S:Data", "\\\\srv\\apps\\Data"},
         {"s:\\x\\", "\\\\srv\\apps\\x\\"}, {"L:\\x", kLongShare + "\\x"}, {"P:\\y", "\\\\caf\xc3\xa9:1\\x\\y"},
         {"C:\\Data", "C:\\Data"}, {"  C:\\Data ", "C:\\Data"}, {"E:\\x", "E:\\x"}, {"F:\\x", "F:\\x"},
         {"G:\\x", "G:\\x"}, {"\\\\srv\\apps\\Data", "\\\\srv\\apps\\Data"}, {"   ", ""}, {"", ""}, {"S", "S"},
+        // clang-format on
         {"C:" + std::string(100000, 'x'), "C:" + std::string(100000, 'x')},
         {std::string("S:x\0y", 5), std::string("\\\\srv\\apps\\x\0y", 14)}};
     for (const auto& [path, unc] : cases) EXPECT_EQ(U8(helper.PathToUNC(S(path))), unc) << path;
@@ -34,8 +36,10 @@ TEST_F(PathsTest, PathToUNC) {
 
 TEST_F(PathsTest, PathToUNCOfADriveThatIsNotThere) {
     const std::vector<std::pair<std::string, std::string>> cases = {
+        // clang-format off
         {" Q:\\Data", "Q:"}, {"q:", "q:"}, {"U:\\x", "U:"}, {"N:\\x", "N:"}, {"1:\\x", "1:"},
         {"\xd0\x96:\\x", "\xd0\x96:"}, {"\xc3\x84:\\x", "\xc3\x84:"} /* in the code page, not A-Z */,
+        // clang-format on
         {std::string("\0:\\x", 4), std::string("\0:", 2)}};
     for (const auto& [path, drive] : cases)
         EXPECT_RAISES(helper.PathToUNC(S(path)), kObjectErrorBase + 1, kPathToUNC, Lit(24) + " " + drive) << path;
@@ -71,7 +75,7 @@ private:
 TEST_F(PathsTest, EveryNetworkCodeHasItsLiteral) {
     const std::vector<std::pair<uint32_t, std::string>> cases = {
         {1200, Lit(25)}, {1201, Lit(26)}, {1208, Lit(27)}, {234, Lit(28)}, {50, Lit(29)},
-        {1203, Lit(30)}, {1222, Lit(31)}, {2250, Lit(32)}, {1231, ""}, {5, ""}};
+        {1203, Lit(30)}, {1222, Lit(31)}, {2250, Lit(32)}, {1231, ""},     {5, ""}};
     for (const auto& [code, description] : cases) {
         FailingSystem failing(code);
         EXPECT_RAISES(helper.PathToUNC(u"S:\\x"), kObjectErrorBase + int32_t(code), kGetUNC, description) << code;
@@ -84,8 +88,10 @@ TEST_F(PathsTest, EveryNetworkCodeHasItsLiteral) {
 
 TEST_F(PathsTest, GetServerName) {
     const std::vector<std::pair<std::string, std::string>> cases = {
+        // clang-format off
         {"S:\\Data\\Co", "srv"}, {" s:", "srv"}, {"C:\\Data", ""}, {"E:\\Data", ""}, {"\\\\srv\\apps\\Data", ""},
         {"Data", ""}, {"", ""}, {"P:\\Data", ""} /* the server part holds a colon */,
+        // clang-format on
         {"S:" + std::string(100000, 'x'), "srv"}};
     for (const auto& [path, server] : cases) EXPECT_EQ(U8(helper.GetServerName(S(path))), server) << path;
 
@@ -100,10 +106,12 @@ TEST_F(PathsTest, GetServerName) {
 TEST(RemoveDir, CutsToTheServerAndChangesTheArgument) {
     ConnectionHelper helper;
     const std::vector<std::pair<std::string, std::string>> cases = {
+        // clang-format off
         {"\\\\srv\\apps\\Data", "srv"}, {"\\\\server\\share\\dir\\", "server"}, {"server\\share", "server"},
         {"abc", "abc"}, {"", ""}, {"\\\\ srv \\x", "srv"}, {"a\\\\b\\c", "ab"}, {"\\\\srv", "srv"},
         {std::string(100000, '\\'), ""}, {std::string("\\\\s\0v\\x", 7), std::string("s\0v", 3)},
         {[] { std::string s; for (int i = 0; i < 100000; ++i) s += "a\\"; return s; }(), "a"}};
+    // clang-format on
     for (const auto& [path, server] : cases) {
         String text = S(path);
         EXPECT_EQ(U8(helper.RemoveDir(text)), server) << path;
@@ -119,8 +127,10 @@ TEST(RemoveDir, CutsToTheServerAndChangesTheArgument) {
 TEST(FolderName, LastComponentWithA16BitPosition) {
     ConnectionHelper helper;
     const std::vector<std::pair<std::string, std::string>> cases = {
+        // clang-format off
         {"C:\\Data\\Company", "Company"}, {"C:/Data/Company/", ""}, {"Data", "Data"}, {"C:\\Data\\", ""},
         {"", ""}, {"a/b\\c", "c"}, {"a\\b/c", "c"}, {"\\", ""}, {"C:Data", "C:Data"},
+        // clang-format on
         {std::string("C:\\a\0b", 6), std::string("a\0b", 3)}};
     for (const auto& [path, folder] : cases) EXPECT_EQ(U8(helper.FolderName(S(path))), folder) << path;
 

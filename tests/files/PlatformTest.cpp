@@ -46,8 +46,8 @@ TEST(FileServices, CopyFailuresSayWhatAndWhy) {
          WHY(EEXIST, ERROR_ALREADY_EXISTS)},
         {d + "\\None.ddf", d + "\\dict\\None.ddf", 53, "File not found: cannot open", d + "\\None.ddf",
          WHY(ENOENT, ERROR_FILE_NOT_FOUND)},
-        {d + "\\File.ddf", d + "\\nowhere\\File.ddf", 76, "Path not found: cannot create",
-         d + "\\nowhere\\File.ddf", WHY(ENOENT, ERROR_PATH_NOT_FOUND)},
+        {d + "\\File.ddf", d + "\\nowhere\\File.ddf", 76, "Path not found: cannot create", d + "\\nowhere\\File.ddf",
+         WHY(ENOENT, ERROR_PATH_NOT_FOUND)},
         {d + "\\File.ddf", d + "\\dict\\", 52, "Bad file name or number: cannot create", d + "\\dict\\",
          "not a file name"},
 #ifdef _WIN32
@@ -71,8 +71,7 @@ TEST(FileServices, CopyFailuresSayWhatAndWhy) {
     ::mkfifo((dir.Path() / "Pipe.ddf").c_str(), 0644);
 #endif
     for (const Case& c : cases)
-        EXPECT_RAISES(CopyFile(S(c.from), S(c.to)), c.number, "Varnholt",
-                      c.what + " " + c.path + " (" + c.why + ")")
+        EXPECT_RAISES(CopyFile(S(c.from), S(c.to)), c.number, "Varnholt", c.what + " " + c.path + " (" + c.why + ")")
             << c.from << " -> " << c.to;
     EXPECT_EQ(ReadFile(dir.Path() / "dict/Taken.ddf"), "theirs");
     EXPECT_EQ(Entries(dir.Path() / "dict"), std::vector<std::string>{"Taken.ddf"});
@@ -160,6 +159,7 @@ TEST(DriveTable, MapsDrivesSharesAndPlainPaths) {
     const std::string root = drives.Root().string();
     const DriveTable table = DriveTable::Load();
     EXPECT_EQ(table.Drives().size(), 11u);
+    // clang-format off
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"S:\\a\\b", root + "/share/a/b"}, {"s:a/b", root + "/share/a/b"}, {"S:", root + "/share"},
         {"S:\\Data\\", root + "/share/Data/"}, {"S:\\.\\a\\..\\..\\..\\etc", root + "/share/etc"},
@@ -169,6 +169,7 @@ TEST(DriveTable, MapsDrivesSharesAndPlainPaths) {
         {"Q:\\x", ""}, {"R:\\x", ""}, {"N:\\x", ""}, {"X:\\x", ""}, {"V:\\x", ""}, {"C:\\", "/"}, {"K:\\k", "/k/k"},
         {"G:\\x", "/g/x"} /* a CRLF line */, {"/plain/posix path", "/plain/posix path"}, {"rel\\dir/f", "rel/dir/f"},
         {"", ""}};
+    // clang-format on
     for (const auto& [path, local] : cases) EXPECT_EQ(table.ToLocalPath(path), local) << path;
 
     ScopedDrives none;
@@ -182,10 +183,10 @@ TEST(DriveTable, MapsDrivesSharesAndPlainPaths) {
 TEST(SystemServices, DriveTypesAndRemoteNames) {
     ScopedDrives drives(kTable);
     const std::vector<std::pair<const char*, uint32_t>> types = {
-        {"S:", kDriveRemote}, {"S:\\", kDriveRemote}, {"s:", kDriveRemote}, {"C:", kDriveFixed},
-        {"E:\\", kDriveCdRom}, {"F:", kDriveRemovable}, {"G:", kDriveRamDisk}, {"U:", kDriveUnknown},
-        {"N:", kDriveNoRootDir}, {"Q:", kDriveNoRootDir}, {"S:\\x", kDriveNoRootDir}, {"1:", kDriveNoRootDir},
-        {"", kDriveNoRootDir}, {nullptr, kDriveNoRootDir}};
+        {"S:", kDriveRemote},    {"S:\\", kDriveRemote},    {"s:", kDriveRemote},       {"C:", kDriveFixed},
+        {"E:\\", kDriveCdRom},   {"F:", kDriveRemovable},   {"G:", kDriveRamDisk},      {"U:", kDriveUnknown},
+        {"N:", kDriveNoRootDir}, {"Q:", kDriveNoRootDir},   {"S:\\x", kDriveNoRootDir}, {"1:", kDriveNoRootDir},
+        {"", kDriveNoRootDir},   {nullptr, kDriveNoRootDir}};
     for (const auto& [root, type] : types) EXPECT_EQ(System().GetDriveTypeA(root), type) << (root ? root : "null");
 
     char name[64];
@@ -199,8 +200,8 @@ TEST(SystemServices, DriveTypesAndRemoteNames) {
     EXPECT_EQ(System().WNetGetConnectionA("W:", name, &length), 0u);
     EXPECT_STREQ(name, "\\\\caf\xe9\\d");  // in the ANSI code page
     const std::vector<std::pair<const char*, uint32_t>> failures = {
-        {"C:", kErrorNotConnected}, {"Q:", kErrorNotConnected}, {"U:", kErrorNotConnected},
-        {"R:", kErrorConnectionUnavail}, {"S:\\", kErrorBadDevice}, {"LPT1", kErrorBadDevice},
+        {"C:", kErrorNotConnected},      {"Q:", kErrorNotConnected}, {"U:", kErrorNotConnected},
+        {"R:", kErrorConnectionUnavail}, {"S:\\", kErrorBadDevice},  {"LPT1", kErrorBadDevice},
         {nullptr, kErrorBadDevice}};
     for (const auto& [drive, code] : failures) {
         length = sizeof name;

@@ -22,7 +22,7 @@ TEST(LoginPicture, DecodesOneAndTwoCharacterCodesRowByRow) {
     ASSERT_EQ(one.Width, 3);
     ASSERT_EQ(one.Height, 2);
     EXPECT_EQ(one.Pixels, (std::vector<uint8_t>{255, 0, 0, 0, 255, 128, 255, 0, 0,  //
-                                                 0, 255, 128, 0, 255, 128, 255, 0, 0}));
+                                                0, 255, 128, 0, 255, 128, 255, 0, 0}));
 
     // "ab" and "ba" share their characters: codes are whole pairs, not single characters.
     const RgbImage two = Decode({"2 1 2 2", "ab c #010203", "ba c #0A0B0C", "baab"});
@@ -32,18 +32,18 @@ TEST(LoginPicture, DecodesOneAndTwoCharacterCodesRowByRow) {
 
 TEST(LoginPicture, MalformedLinesGiveAnEmptyImage) {
     const std::vector<std::vector<const char*>> cases = {
-        {"2 1 1"},                                      // header without the code length
-        {"0 1 1 1", "a c #000000", ""},                 // no width
-        {"2 1 1 1", "a c #000000"},                     // a row missing
-        {"2 1 1 1", "a c None", "aa"},                  // symbolic colour
-        {"2 1 1 1", "a c #00000", "aa"},                // short colour
-        {"2 1 1 1", "a c #0000GG", "aa"},               // not hexadecimal
-        {"2 1 1 1", "a s #000000", "aa"},               // not a colour key
-        {"2 1 1 1", "a c #000000", "ab"},               // unknown code
-        {"2 1 1 1", "a c #000000", "aaa"},              // long row
-        {"2 2 1 1", "a c #000000", "aa", "a"},          // short row
-        {"1 1 1 2", "a", "aa"},                         // colour line shorter than a code
-        {"-1 1 1 1", "a c #000000", "a"},               // negative size
+        {"2 1 1"},                              // header without the code length
+        {"0 1 1 1", "a c #000000", ""},         // no width
+        {"2 1 1 1", "a c #000000"},             // a row missing
+        {"2 1 1 1", "a c None", "aa"},          // symbolic colour
+        {"2 1 1 1", "a c #00000", "aa"},        // short colour
+        {"2 1 1 1", "a c #0000GG", "aa"},       // not hexadecimal
+        {"2 1 1 1", "a s #000000", "aa"},       // not a colour key
+        {"2 1 1 1", "a c #000000", "ab"},       // unknown code
+        {"2 1 1 1", "a c #000000", "aaa"},      // long row
+        {"2 2 1 1", "a c #000000", "aa", "a"},  // short row
+        {"1 1 1 2", "a", "aa"},                 // colour line shorter than a code
+        {"-1 1 1 1", "a c #000000", "a"},       // negative size
     };
     for (const auto& lines : cases) {
         const RgbImage image = Decode(lines);

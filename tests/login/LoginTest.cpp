@@ -16,8 +16,8 @@ constexpr char kLoginSource[] = "Kestrin.Varnholt.ConnectionHelper.Login";
 constexpr char kRequired[] = "Both fields are required";
 
 std::vector<std::string> Texts() {
-    std::vector<std::string> texts = {"Anmelden", "Heading", "Instruction", "Kennwort", "Rechner", "Benutzer",
-                                      "kein Server", "Weiter", "Abbrechen"};
+    std::vector<std::string> texts = {"Anmelden", "Heading",     "Instruction", "Kennwort", "Rechner",
+                                      "Benutzer", "kein Server", "Weiter",      "Abbrechen"};
     for (int i = 10; i <= 33; ++i) texts.push_back("L" + std::to_string(i));
     texts.push_back(kRequired);
     return texts;
@@ -33,10 +33,12 @@ struct Screen {
 };
 
 Screen Look(frmLogin& d) {
+    // clang-format off
     Screen s{U8(d.Caption()), U8(d.lblInfo(0).Caption), U8(d.lblInfo(1).Caption), U8(d.lblServer().Caption),
              U8(d.txtServer().DisplayText()), U8(d.lblUserName().Caption), U8(d.txtUserName().DisplayText()),
              U8(d.lblPassword().Caption), U8(d.txtPassword().DisplayText()), U8(d.cmdOK().Caption),
              U8(d.cmdCancel().Caption), d.txtUserName().Visible && d.lblUserName().Visible, "", 0, {}};
+    // clang-format on
     if (Control* f = d.ActiveControl())
         s.focus = f->Name + (" " + std::to_string(f->SelStart)) + " " + std::to_string(f->SelLength);
     s.height = d.ClientHeight();
@@ -46,7 +48,9 @@ Screen Look(frmLogin& d) {
 
 // A person at the dialog: a script of actions, played once the dialog is shown.
 using Step = std::function<void(frmLogin&)>;
-Step Type(const std::string& text) { return [text](frmLogin& d) { d.TypeText(S(text)); }; }
+Step Type(const std::string& text) {
+    return [text](frmLogin& d) { d.TypeText(S(text)); };
+}
 const Step Tab = [](frmLogin& d) { d.FocusNext(); };
 const Step BackTab = [](frmLogin& d) { d.FocusPrevious(); };
 const Step Enter = [](frmLogin& d) { d.PressEnter(); };
@@ -56,7 +60,7 @@ const Step CloseWindow = [](frmLogin& d) { d.Close(); };
 class ScriptedView : public platform::LoginView {
 public:
     std::vector<Step> script;
-    Screen shown;                       // as the dialog came up
+    Screen shown;                         // as the dialog came up
     std::vector<std::string> focusTrail;  // the focused control after every step
     void ShowModal(frmLogin& dialog) override {
         shown = Look(dialog);
@@ -136,8 +140,7 @@ TEST_F(LoginTest, EnterOnAButtonPressesThatButton) {
 
 TEST_F(LoginTest, EscapeCloseAndAnEmptyScriptCancel) {
     const std::vector<std::vector<Step>> scripts = {{Esc}, {Type("x"), CloseWindow}, {}, {Tab, Type("new"), Esc}};
-    for (size_t i = 0; i < scripts.size(); ++i)
-        EXPECT_EQ(Run(scripts[i]), Creds("", "", true)) << "script " << i;
+    for (size_t i = 0; i < scripts.size(); ++i) EXPECT_EQ(Run(scripts[i]), Creds("", "", true)) << "script " << i;
 }
 
 TEST_F(LoginTest, PasswordOnlyHidesTheUserRowAndClosesTheGap) {
@@ -147,9 +150,11 @@ TEST_F(LoginTest, PasswordOnlyHidesTheUserRowAndClosesTheGap) {
     EXPECT_EQ(s.focus, "txtPassword 0 12");
     EXPECT_EQ(s.height, 3345 - 285);
     EXPECT_EQ(s.server, "SRV1");  // loaded by Mode before the server was known; activation shows it
+    // clang-format off
     const std::map<std::string, int32_t> moved = {
         {"lblPassword", 2160 - 285}, {"txtPassword", 2145 - 285}, {"cmdOK", 2880 - 285}, {"cmdCancel", 2850 - 285},
         {"Frame1", 0},               {"lblInfo(0)", 90},          {"lblServer", 1350},   {"txtServer", 1350}};
+    // clang-format on
     for (const auto& [name, top] : moved) EXPECT_EQ(s.tops.at(name), top) << name;
 }
 

@@ -35,9 +35,11 @@ int main(int argc, char** argv) {
     }
     auto arg = [&](int i) { return first + i < argc ? FromUtf8(argv[first + i]) : String(); };
 
+    // clang-format off
     std::vector<String> texts = {u"Login",    u"Specify the login information,", u"Enter the login name and password.",
                                  u"Password", u"Server",     u"User Name",     u"no server",
                                  u"OK",       u"Cancel"};
+    // clang-format on
     for (int i = 10; i <= 33; ++i) texts.push_back(u"Text " + Decimal(i));
     texts.push_back(u"User name and password are required.");
     if (const char* heading = std::getenv("LOGIN_HEADING")) texts[1] = FromUtf8(heading);
@@ -52,8 +54,8 @@ int main(int argc, char** argv) {
             line = std::string("Cancelled=") + (creds.Cancelled ? "True" : "False") + " User=[" + ToUtf8(creds.User) +
                    "] Pswd=[" + ToUtf8(creds.Pswd) + "]";
         } catch (const Error& e) {
-            line = "Error number=" + std::to_string(e.Number()) + " source=[" + ToUtf8(e.Source()) +
-                   "] description=[" + ToUtf8(e.Description()) + "]";
+            line = "Error number=" + std::to_string(e.Number()) + " source=[" + ToUtf8(e.Source()) + "] description=[" +
+                   ToUtf8(e.Description()) + "]";
         }
         std::lock_guard<std::mutex> lock(outputMutex);
         std::printf("%s\n", line.c_str());

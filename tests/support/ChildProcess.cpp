@@ -81,8 +81,7 @@ ChildEnd ChildProcess::Kill() {
 ChildEnd ChildProcess::Wait() {
     if (pid_ <= 0) return ChildEnd::Failed;
     int status = 0;
-    while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {}
     pid_ = -1;
     if (WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) return ChildEnd::Killed;
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? ChildEnd::Succeeded : ChildEnd::Failed;

@@ -68,8 +68,8 @@ static int ProcessId() { return ::_getpid(); }
 std::string MissingFolderReason() { return SystemReason(ERROR_PATH_NOT_FOUND); }
 std::string SystemReason(unsigned long code) {
     char text[512] = {};
-    const DWORD n = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-                                     text, sizeof text, nullptr);
+    const DWORD n = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
+                                     sizeof text, nullptr);
     std::string reason(text, n);
     while (!reason.empty() && std::string("\r\n .").find(reason.back()) != std::string::npos) reason.pop_back();
     return reason;
@@ -131,7 +131,8 @@ void EmptyFolder(const fs::path& folder) {
 #ifdef _WIN32
 TempDir::TempDir(char letter) : path_(std::string(1, letter) + ":\\"), driveRoot_(true) {
     if (!fs::is_directory(path_))
-        throw std::runtime_error("drive " + path_.string() + " is missing: run through ctest, whose Wine prefix links it");
+        throw std::runtime_error("drive " + path_.string() +
+                                 " is missing: run through ctest, whose Wine prefix links it");
     EmptyFolder(path_);
 }
 #else
@@ -196,7 +197,8 @@ void EngineHome::AddServer(const std::string& server) const {
     std::ofstream(ServerDir(server) / "dbnames", std::ios::app).flush();
 }
 
-void EngineHome::SetUsers(const std::string& server, const std::vector<std::pair<std::string, std::string>>& users) const {
+void EngineHome::SetUsers(const std::string& server,
+                          const std::vector<std::pair<std::string, std::string>>& users) const {
     AddServer(server);
     std::ofstream out(ServerDir(server) / "users", std::ios::trunc);
     for (const auto& [user, password] : users) out << user << '\t' << password << '\n';

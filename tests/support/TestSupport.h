@@ -26,8 +26,8 @@ template <class Fn>
     } catch (const Error& e) {
         if (e.Number() == number && U8(e.Source()) == source && U8(e.Description()) == description)
             return ::testing::AssertionSuccess();
-        return ::testing::AssertionFailure() << "raised " << e.what() << "\n expected error " << number << " ("
-                                             << source << "): " << description;
+        return ::testing::AssertionFailure()
+               << "raised " << e.what() << "\n expected error " << number << " (" << source << "): " << description;
     }
     return ::testing::AssertionFailure() << "nothing was raised; expected error " << number;
 }
@@ -100,8 +100,8 @@ public:
     const std::filesystem::path& Path() const { return dir_.Path(); }
 
     // server "" is the local engine.
-    void AddName(const std::string& server, const std::string& name, const std::string& dict,
-                 const std::string& data, int32_t flags = 2) const;
+    void AddName(const std::string& server, const std::string& name, const std::string& dict, const std::string& data,
+                 int32_t flags = 2) const;
     void AddServer(const std::string& server) const;  // a server with no names
     void SetUsers(const std::string& server, const std::vector<std::pair<std::string, std::string>>& users) const;
     void SetFaults(const std::string& lines) const;

@@ -32,12 +32,16 @@ inline std::string Text(const std::u16string& s) {
     return out;
 }
 inline std::string Text(const std::string& s) { return s; }
-inline std::string Text(const wchar_t* s) { return s ? Text(std::u16string(reinterpret_cast<const char16_t*>(s))) : ""; }
+inline std::string Text(const wchar_t* s) {
+    return s ? Text(std::u16string(reinterpret_cast<const char16_t*>(s))) : "";
+}
 inline std::string Text(const char16_t* s) { return Text(std::u16string(s)); }
 inline std::string Text(const char* s) { return s; }
 inline std::string Text(bool v) { return v ? "true" : "false"; }
 template <class N>
-std::string Text(N v) requires std::is_arithmetic_v<N> { return std::to_string(v); }
+std::string Text(N v) requires std::is_arithmetic_v<N> {
+    return std::to_string(v);
+}
 
 template <class A, class B>
 bool CheckEqual(const A& a, const B& b, const char* what, const char* file, int line) {
@@ -85,12 +89,14 @@ inline VARIANT Of(VARTYPE type) {
     V_VT(&v) = type;
     return v;
 }
+// clang-format off
 inline VARIANT Str(BSTR b) { VARIANT v = Of(VT_BSTR); V_BSTR(&v) = b; return v; }
 inline VARIANT Int(short n) { VARIANT v = Of(VT_I2); V_I2(&v) = n; return v; }
 inline VARIANT Long(LONG n) { VARIANT v = Of(VT_I4); V_I4(&v) = n; return v; }
 inline VARIANT Bool(bool b) { VARIANT v = Of(VT_BOOL); V_BOOL(&v) = b ? VARIANT_TRUE : VARIANT_FALSE; return v; }
 inline VARIANT Missing() { VARIANT v = Of(VT_ERROR); V_ERROR(&v) = DISP_E_PARAMNOTFOUND; return v; }
 inline VARIANT RefTo(VARIANT* target) { VARIANT v = Of(VT_BYREF | VT_VARIANT); V_VARIANTREF(&v) = target; return v; }
+// clang-format on
 
 // A BSTR array of items from subscript lower.
 inline SAFEARRAY* Strings(LONG lower, const std::vector<std::wstring>& items) {

@@ -96,11 +96,13 @@ void NamedArguments(_CPVSServer* server, _ConnectionHelper* helper) {
     const DISPID getDBName = 0x60030004;
     const InvokeCase cases[] = {
         {"only named", server, getDBName, {}, {{0, Long(2)}}, S_OK, "SECOND", noArg},
+        // clang-format off
         {"named in any order", server, getDBName, {}, {{2, Str(second.Get())}, {1, Long(3)}, {0, Long(1)}}, S_OK,
          "C:\\data2", noArg},
         {"positional then named", server, getDBName, {Long(2)}, {{1, Long(2)}, {2, Str(second.Get())}}, S_OK,
          "C:\\dict2", noArg},
         {"named missing optional", server, getDBName, {Long(1)}, {{2, Missing()}, {1, Missing()}}, S_OK, "FIRST", noArg},
+        // clang-format on
         {"by reference, named", helper, 0x60030011, {}, {{0, RefTo(variable.Get())}}, S_OK, "host", noArg},
         {"vararg member, fixed part named", helper, 0x6003000A, {}, {{0, Str(second.Get())}}, S_OK, "SECOND", noArg},
         {"named twice", server, getDBName, {}, {{0, Long(2)}, {0, Long(1)}}, DISP_E_PARAMNOTFOUND, "", 1},
@@ -108,8 +110,10 @@ void NamedArguments(_CPVSServer* server, _ConnectionHelper* helper) {
         {"no such parameter", server, getDBName, {Long(2)}, {{1, Long(1)}, {7, Long(1)}}, DISP_E_PARAMNOTFOUND, "", 1},
         {"the result parameter", server, getDBName, {Long(2)}, {{3, Long(1)}}, DISP_E_PARAMNOTFOUND, "", 0},
         {"negative id", server, getDBName, {Long(2)}, {{-5, Long(1)}}, DISP_E_PARAMNOTFOUND, "", 0},
+        // clang-format off
         {"property-put id on a method", server, getDBName, {Long(2)}, {{DISPID_PROPERTYPUT, Long(1)}},
          DISP_E_PARAMNOTFOUND, "", 0},
+        // clang-format on
         {"required one left out", server, getDBName, {}, {{1, Long(3)}}, DISP_E_PARAMNOTOPTIONAL, "", noArg},
     };
     CHECK(SUCCEEDED(server->Connect()));
@@ -119,7 +123,8 @@ void NamedArguments(_CPVSServer* server, _ConnectionHelper* helper) {
         const HRESULT hr = CallNamed(c.object, c.member, c.positional, c.named, result.Get(), &argErr);
         if (!CHECK_HR(hr, c.hr)) std::printf("  in: %s\n", c.what);
         if (SUCCEEDED(hr)) {
-            if (CHECK_EQ(V_VT(result.Get()), VARTYPE(VT_BSTR))) CHECK_EQ(Text(V_BSTR(result.Get())), std::string(c.text));
+            if (CHECK_EQ(V_VT(result.Get()), VARTYPE(VT_BSTR)))
+                CHECK_EQ(Text(V_BSTR(result.Get())), std::string(c.text));
         } else {
             CHECK_EQ(argErr, c.argErr);
             CHECK_EQ(V_VT(result.Get()), VARTYPE(VT_EMPTY));
@@ -206,7 +211,9 @@ void AliasesAnswerWithTheSamePointer(_ConnectionHelper* helper) {
         CHECK(SUCCEEDED(helper->QueryInterface(alias, same.PutVoid())));
         CHECK(same.Get() == static_cast<IUnknown*>(helper));
     }
-    const IID unknownIids[] = {IID__CPVSServer, IID_IClassFactory, IID_IPersist,
+    const IID unknownIids[] = {IID__CPVSServer,
+                               IID_IClassFactory,
+                               IID_IPersist,
                                {0x463EAE37, 0x6566, 0x49AF, {0x87, 0xC6, 0xAB, 0xF4, 0x28, 0x6A, 0xE0, 0x70}}};
     for (const IID& iid : unknownIids) {
         IUnknown* other = reinterpret_cast<IUnknown*>(1);
@@ -269,8 +276,10 @@ using CanUnloadNowFn = HRESULT(STDAPICALLTYPE*)();
 void UnloadAnswersFollowObjectsAndLocks(const wchar_t* dllPath) {
     HMODULE module = LoadLibraryW(dllPath);
     if (!CHECK(module != nullptr)) return;
-    auto getClassObject = reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
-    auto canUnload = reinterpret_cast<CanUnloadNowFn>(reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
+    auto getClassObject =
+        reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
+    auto canUnload =
+        reinterpret_cast<CanUnloadNowFn>(reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
     if (!CHECK(getClassObject && canUnload)) return;
     CHECK_EQ(canUnload(), S_OK);
     auto factoryOf = [&](const CLSID& clsid) {

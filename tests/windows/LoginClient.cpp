@@ -86,15 +86,16 @@ BOOL CALLBACK FindDialog(HWND window, LPARAM found) {
 
 // The texts a client would give, with realistic lengths so that the screenshots show real fits.
 SAFEARRAY* Literals() {
-    std::vector<std::wstring> texts = {L"Login",
-                                       L"Specify the login information,",
-                                       L"Enter the login name and password with which to connect to the database server.",
-                                       L"Password",
-                                       L"Server",
-                                       L"User Name",
-                                       L"no server",
-                                       L"OK",
-                                       L"Cancel"};
+    std::vector<std::wstring> texts = {
+        L"Login",
+        L"Specify the login information,",
+        L"Enter the login name and password with which to connect to the database server.",
+        L"Password",
+        L"Server",
+        L"User Name",
+        L"no server",
+        L"OK",
+        L"Cancel"};
     for (int i = 10; i < 34; ++i) texts.push_back(L"L" + std::to_wstring(i));
     texts.push_back(L"User name and password are required.");
     return Strings(1, texts);
@@ -157,8 +158,8 @@ int main() {
     CLSID clsid{};
     std::string outcome = "setup|Varnholt.ConnectionHelper is not registered";
     if (SUCCEEDED(CLSIDFromProgID(L"Varnholt.ConnectionHelper", &clsid)) &&
-        SUCCEEDED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                                   reinterpret_cast<void**>(&helper)))) {
+        SUCCEEDED(
+            CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, reinterpret_cast<void**>(&helper)))) {
         // Another thread looks for the dialog of this one, and describes it, while Login waits.
         std::atomic<bool> done{false};
         std::thread probe([&done, dialogThread = GetCurrentThreadId()] {

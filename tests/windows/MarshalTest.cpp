@@ -36,16 +36,17 @@ void ErrorNumbersBecomeHResults() {
         uint32_t hr;
     };
     const Row rows[] = {
-        {1, 0x800A0001u},      {9, 0x800A0009u},     {7013, 0x800A1B65u}, {65535, 0x800AFFFFu},
-        {-1, 0xFFFFFFFFu},     {-2147221503, 0x80040001u}, {-2147211500, 0x80042714u},
-        {65536, 0x80004005u},  {0, 0x80004005u},     {2147483647, 0x80004005u},
+        {1, 0x800A0001u},  {9, 0x800A0009u},           {7013, 0x800A1B65u},        {65535, 0x800AFFFFu},
+        {-1, 0xFFFFFFFFu}, {-2147221503, 0x80040001u}, {-2147211500, 0x80042714u}, {65536, 0x80004005u},
+        {0, 0x80004005u},  {2147483647, 0x80004005u},
     };
     for (const Row& r : rows) CHECK_EQ(static_cast<uint32_t>(HResultOfNumber(r.number)), r.hr);
 }
 
 void ReportErrorFillsTheErrorRecord() {
     const IID iid = {0x12345678, 0x1234, 0x1234, {1, 2, 3, 4, 5, 6, 7, 8}};
-    const HRESULT hr = ReportError(Error(7013, u"Kestrin.Varnholt.CPVSServer.DropDBName", u"Named database does not exist."), iid);
+    const HRESULT hr =
+        ReportError(Error(7013, u"Kestrin.Varnholt.CPVSServer.DropDBName", u"Named database does not exist."), iid);
     CHECK_HR(hr, 0x800A1B65u);
     ComPtr<IErrorInfo> info;
     GUID guid{};
@@ -72,8 +73,8 @@ void StringsKeepLengthAndNulls() {
 }
 
 void ScalarsRoundTrip() {
-    const Variant values[] = {Variant(), Variant::Null(), Variant(int16_t(-7)), Variant(int32_t(123456)), Variant(2.5),
-                              Variant(true), Variant(false), Variant(u"text")};
+    const Variant values[] = {Variant(),    Variant::Null(), Variant(int16_t(-7)), Variant(int32_t(123456)),
+                              Variant(2.5), Variant(true),   Variant(false),       Variant(u"text")};
     const VARTYPE types[] = {VT_EMPTY, VT_NULL, VT_I2, VT_I4, VT_R8, VT_BOOL, VT_BOOL, VT_BSTR};
     for (size_t i = 0; i < std::size(values); ++i) {
         VariantValue v;
@@ -100,9 +101,10 @@ void ForeignKindsBecomeTheNearestModelKind() {
     const struct {
         VARIANT in;
         Variant out;
-    } rows[] = {{byte, Variant(int16_t(200))}, {single, Variant(1.5)}, {currency, Variant(5.25)},
-                {unsigned32, Variant(4000000000.0)}, {ref, Variant(int32_t(42))},
-                {RefTo(inner.Get()), Variant(u"inner")}, {Missing(), Variant()}};
+    } rows[] = {{byte, Variant(int16_t(200))}, {single, Variant(1.5)},
+                {currency, Variant(5.25)},     {unsigned32, Variant(4000000000.0)},
+                {ref, Variant(int32_t(42))},   {RefTo(inner.Get()), Variant(u"inner")},
+                {Missing(), Variant()}};
     for (const auto& row : rows) CHECK(FromVariant(row.in) == row.out);
     VARIANT error = Of(VT_ERROR);
     V_ERROR(&error) = E_FAIL;

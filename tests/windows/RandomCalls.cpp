@@ -54,7 +54,9 @@ public:
     size_t Below(size_t n) { return n == 0 ? 0 : static_cast<size_t>(Next() % n); }
     bool Chance(double p) { return static_cast<double>(Next() >> 11) * 0x1.0p-53 < p; }
     template <class T, size_t N>
-    const T& Pick(const T (&items)[N]) { return items[Below(N)]; }
+    const T& Pick(const T (&items)[N]) {
+        return items[Below(N)];
+    }
 
 private:
     uint64_t state_;
@@ -137,10 +139,10 @@ void* Payload(VARIANT* v, VARTYPE t) {
     return t == VT_VARIANT ? static_cast<void*>(v) : t == VT_DECIMAL ? static_cast<void*>(&V_DECIMAL(v)) : &V_UI1(v);
 }
 
-const VARTYPE kScalarTypes[] = {VT_EMPTY, VT_NULL, VT_I2,  VT_I4,  VT_R4,  VT_R8,   VT_CY,  VT_DATE,
-                                VT_BSTR,  VT_DISPATCH, VT_ERROR, VT_BOOL, VT_UNKNOWN, VT_DECIMAL,
-                                VT_I1,    VT_UI1, VT_UI2, VT_UI4, VT_I8,  VT_UI8, VT_INT, VT_UINT};
-const VARTYPE kArrayElementTypes[] = {VT_BSTR, VT_VARIANT, VT_I2,   VT_I4,      VT_R8,   VT_BOOL, VT_UI1,
+const VARTYPE kScalarTypes[] = {VT_EMPTY, VT_NULL,     VT_I2,    VT_I4,   VT_R4,      VT_R8,      VT_CY, VT_DATE,
+                                VT_BSTR,  VT_DISPATCH, VT_ERROR, VT_BOOL, VT_UNKNOWN, VT_DECIMAL, VT_I1, VT_UI1,
+                                VT_UI2,   VT_UI4,      VT_I8,    VT_UI8,  VT_INT,     VT_UINT};
+const VARTYPE kArrayElementTypes[] = {VT_BSTR, VT_VARIANT, VT_I2,    VT_I4,       VT_R8,      VT_BOOL,    VT_UI1,
                                       VT_CY,   VT_DATE,    VT_ERROR, VT_DISPATCH, VT_UNKNOWN, VT_DECIMAL, VT_I8};
 
 std::wstring RandomText(Random& r) {
@@ -199,15 +201,19 @@ DECIMAL MakeDecimal(Random& r) {
 }
 
 double MakeDouble(Random& r) {
+    // clang-format off
     static const double kValues[] = {0.0, 1.0, 2.0, 3.0, -1.0, 2.5, 1e300, -1e300, 4.9e-324,
                                      std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
                                      -std::numeric_limits<double>::infinity(), 2958465.9, -657435.0, 32767.5};
+    // clang-format on
     return r.Chance(0.8) ? r.Pick(kValues) : static_cast<double>(static_cast<int64_t>(r.Next())) / 1e6;
 }
 
 int64_t MakeInteger(Random& r) {
+    // clang-format off
     static const int64_t kValues[] = {0, 1, 2, 3, -1, 9, 10, 34, 7013, 32767, -32768, 65535, 2147483647,
                                       -2147483647 - 1, 4294967295, std::numeric_limits<int64_t>::max(),
+                                      // clang-format on
                                       std::numeric_limits<int64_t>::min()};
     return r.Chance(0.8) ? r.Pick(kValues) : static_cast<int64_t>(r.Next());
 }
@@ -232,8 +238,10 @@ void MakeScalar(Random& r, const Context& c, VARTYPE type, VARIANT* v, bool smal
         case VT_DISPATCH:
         case VT_UNKNOWN: V_DISPATCH(v) = MakeObject(r, c); break;
         case VT_ERROR: {
+            // clang-format off
             static const SCODE kCodes[] = {DISP_E_PARAMNOTFOUND, DISP_E_PARAMNOTFOUND, DISP_E_PARAMNOTFOUND, 0,
                                            E_FAIL, static_cast<SCODE>(0x800A0009), S_FALSE, DISP_E_TYPEMISMATCH};
+            // clang-format on
             V_ERROR(v) = small ? E_FAIL : r.Pick(kCodes);  // a missing value would read as empty text
             break;
         }
@@ -355,7 +363,8 @@ void MakeLiteralSafe(VARIANT* v) {
 std::string Describe(const VARIANT& v, int depth = 0) {
     const VARTYPE t = V_VT(&v);
     std::string s = "vt=" + std::to_string(t);
-    if (t == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(&v) && depth < 3) return s + "->" + Describe(*V_VARIANTREF(&v), depth + 1);
+    if (t == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(&v) && depth < 3)
+        return s + "->" + Describe(*V_VARIANTREF(&v), depth + 1);
     if (t == VT_BSTR || t == (VT_BYREF | VT_BSTR)) {
         const BSTR b = t == VT_BSTR ? V_BSTR(&v) : (V_BSTRREF(&v) ? *V_BSTRREF(&v) : nullptr);
         return b ? s + "(" + std::to_string(SysStringLen(b)) + ":\"" + Text(b).substr(0, 40) + "\")" : s + "(null)";
@@ -402,10 +411,11 @@ LONG WINAPI ReportCrash(EXCEPTION_POINTERS* e) {
     if (GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                            static_cast<LPCWSTR>(address), &module))
         GetModuleFileNameW(module, path, MAX_PATH);
-    std::printf("FAULT crash 0x%08lx at %s+0x%llx during %s\n", static_cast<unsigned long>(record ? record->ExceptionCode : 0),
-                Text(path).c_str(),
-                static_cast<unsigned long long>(static_cast<const char*>(address) - reinterpret_cast<const char*>(module)),
-                gCurrent.text);
+    std::printf(
+        "FAULT crash 0x%08lx at %s+0x%llx during %s\n", static_cast<unsigned long>(record ? record->ExceptionCode : 0),
+        Text(path).c_str(),
+        static_cast<unsigned long long>(static_cast<const char*>(address) - reinterpret_cast<const char*>(module)),
+        gCurrent.text);
     EndRun(3);
 }
 
@@ -468,7 +478,8 @@ public:
     // One seed: fresh objects, calls, then every object released.
     void Run(uint64_t seed, long first, long calls) {
         std::vector<ComPtr<IDispatch>> objects;
-        for (const CLSID* clsid : {&CLSID_CPVSServer, &CLSID_ConnectionHelper, &CLSID_CPVSServer, &CLSID_ConnectionHelper}) {
+        for (const CLSID* clsid :
+             {&CLSID_CPVSServer, &CLSID_ConnectionHelper, &CLSID_CPVSServer, &CLSID_ConnectionHelper}) {
             ComPtr<IClassFactory> factory;
             ComPtr<IDispatch> object;
             if (!CHECK_EQ(getClassObject_(*clsid, IID_IClassFactory, factory.PutVoid()), S_OK) ||
@@ -485,8 +496,8 @@ public:
         context_.objects.clear();
         for (const auto& o : objects) context_.objects.push_back(o.Get());
         // Names no member has, for the lookup failures.
-        static const DISPID kStrangers[] = {DISPID_VALUE, DISPID_UNKNOWN, DISPID_NEWENUM, 12345, 0x60030000,
-                                            0x60000000, 0x60010000, 0x7FFFFFFF};
+        static const DISPID kStrangers[] = {DISPID_VALUE, DISPID_UNKNOWN, DISPID_NEWENUM, 12345,
+                                            0x60030000,   0x60000000,     0x60010000,     0x7FFFFFFF};
         const int before = faults_.total;
         for (long i = first; i < first + calls; ++i) {
             Random r(seed * 0x100000001B3ull + static_cast<uint64_t>(i));
@@ -528,9 +539,11 @@ private:
         }
 
         // Mostly the flags the member's kind wants, else any.
+        // clang-format off
         static const WORD kFlags[] = {DISPATCH_METHOD, DISPATCH_PROPERTYGET, DISPATCH_PROPERTYPUT,
                                       DISPATCH_PROPERTYPUTREF, DISPATCH_METHOD | DISPATCH_PROPERTYGET,
                                       DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF, 0, 0xFFFF};
+        // clang-format on
         WORD flags = 0;
         if (!r.Chance(0.6))
             flags = r.Pick(kFlags);
@@ -566,8 +579,8 @@ private:
         UINT argErr = 0;
 
         std::string what = "seed " + std::to_string(seed) + " call " + std::to_string(index) + ": " +
-                           (m.object == 0 ? "CPVSServer." : "ConnectionHelper.") + m.name + " flags=" +
-                           std::to_string(flags) + " named=[";
+                           (m.object == 0 ? "CPVSServer." : "ConnectionHelper.") + m.name +
+                           " flags=" + std::to_string(flags) + " named=[";
         for (DISPID id : named) what += std::to_string(id) + " ";
         what += "] args=[";
         for (size_t k = args.size(); k-- > 0;) what += Describe(args[k]) + (k ? ", " : "");
@@ -639,7 +652,8 @@ int main() {
     if (!CHECK(library != nullptr)) return varnholt::wintest::Summary();
     auto getClassObject =
         reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void*>(GetProcAddress(library, "DllGetClassObject")));
-    auto canUnload = reinterpret_cast<CanUnloadNowFn>(reinterpret_cast<void*>(GetProcAddress(library, "DllCanUnloadNow")));
+    auto canUnload =
+        reinterpret_cast<CanUnloadNowFn>(reinterpret_cast<void*>(GetProcAddress(library, "DllCanUnloadNow")));
     if (!CHECK(getClassObject && canUnload)) return varnholt::wintest::Summary();
 
     Watchdog watchdog;

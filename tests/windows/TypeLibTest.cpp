@@ -85,6 +85,7 @@ std::string Render(ITypeInfo* info, const FUNCDESC& f) {
 }
 
 const char* const kServerMembers[] = {
+    // clang-format off
     "Server get(40030000):>S", "Server let(40030000):s", "User get(40030001):>S", "User let(40030001):s",
     "Password get(40030002):>S", "Password let(40030002):s", "lConn get(40030003):>L", "lConn let(40030003):l",
     "Connected get(40030004):>B", "Connected let(40030004):b", "Started get(40030005):>B", "Started let(40030005):b",
@@ -92,10 +93,12 @@ const char* const kServerMembers[] = {
     "GetDBNamesCount fn(60030005):>L", "GetDBNames fn(60030006):b?=0,>V", "CreateDBName fn(60030007):s,s,s",
     "DropDBName fn(60030008):s", "ModifyDataBase fn(60030009):s,v?=\"\",v?=\"\",v?=\"\"",
     "GetEngineMajorVersion fn(6003000A):>L", "GetEngineVersion fn(6003000B):>S", "GetEngineOS fn(6003000C):>S",
+    // clang-format on
     "EngineVersionMajor get(68030001):>L",
 };
 
 const char* const kHelperMembers[] = {
+    // clang-format off
     "gstrSystemName get(40030000):>S", "gstrSystemName let(40030000):s", "Literals let(68030000):A",
     "Literals get(68030000):>A", "ComputerName fn(60030001):>S", "PSQLConnectionString fn(60030002):S,S,S,S,>S",
     "CreatePSQLConnection fn(60030003):S,S,S,S,B,>O", "GetDBName fn(60030004):S,S,S?,S?,>S",
@@ -107,6 +110,7 @@ const char* const kHelperMembers[] = {
     "GetCreateDB fn(6003001C):S,S,S,S,A,>S", "GetPSQLConnStr fn(6003001D):S,S,S,A,>S",
     "ModifyDataBase fn(6003001E):s,s,s,s,s,s,s,A,>S", "DBWasCreated get(6803001F):>B", "userName get(68030021):>S",
     "UserPassword get(68030020):>S", "CreateDBEntry fn(60030027):S,S,S,A,S,S,>S",
+    // clang-format on
 };
 
 ComPtr<ITypeInfo> Find(ITypeLib* library, const wchar_t* guidText) {
@@ -162,7 +166,8 @@ void CheckFields(ComPtr<ITypeInfo> info, TYPEKIND kind, const std::vector<std::s
     for (UINT i = 0; i < attr->cVars && i < fields.size(); ++i) {
         VARDESC* v = nullptr;
         info->GetVarDesc(i, &v);
-        const std::string value = kind == TKIND_ENUM ? Text(V_I4(v->lpvarValue)) : TypeCode(info.Get(), v->elemdescVar.tdesc);
+        const std::string value =
+            kind == TKIND_ENUM ? Text(V_I4(v->lpvarValue)) : TypeCode(info.Get(), v->elemdescVar.tdesc);
         CHECK_EQ(Name(info.Get(), v->memid) + " " + value, fields[i]);
         info->ReleaseVarDesc(v);
     }
