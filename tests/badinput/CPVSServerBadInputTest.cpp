@@ -216,23 +216,24 @@ TEST_F(CPVSServerBadInput, GetDBNames) {
         auto rs = std::dynamic_pointer_cast<Recordset>(Local()->GetDBNames(false).AsObject());
         return std::to_string(rs->RecordCount()) + " records";
     };
-    WriteLocalNames("# only a comment\n\n");
-    CheckRows({{"no names, array form", array, Returns("Empty")}});  // the recordset: CPVSServerTest
     const std::string longest(254, 'N');
-    WriteLocalNames(longest + "\td\t" + std::string(300, 'P') + "\t2\n" + std::string(255, 'M') +
-                    "\td\tp\t2\n\u03A9mega\td\tp\t2\n");
+    WriteLocalNames(longest + "\td\tp\t2\n" + std::string(255, 'M') + "\td\tp\t2\n\u03A9mega\td\tp\t2\n");
     const Outcome tooSmall = Raises(7003, source, "Allocated buffer is too small for the string.");
     CheckRows({
         {"a name of 254 characters: the buffer's limit", name(1), Returns(longest)},
         {"a name of 255 characters", name(2), tooSmall},
         {"a name outside Windows-1252 comes as the code page has it", name(3), Returns("?mega")},
-        {"a data path of 300 characters", name(1, eDBNA_DAT, S(longest)), tooSmall},
-        {"a name or path longer than the buffer, array form", array, tooSmall},
-        {"a name or path longer than the buffer, recordset form", records, tooSmall},
+        {"a name longer than the buffer, array form", array, tooSmall},
+        {"a name longer than the buffer, recordset form", records, tooSmall},
     });
+    WriteLocalNames("A\td\t" + std::string(300, 'P') + "\t2\n");
+    CheckRows({{"a data path longer than the buffer", name(1, eDBNA_DAT, u"A"), tooSmall}});
     // An engine that answers success without writing: the blank buffer, less its last place.
     home.SetFaults("PvGetDbName\t0\n");
     CheckRows({{"PvGetDbName succeeds without writing", name(1), Returns(std::string(254, ' '))}});
+    home.SetFaults("");
+    WriteLocalNames("# only a comment\n\n");
+    CheckRows({{"no names, array form", array, Returns("Empty")}});  // the recordset: CPVSServerTest
     WriteLocalNames("A\td\tp\t2\nB\td\tp\t2\n");
     home.SetFaults("PvGetDbDataPath\t7008\t1\n");
     CheckRows({{"the engine fails once in the middle", array, Raises(7008, source, "Sequence number is not valid.")}});

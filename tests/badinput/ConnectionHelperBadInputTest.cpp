@@ -65,13 +65,14 @@ TEST_F(ConnectionHelperBadInput, CreatePSQLConnection) {
     const std::string source = kSource + "CreatePSQLConnection";
     home.AddName("FS01", "ACME", share.Path().string(), share.Path().string());
     const Outcome nul = Raises(kProviderError, source, "The connection string holds a NUL character.");
-    auto open = [&](const String& db, const String& server) {
+    auto open = [&](const String& db, const String& server, bool now = true) {
         return [=, this] {
-            auto connection = helper.CreatePSQLConnection(db, server, u"", u"", true);
+            auto connection = helper.CreatePSQLConnection(db, server, u"", u"", now);
             return "open=" + Bool(connection->IsOpen());
         };
     };
     CheckRows({
+        {"not opened: any text is accepted", open(Huge(), WithNul("", "x"), false), Returns("open=False")},
         {"unknown name", open(u"@NOSUCH", u"FS01"), Raises(2301, source, LayerError(2301))},
         {"unknown server", open(u"@ACME", u"NOSUCH"), Raises(3012, source, LayerError(3012))},
         // The driver would read up to the NUL: another connection string than the one built.
