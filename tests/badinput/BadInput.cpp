@@ -25,20 +25,6 @@ void CheckRows(const std::vector<Row>& rows) {
     }
 }
 
-String Repeat(const std::string& utf8, size_t times) {
-    const String unit = S(utf8);
-    String out;
-    out.reserve(unit.size() * times);
-    for (size_t i = 0; i < times; ++i) out += unit;
-    return out;
-}
-
-SafeArray<String> Texts(int32_t lower, int32_t upper, const std::string& prefix) {
-    std::vector<std::string> items;
-    for (int32_t i = lower; i <= upper; ++i) items.push_back(prefix + std::to_string(i));
-    return Strings(lower, items);
-}
-
 SafeArray<String> TwoDimensional() {
     SafeArray<String> a({Bound{1, 34}, Bound{1, 2}});
     for (int32_t i = 1; i <= 34; ++i) a.At(i, 1) = a.At(i, 2) = S("L" + std::to_string(i));

@@ -41,13 +41,11 @@ inline std::function<std::string()> Runs(std::function<void()> call) {
 void CheckRows(const std::vector<Row>& rows);
 
 // Texts for the rows.
-String Repeat(const std::string& utf8, size_t times);
 inline String Huge(char16_t c = u'x') { return String(100000, c); }  // past any buffer and 16-bit limit
 inline String WithNul(const std::string& before, const std::string& after) { return S(before) + u'\0' + S(after); }
 inline std::string Bool(bool value) { return value ? "True" : "False"; }
 
-// Arrays of the shapes a client can hand over.
-SafeArray<String> Texts(int32_t lower, int32_t upper, const std::string& prefix = "L");
+// Literals of two dimensions, (1 To 34, 1 To 2).
 SafeArray<String> TwoDimensional();
 
 }  // namespace varnholt::test

@@ -2,8 +2,6 @@
 // outside the code page, arrays of every odd shape, missing Literals, and an engine that answers
 // oddly. The fixture is a company network: the stand-in engine, the file server FS01 behind
 // drive S:, a master folder with the dictionary files, and a login view that answers on cue.
-#include <unistd.h>
-
 #include <fstream>
 
 #include "BadInput.h"
@@ -14,7 +12,6 @@ namespace {
 
 const std::string kSource = "Kestrin.Varnholt.ConnectionHelper.";
 constexpr int32_t kBase = kObjectErrorBase;
-const std::string kInvalidArgument = "Invalid procedure call or argument";
 const std::string kSubscript = "Subscript out of range";
 // The component's own refusals, and the driver's failures as the platform's data access
 // raises them (ADO names its ODBC provider).
@@ -39,6 +36,12 @@ protected:
     std::function<std::string()> With(const SafeArray<String>& literals, std::function<std::string()> call) {
         return [=, this] { return helper.SetLiterals(literals), call(); };
     }
+    // Beside S:, T: maps the share without a UNC name and L: with one too long to use.
+    void MapDrivesWithoutAUsableShare() {
+        const std::string dir = share.Path().string();
+        drives.Write("drives", "C:\tfixed\t/\nS:\tremote\t" + dir + "\t\\\\FS01\\apps\nT:\tremote\t" + dir +
+                                   "\nL:\tremote\t" + dir + "\t\\\\" + std::string(1200, 's') + "\\apps\n");
+    }
     // A row's call made with the next login prompt answered so.
     std::function<std::string()> Answering(AnsweringView::Answer answer, std::function<std::string()> call) {
         return [=, this] { return view->answers.push_back(answer), call(); };
@@ -48,19 +51,12 @@ protected:
 TEST_F(ConnectionHelperBadInput, Literals) {
     const std::string pathToUnc = kSource + "PathToUNC";
     const auto unc = [this] { return U8(helper.PathToUNC(u"Q:\\x")); };
-    SafeArray<String> odd = Texts(-5, 40, "T"), big = Texts(1, 34);
+    SafeArray<String> big = Texts(1, 34);
     big.At(24) = Huge();
     CheckRows({
         {"unallocated", With({}, unc), RaisesRuntime(kSubscriptOutOfRange)},
         {"(1 To 34, 1 To 2)", With(TwoDimensional(), unc), RaisesRuntime(kSubscriptOutOfRange)},
         {"(25 To 40)", With(Texts(25, 40), unc), RaisesRuntime(kSubscriptOutOfRange)},
-        {"(-5 To 40) comes back as it went in",
-         [&] {
-             helper.SetLiterals(odd);
-             const SafeArray<String> back = helper.GetLiterals();
-             return std::to_string(back.LBound()) + " To " + std::to_string(back.UBound()) + " " + Bool(back == odd);
-         },
-         Returns("-5 To 40 True")},
         {"texts of 100000 characters", With(big, unc), Raises(kBase + 1, pathToUnc, U8(Huge()) + " Q:")},
     });
 }
@@ -153,7 +149,6 @@ TEST_F(ConnectionHelperBadInput, DBNameExists) {
         {"Windows-1252 letter in another case", exists(S("\u00E4rger")), Returns("True")},
         {"a name's first letters", exists(u"ACCOUNT"), Returns("False")},
         {"name outside Windows-1252 is not mistaken for '?'", exists(S("\u03A9")), Returns("False")},
-        {"unknown server", exists(u"ACCOUNTS", u"NOSUCH"), Raises(7004, source, "A general failure occurred.")},
     });
     home.SetFaults("PvGetDbNamesData\t13\n");
     CheckRows({{"PvGetDbNamesData answers 13", exists(u"ACCOUNTS"), Returns("False")}});
@@ -166,9 +161,7 @@ TEST_F(ConnectionHelperBadInput, CreatePSQLDBName) {
     const std::string source = kSource + "CreatePSQLDBName";
     home.AddServer("FS01");
     const String company = CompanyOnShare("Co1");
-    drives.Write("drives", "C:\tfixed\t/\nS:\tremote\t" + share.Path().string() + "\t\\\\FS01\\apps\nT:\tremote\t" +
-                               share.Path().string() + "\nL:\tremote\t" + share.Path().string() + "\t\\\\" +
-                               std::string(1200, 's') + "\\apps\n");
+    MapDrivesWithoutAUsableShare();
     auto create = [&](const String& name, const String& install, const String& ddf, const String& dat,
                       bool force = false) {
         return Runs([=, this] { helper.CreatePSQLDBName(name, u"FS01", install, ddf, dat, u"u", u"p", force); });
@@ -178,8 +171,6 @@ TEST_F(ConnectionHelperBadInput, CreatePSQLDBName) {
          Raises(kBase, kSource + "DoesFileExist", "L33")},
         {"master folder without dictionary files", create(u"A", u"S:\\Co1", company, company),
          Raises(kBase + 10004, kSource + "CopyFiles", "L15 S:\\Co1\\File.ddf L16")},
-        {"name with a NUL inside", create(WithNul("A", "B"), masterPath, company, company),
-         Raises(5, "Kestrin.Varnholt.CPVSServer.CreateDBName", kInvalidArgument)},
 #ifndef _WIN32  // the test prefix under Wine has no drives T: and L: to hold the data files
         // T: has no share and L: one too long: the dictionary folder's failure is the one reported.
         {"both folders on drives without a usable share", create(u"A", masterPath, u"T:\\Co1", u"L:\\Co1"),
@@ -206,13 +197,14 @@ TEST_F(ConnectionHelperBadInput, MakeDBName) {
 }
 
 TEST_F(ConnectionHelperBadInput, LegitimiseDBName) {
+    String mixed;  // 100000 kept, 100000 dropped
+    for (int i = 0; i < 100000; ++i) mixed += u"a-";
     auto legit = [&](const String& name) { return [=, this] { return U8(helper.LegitimiseDBName(name)); }; };
     CheckRows({
         {"NUL, punctuation and Windows-1252 letters", legit(S("a\u00C4-1_b \u20AC") + u'\0' + u"z"), Returns("a1bz")},
         {"lone surrogates and characters outside Windows-1252", legit(String(u"\xD800x\xDC00\u03A9y")), Returns("xy")},
         {"the neighbours of each range of ASCII letters and digits", legit(u"/09:@AZ[`az{"), Returns("09AZaz")},
-        {"100000 characters", [&] { return std::to_string(helper.LegitimiseDBName(Repeat("a-", 100000)).size()); },
-         Returns("100000")},
+        {"100000 characters", [&] { return std::to_string(helper.LegitimiseDBName(mixed).size()); }, Returns("100000")},
     });
 }
 
@@ -287,18 +279,10 @@ TEST_F(ConnectionHelperBadInput, ModifyDataBase) {
         return
             [=, this] { return U8(helper.ModifyDataBase(name, newName, masterPath, ddf, S(local), u"", u"", lits)); };
     };
-    const std::string server = "Kestrin.Varnholt.CPVSServer.ModifyDatabase";
-    CheckRows({
-        {"empty dictionary folder", modify(u"ACME", u"NEW", u""), Raises(2306, source, "L11")},
-        {"new name with a NUL inside", modify(u"ACME", WithNul("NEW", "X"), S(local)),
-         Raises(5, server, kInvalidArgument)},
-        {"new name with a tab", modify(u"ACME", u"NEW\tX", S(local)),
-         Raises(7004, server, "A general failure occurred.")},
-    });
+    CheckRows({{"empty dictionary folder", modify(u"ACME", u"NEW", u""), Raises(2306, source, "L11")}});
 #ifndef _WIN32  // drives T: and L: come from the POSIX drive table
     // The data folder is converted first, by the server lookup; the dictionary folder then.
-    drives.Write("drives", "C:\tfixed\t/\nT:\tremote\t" + share.Path().string() + "\nL:\tremote\t" +
-                               share.Path().string() + "\t\\\\" + std::string(1200, 's') + "\\apps\n");
+    MapDrivesWithoutAUsableShare();
     share.Write("Co1/Orders.dat", "rows");
     auto modifyOn = [&](const String& ddf, const String& dat) {
         return [=, this] { return U8(helper.ModifyDataBase(u"ACME", u"NEW", masterPath, ddf, dat, u"", u"", lits)); };

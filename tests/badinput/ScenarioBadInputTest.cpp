@@ -23,7 +23,8 @@ protected:
         auto cancelled = [this](std::function<String()> call) {
             return [this, call] { return view->answers.push_back({false, "", ""}), U8(call()); };
         };
-        const Outcome notFound = Raises(53, "Varnholt", kNotFound);
+        const Outcome notFound = Raises(53, "Varnholt", kNotFound),
+                      viaExists = Raises(53, kHelper + "DBNameExists", kNotFound);
         CheckRows({
             {"CPVSServer.EngineVersionMajor", [] { return std::to_string(CPVSServer().EngineVersionMajor()); },
              Returns("-1")},
@@ -47,24 +48,20 @@ protected:
              Returns("9.5.0")},
             {"ConnectionHelper.GetDBName", [&] { return U8(helper.GetDBName(u"C:\\Data", u"")); },
              Raises(53, kHelper + "GetDBName", kNotFound)},
-            {"ConnectionHelper.DBNameExists", [&] { return Bool(helper.DBNameExists(u"A", u"")); },
-             Raises(53, kHelper + "DBNameExists", kNotFound)},
+            {"ConnectionHelper.DBNameExists", [&] { return Bool(helper.DBNameExists(u"A", u"")); }, viaExists},
             {"ConnectionHelper.CreatePSQLDBName",
              Runs([&] { helper.CreatePSQLDBName(u"A", u"FS01", masterPath, company, company, u"u", u"p", false); }),
              notFound},
             {"ConnectionHelper.GetPSQLConnStr",
-             cancelled([&] { return helper.GetPSQLConnStr(u"A", company, masterPath, lits); }),
-             Raises(53, kHelper + "DBNameExists", kNotFound)},
+             cancelled([&] { return helper.GetPSQLConnStr(u"A", company, masterPath, lits); }), viaExists},
             {"ConnectionHelper.CreateDBEntry",
-             [&] { return U8(helper.CreateDBEntry(u"A", company, masterPath, lits, u"u", u"p")); },
-             Raises(53, kHelper + "DBNameExists", kNotFound)},
+             [&] { return U8(helper.CreateDBEntry(u"A", company, masterPath, lits, u"u", u"p")); }, viaExists},
             {"ConnectionHelper.GetCreateDB",
-             cancelled([&] { return helper.GetCreateDB(u"A", company, masterPath, u"T", lits); }),
-             Raises(53, kHelper + "DBNameExists", kNotFound)},
+             cancelled([&] { return helper.GetCreateDB(u"A", company, masterPath, u"T", lits); }), viaExists},
             {"ConnectionHelper.ModifyDataBase", cancelled([&] {
                  return helper.ModifyDataBase(u"A", u"B", masterPath, company, company, u"u", u"p", lits);
              }),
-             Raises(53, kHelper + "DBNameExists", kNotFound)},
+             viaExists},
         });
     }
 };

@@ -16,8 +16,8 @@ ConnectionFixture::ConnectionFixture() {
     for (const char* file : {"File.ddf", "Field.ddf", "Index.ddf", "Attrib.ddf"})
         master.Write(file, std::string("master ") + file);
     masterPath = S(master.Path().string());
-    helper.SetLiterals(NumberedTexts(34));
-    lits = NumberedTexts(34);
+    lits = Texts(1, 34);
+    helper.SetLiterals(lits);
     home.EnableJournal();
     platform::SetLoginView(view);
 }
@@ -27,10 +27,10 @@ ConnectionFixture::~ConnectionFixture() {
     UnsetEnv("VARNHOLT_DRIVES");
 }
 
-SafeArray<String> ConnectionFixture::NumberedTexts(int32_t upper) {
-    std::vector<std::string> texts;
-    for (int32_t i = 1; i <= upper; ++i) texts.push_back("L" + std::to_string(i));
-    return Strings(1, texts);
+SafeArray<String> Texts(int32_t lower, int32_t upper, const std::string& prefix) {
+    std::vector<std::string> items;
+    for (int32_t i = lower; i <= upper; ++i) items.push_back(prefix + std::to_string(i));
+    return Strings(lower, items);
 }
 
 String ConnectionFixture::CompanyOnShare(const std::string& name, const std::string& dataFile) const {

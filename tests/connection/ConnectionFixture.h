@@ -46,16 +46,16 @@ public:
 };
 using Prompts = std::vector<AnsweringView::Shown>;
 
+// Texts prefix+lower .. prefix+upper over the bounds lower To upper.
+SafeArray<String> Texts(int32_t lower, int32_t upper, const std::string& prefix = "L");
+
 class ConnectionFixture : public ::testing::Test {
 protected:
     ConnectionFixture();
     ~ConnectionFixture() override;
 
-    // Literals(1..34) = "L1".."L34".
-    static SafeArray<String> NumberedTexts(int32_t upper);
     // Creates a company folder on the share (S:\name) with one data file and returns its S: path.
     String CompanyOnShare(const std::string& name, const std::string& dataFile = "Orders.dat") const;
-    std::filesystem::path ShareDir() const { return share.Path(); }
     bool HasDictionary(const std::filesystem::path& folder) const;
 
     EngineHome home;

@@ -35,19 +35,18 @@ TEST_F(Lookups, AMissingCredentialOnANamedServerPromptsAndWritesBack) {
     EXPECT_EQ(view->shown, (Prompts{{"L10", "Beta", "Marlwood4839", "FS01"}}));
 }
 
-TEST_F(Lookups, ACancelledPromptKeepsTheCallersValuesAndGoesOnWithoutCredentials) {
+// A cancelled prompt keeps the caller's values and goes on without credentials; either refusal
+// reaches the caller under the lookup's source.
+TEST_F(Lookups, ACancelledPromptOrARefusalReachesTheCallerWithTheLookupsSource) {
     view->answers = {{false, "", ""}};
     String user = u"admin", password;
     EXPECT_RAISES(helper.GetDBName(u"x", u"FS01", user, password), 7002, "Kestrin.Varnholt.ConnectionHelper.GetDBName",
                   "Call with NULL pointer");
     EXPECT_EQ(U8(user), "admin");
     EXPECT_EQ(U8(password), "");
-}
-
-TEST_F(Lookups, ARefusalReachesTheCallerWithTheLookupsSource) {
-    String user = u"admin", password = u"wrong";
-    EXPECT_RAISES(helper.GetDBName(u"x", u"FS01", user, password), 7029,
-                  "Kestrin.Varnholt.ConnectionHelper.GetDBName", "Invalid User Details");
+    password = u"wrong";
+    EXPECT_RAISES(helper.GetDBName(u"x", u"FS01", user, password), 7029, "Kestrin.Varnholt.ConnectionHelper.GetDBName",
+                  "Invalid User Details");
 }
 
 TEST_F(Lookups, AServerWithoutNamesFindsNothing) {

@@ -9,8 +9,8 @@ const std::string kUncCo1 = "\\\\FS01\\apps\\Co1";
 const std::string kHelper = "Kestrin.Varnholt.ConnectionHelper.";
 using Records = std::vector<std::vector<std::string>>;
 // The connects when the defaults are refused and the credentials entered at the prompt accepted.
-const std::vector<std::string> kDefaultsThenEntered = {
-    "PvConnectServer FS01 Beta 12", "PvConnectServer FS01 admin 6", "PvConnectServer FS01 admin 6"};
+const std::vector<std::string> kDefaultsThenEntered = {"PvConnectServer FS01 Beta 12", "PvConnectServer FS01 admin 6",
+                                                       "PvConnectServer FS01 admin 6"};
 
 class Provisioning : public ConnectionFixture {
 protected:
@@ -41,12 +41,12 @@ TEST_F(Provisioning, DefaultCredentialsAcceptedCreateTheNameOnceInUncForm) {
     EXPECT_EQ(U8(helper.UserPassword()), "Marlwood4839");
     EXPECT_TRUE(view->shown.empty());
     EXPECT_EQ(home.Names("FS01"), (Records{{"ACME", kUncCo1, kUncCo1, "2"}}));
-    EXPECT_TRUE(HasDictionary(ShareDir() / "Co1"));
+    EXPECT_TRUE(HasDictionary(share.Path() / "Co1"));
 
-    fs::remove(ShareDir() / "Co1" / "File.ddf");
+    fs::remove(share.Path() / "Co1" / "File.ddf");
     helper.GetPSQLConnStr(u"acme", company, masterPath, lits);
     EXPECT_FALSE(helper.DBWasCreated());
-    EXPECT_FALSE(fs::exists(ShareDir() / "Co1" / "File.ddf"));  // nothing copied for an existing name
+    EXPECT_FALSE(fs::exists(share.Path() / "Co1" / "File.ddf"));  // nothing copied for an existing name
 }
 
 TEST_F(Provisioning, RejectedDefaultsPromptOnceAndCreateWithTheEnteredCredentials) {
@@ -102,7 +102,7 @@ TEST_F(Provisioning, ALocalFolderAddressesTheLocalEngineWithoutCredentials) {
 }
 
 TEST_F(Provisioning, FoldersAreCheckedBeforeAnyCopyOrEngineCall) {
-    helper.SetLiterals(NumberedTexts(11));  // 2306 needs only Literals(11)
+    helper.SetLiterals(Texts(1, 11));  // 2306 needs only Literals(11)
     EXPECT_RAISES(helper.CreatePSQLDBName(u"A", u"", u"nowhere", u"", u"nowhere", u"", u"", true), 2306,
                   kHelper + "CreatePSQLDBName", "L11");
     helper.SetLiterals(lits);
@@ -122,7 +122,7 @@ TEST_F(Provisioning, ACancelledForcedLoginComesAfterTheCopy) {
     const String company = CompanyOnShare("Co1");
     EXPECT_RAISES(helper.CreatePSQLDBName(u"A", u"FS01", masterPath, company, company, u"", u"", true), -1,
                   kHelper + "CreatePSQLDBName", "USER_CANCELLED");
-    EXPECT_TRUE(HasDictionary(ShareDir() / "Co1"));
+    EXPECT_TRUE(HasDictionary(share.Path() / "Co1"));
     EXPECT_EQ(view->shown, (Prompts{{"L13 FS01", "L14", "", "{L7}"}}));
     EXPECT_TRUE(home.Journal().empty());
 }
@@ -134,8 +134,6 @@ TEST_F(Provisioning, EngineErrorsInsideCreationKeepTheirOwnSources) {
                   "Kestrin.Varnholt.CPVSServer.CreateDBName", "Named database already exists on the server.");
     // The session was closed even though the creation failed.
     EXPECT_EQ(CallsOf("PvStop").size(), 1u);
-    EXPECT_RAISES(helper.CreatePSQLDBName(u"B", u"NOWHERE", masterPath, company, company, u"", u"", false), 7004,
-                  "Kestrin.Varnholt.CPVSServer.Connect", "A general failure occurred.");
 }
 
 TEST_F(Provisioning, ModifyDataBaseRepointsAndRenamesAnExistingName) {
@@ -154,7 +152,7 @@ TEST_F(Provisioning, ModifyDataBaseLeavesAMissingNameAloneAfterTheCopy) {
     home.AddServer("FS01");
     const String company = CompanyOnShare("Co1");
     helper.ModifyDataBase(u"GONE", u"", masterPath, company, company, u"u", u"p", lits);
-    EXPECT_TRUE(HasDictionary(ShareDir() / "Co1"));
+    EXPECT_TRUE(HasDictionary(share.Path() / "Co1"));
     EXPECT_TRUE(CallsOf("PvModifyDatabase").empty());
     EXPECT_TRUE(home.Names("FS01").empty());
 }

@@ -4,25 +4,15 @@
 namespace varnholt::test {
 namespace {
 
+// The texts of 7001-7004, 7008, 7009, 7012, 7013, 7022 and 7029 are asserted where the members
+// raise them (tests/badinput, tests/connection); the count below keeps the set closed.
 TEST(GetPSQLErrorText, KnownCodesAndTheDefault) {
     const std::pair<int32_t, const char*> cases[] = {
-        {7001, "Invalid connection handle."},
-        {7002, "Call with NULL pointer"},
-        {7003, "Allocated buffer is too small for the string."},
-        {7004, "A general failure occurred."},
-        {7008, "Sequence number is not valid."},
-        {7009, "Data related to database names not available."},
         {7011, "Insufficient access rights for the operation."},
-        {7012, "Named database already exists on the server."},
-        {7013, "Named database does not exist."},
         {7016, "Cannot create dictionary because it already exists."},
         {7017, "Cannot create DDF files."},
-        {7022, "Component not loaded"},
-        {7029, "Invalid User Details"},
         {7039, "Invalid destination dictionary path."},
         {7005, "An error occurred in the Pervasive.SQL layer. The error was [7005]"},
-        {-1, "An error occurred in the Pervasive.SQL layer. The error was [-1]"},
-        {-2147483647 - 1, "An error occurred in the Pervasive.SQL layer. The error was [-2147483648]"},
     };
     for (const auto& [code, text] : cases) EXPECT_EQ(U8(GetPSQLErrorText(code)), text) << code;
     int withOwnText = 0;
@@ -32,6 +22,7 @@ TEST(GetPSQLErrorText, KnownCodesAndTheDefault) {
 }
 
 TEST(GetBtrieveErrorNumber, ReadsTheNumberAfterTheMarker) {
+    // clang-format off
     const std::pair<const char*, int16_t> cases[] = {
         {"[Varnholt][ODBC] Unknown database. (Btrieve Error 2301)", 2301},
         {"Btrieve Error 2", 2},
@@ -47,6 +38,7 @@ TEST(GetBtrieveErrorNumber, ReadsTheNumberAfterTheMarker) {
         {"Btrieve Error 1 Btrieve Error 2", 12},  // the first marker decides
         {"Btrieve Error 32767", 32767},
     };
+    // clang-format on
     for (const auto& [message, number] : cases) EXPECT_EQ(GetBtrieveErrorNumber(S(message)), number) << message;
 }
 
