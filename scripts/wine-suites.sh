@@ -7,7 +7,7 @@
 # VARNHOLT_WINE_ARCHS selects architectures (default "x64 x86"). An architecture whose Wine
 # loader this machine cannot execute (wine32 on a kernel without 32-bit support) is built but
 # not run, and says so.
-# VARNHOLT_WINE_BUILD=<folder> holds the builds instead of build/, as for tests/windows/run.sh.
+# VARNHOLT_WINE_BUILD=<folder> holds the builds instead of build/, as for tests/component/run.sh.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 builds=${VARNHOLT_WINE_BUILD:-$root/build}

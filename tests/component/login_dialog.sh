@@ -9,7 +9,7 @@
 set -uo pipefail
 loader=$1 bin=$2 run=$3 screenshots=${4:-}
 root=$(cd "$(dirname "$0")/../.." && pwd)
-client=$bin/tests/windows/login_client.exe
+client=$bin/tests/component/login_client.exe
 passed=0
 failed=0
 pass() { passed=$((passed + 1)); }

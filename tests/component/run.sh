@@ -15,7 +15,7 @@
 # so that several checkouts or people can run it side by side.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-here=$root/tests/windows
+here=$root/tests/component
 builds=${VARNHOLT_WINE_BUILD:-$root/build}
 work=$builds/wine-tests
 archs=${VARNHOLT_WINE_ARCHS:-"x64 x86"}
@@ -181,12 +181,12 @@ for arch in $archs; do
 
     # The random late-bound calls (VARNHOLT_RANDOM_CALLS per seed, four seeds) run in an engine
     # home of their own.
-    run_program typelib_test $loader "$bin/tests/windows/typelib_test.exe" "$dllw"
-    run_program marshal_test $loader "$bin/tests/windows/marshal_test.exe"
-    run_program client_test $loader "$bin/tests/windows/client_test.exe" "$dllw"
+    run_program typelib_test $loader "$bin/tests/component/typelib_test.exe" "$dllw"
+    run_program marshal_test $loader "$bin/tests/component/marshal_test.exe"
+    run_program client_test $loader "$bin/tests/component/client_test.exe" "$dllw"
     mkdir -p "$run/random/home" "$run/random/scratch"
     VARNHOLT_ENGINE_HOME=$(windows_path "$run/random/home") run_program random_calls $loader \
-        "$bin/tests/windows/random_calls.exe" "$dllw" "$(windows_path "$run/random/scratch")" "${VARNHOLT_RANDOM_CALLS:-25000}" 1 2 3 4
+        "$bin/tests/component/random_calls.exe" "$dllw" "$(windows_path "$run/random/scratch")" "${VARNHOLT_RANDOM_CALLS:-25000}" 1 2 3 4
     run_program suite.vbs $loader cscript //nologo "$(windows_path "$here/suite.vbs")" "$(windows_path "$run")"
 
     # The login dialog, shown on the virtual display and answered from outside.
