@@ -37,14 +37,13 @@ struct TextCase {
     const char* value;
     const char* text;
 };
+// clang-format off
 constexpr TextCase kTextCases[] = {
-    // clang-format off
     {Kind::Single, "2.1", "2.1"}, {Kind::Single, "1.5E-07", "1.5E-07"}, {Kind::Single, "16777217", "1.677722E+07"},
     {Kind::Single, "0.33333333", "0.3333333"}, {Kind::Single, "-0", "0"},
     {Kind::Double, "0.1", "0.1"}, {Kind::Double, "1E+16", "1E+16"}, {Kind::Double, "1E+15", "1E+15"},
     {Kind::Double, "2.0999999046325684", "2.09999990463257"}, {Kind::Double, "-1.5E-300", "-1.5E-300"},
     {Kind::Currency, "15000", "1.5"}, {Kind::Currency, "-1", "-0.0001"},
-    // clang-format on
     {Kind::Currency, "9223372036854775807", "922337203685477.5807"},
     {Kind::Decimal, "0.1", "0.1"},
     {Kind::Decimal, "79228162514264337593543950335", "79228162514264337593543950335"},
@@ -52,13 +51,12 @@ constexpr TextCase kTextCases[] = {
     {Kind::Int64, "1000000000000000", "1000000000000000"},
     {Kind::Int64, "9007199254740993", "9007199254740993"},
     {Kind::Int64, "-9223372036854775808", "-9223372036854775808"},
-    // clang-format off
     {Kind::UInt64, "18446744073709551615", "18446744073709551615"}, {Kind::UInt64, "5000000000", "5000000000"},
     {Kind::Date, "3/15/2023 12:00:00 PM", "3/15/2023 12:00:00 PM"}, {Kind::Date, "12/31/1899", "12/31/1899"},
     {Kind::Date, "12:00:00 AM", "12:00:00 AM"}, {Kind::Date, "1/1/2000 12:00:01 AM", "1/1/2000 12:00:01 AM"},
     {Kind::Boolean, "True", "True"}, {Kind::Boolean, "False", "False"},
-    // clang-format on
 };
+// clang-format on
 
 #ifdef _WIN32
 using namespace component;
@@ -262,12 +260,12 @@ TEST(Text, Utf8RoundTripAndRepairs) {
     EXPECT_FALSE(ToUtf8Exact(String(u"\xDC00", 1), utf8));
     // Bytes, what they read as, and whether that is exact: U+0080 is the least two-byte
     // character, and a real U+FFFD passes where the overlong forms do not.
+    // clang-format off
     const std::vector<std::tuple<std::string, String, bool>> cases = {
-        // clang-format off
         {"\xc2\x80", u"\u0080", true}, {"\xef\xbf\xbd", u"\uFFFD", true}, {"a\xff" "b", u"a\uFFFDb", false},
         {"\xc1\xbf", u"\uFFFD\uFFFD", false}, {"\xc0\xaf", u"\uFFFD\uFFFD", false},
-        // clang-format on
         {"\xef\xbf\xbd\xc0\xaf", u"\uFFFD\uFFFD\uFFFD", false}};
+    // clang-format on
     for (const auto& [bytes, expected, exact] : cases) {
         EXPECT_EQ(FromUtf8(bytes), expected) << bytes;
         EXPECT_EQ(FromUtf8Exact(bytes, utf16), exact) << bytes;

@@ -94,15 +94,14 @@ void NamedArguments(_CPVSServer* server, _ConnectionHelper* helper) {
         UINT argErr;       // the offending rgvarg index on failure
     };
     const DISPID getDBName = 0x60030004;
+    // clang-format off
     const InvokeCase cases[] = {
         {"only named", server, getDBName, {}, {{0, Long(2)}}, S_OK, "SECOND", noArg},
-        // clang-format off
         {"named in any order", server, getDBName, {}, {{2, Str(second.Get())}, {1, Long(3)}, {0, Long(1)}}, S_OK,
          "C:\\data2", noArg},
         {"positional then named", server, getDBName, {Long(2)}, {{1, Long(2)}, {2, Str(second.Get())}}, S_OK,
          "C:\\dict2", noArg},
         {"named missing optional", server, getDBName, {Long(1)}, {{2, Missing()}, {1, Missing()}}, S_OK, "FIRST", noArg},
-        // clang-format on
         {"by reference, named", helper, 0x60030011, {}, {{0, RefTo(variable.Get())}}, S_OK, "host", noArg},
         {"vararg member, fixed part named", helper, 0x6003000A, {}, {{0, Str(second.Get())}}, S_OK, "SECOND", noArg},
         {"named twice", server, getDBName, {}, {{0, Long(2)}, {0, Long(1)}}, DISP_E_PARAMNOTFOUND, "", 1},
@@ -110,12 +109,11 @@ void NamedArguments(_CPVSServer* server, _ConnectionHelper* helper) {
         {"no such parameter", server, getDBName, {Long(2)}, {{1, Long(1)}, {7, Long(1)}}, DISP_E_PARAMNOTFOUND, "", 1},
         {"the result parameter", server, getDBName, {Long(2)}, {{3, Long(1)}}, DISP_E_PARAMNOTFOUND, "", 0},
         {"negative id", server, getDBName, {Long(2)}, {{-5, Long(1)}}, DISP_E_PARAMNOTFOUND, "", 0},
-        // clang-format off
         {"property-put id on a method", server, getDBName, {Long(2)}, {{DISPID_PROPERTYPUT, Long(1)}},
          DISP_E_PARAMNOTFOUND, "", 0},
-        // clang-format on
         {"required one left out", server, getDBName, {}, {{1, Long(3)}}, DISP_E_PARAMNOTOPTIONAL, "", noArg},
     };
+    // clang-format on
     CHECK(SUCCEEDED(server->Connect()));
     for (const InvokeCase& c : cases) {
         VariantValue result;

@@ -213,8 +213,8 @@ int64_t MakeInteger(Random& r) {
     // clang-format off
     static const int64_t kValues[] = {0, 1, 2, 3, -1, 9, 10, 34, 7013, 32767, -32768, 65535, 2147483647,
                                       -2147483647 - 1, 4294967295, std::numeric_limits<int64_t>::max(),
-                                      // clang-format on
                                       std::numeric_limits<int64_t>::min()};
+    // clang-format on
     return r.Chance(0.8) ? r.Pick(kValues) : static_cast<int64_t>(r.Next());
 }
 

@@ -22,25 +22,25 @@ protected:
 };
 
 TEST_F(PathsTest, PathToUNC) {
+    // clang-format off
     const std::vector<std::pair<std::string, std::string>> cases = {
-        // clang-format off
         {"  S:\\Data  ", "\\\\srv\\apps\\Data"}, {"S:", "\\\\srv\\apps\\"}, {"S:Data", "\\\\srv\\apps\\Data"},
         {"s:\\x\\", "\\\\srv\\apps\\x\\"}, {"L:\\x", kLongShare + "\\x"}, {"P:\\y", "\\\\caf\xc3\xa9:1\\x\\y"},
         {"C:\\Data", "C:\\Data"}, {"  C:\\Data ", "C:\\Data"}, {"E:\\x", "E:\\x"}, {"F:\\x", "F:\\x"},
         {"G:\\x", "G:\\x"}, {"\\\\srv\\apps\\Data", "\\\\srv\\apps\\Data"}, {"   ", ""}, {"", ""}, {"S", "S"},
-        // clang-format on
         {"C:" + std::string(100000, 'x'), "C:" + std::string(100000, 'x')},
         {std::string("S:x\0y", 5), std::string("\\\\srv\\apps\\x\0y", 14)}};
+    // clang-format on
     for (const auto& [path, unc] : cases) EXPECT_EQ(U8(helper.PathToUNC(S(path))), unc) << path;
 }
 
 TEST_F(PathsTest, PathToUNCOfADriveThatIsNotThere) {
+    // clang-format off
     const std::vector<std::pair<std::string, std::string>> cases = {
-        // clang-format off
         {" Q:\\Data", "Q:"}, {"q:", "q:"}, {"U:\\x", "U:"}, {"N:\\x", "N:"}, {"1:\\x", "1:"},
         {"\xd0\x96:\\x", "\xd0\x96:"}, {"\xc3\x84:\\x", "\xc3\x84:"} /* in the code page, not A-Z */,
-        // clang-format on
         {std::string("\0:\\x", 4), std::string("\0:", 2)}};
+    // clang-format on
     for (const auto& [path, drive] : cases)
         EXPECT_RAISES(helper.PathToUNC(S(path)), kObjectErrorBase + 1, kPathToUNC, Lit(24) + " " + drive) << path;
     ConnectionHelper without;
@@ -87,12 +87,12 @@ TEST_F(PathsTest, EveryNetworkCodeHasItsLiteral) {
 }
 
 TEST_F(PathsTest, GetServerName) {
+    // clang-format off
     const std::vector<std::pair<std::string, std::string>> cases = {
-        // clang-format off
         {"S:\\Data\\Co", "srv"}, {" s:", "srv"}, {"C:\\Data", ""}, {"E:\\Data", ""}, {"\\\\srv\\apps\\Data", ""},
         {"Data", ""}, {"", ""}, {"P:\\Data", ""} /* the server part holds a colon */,
-        // clang-format on
         {"S:" + std::string(100000, 'x'), "srv"}};
+    // clang-format on
     for (const auto& [path, server] : cases) EXPECT_EQ(U8(helper.GetServerName(S(path))), server) << path;
 
     EXPECT_RAISES(helper.GetServerName(u"Q:\\Data"), 2300, kGetServerName, Lit(24) + " Q:");
@@ -105,8 +105,8 @@ TEST_F(PathsTest, GetServerName) {
 
 TEST(RemoveDir, CutsToTheServerAndChangesTheArgument) {
     ConnectionHelper helper;
+    // clang-format off
     const std::vector<std::pair<std::string, std::string>> cases = {
-        // clang-format off
         {"\\\\srv\\apps\\Data", "srv"}, {"\\\\server\\share\\dir\\", "server"}, {"server\\share", "server"},
         {"abc", "abc"}, {"", ""}, {"\\\\ srv \\x", "srv"}, {"a\\\\b\\c", "ab"}, {"\\\\srv", "srv"},
         {std::string(100000, '\\'), ""}, {std::string("\\\\s\0v\\x", 7), std::string("s\0v", 3)},
@@ -126,12 +126,12 @@ TEST(RemoveDir, CutsToTheServerAndChangesTheArgument) {
 
 TEST(FolderName, LastComponentWithA16BitPosition) {
     ConnectionHelper helper;
+    // clang-format off
     const std::vector<std::pair<std::string, std::string>> cases = {
-        // clang-format off
         {"C:\\Data\\Company", "Company"}, {"C:/Data/Company/", ""}, {"Data", "Data"}, {"C:\\Data\\", ""},
         {"", ""}, {"a/b\\c", "c"}, {"a\\b/c", "c"}, {"\\", ""}, {"C:Data", "C:Data"},
-        // clang-format on
         {std::string("C:\\a\0b", 6), std::string("a\0b", 3)}};
+    // clang-format on
     for (const auto& [path, folder] : cases) EXPECT_EQ(U8(helper.FolderName(S(path))), folder) << path;
 
     const String longest = String(32762, u'x') + u"\\Name";
