@@ -22,10 +22,6 @@ using namespace varnholt::win32;
 // Replaces the string an in/out parameter holds, freeing the old one.
 void StoreBstr(StringView text, BSTR* target);
 
-inline VARIANT_BOOL ToVariantBool(bool value) { return value ? VARIANT_TRUE : VARIANT_FALSE; }
-// Any non-zero value is True, as the run time treats Booleans.
-inline bool FromVariantBool(VARIANT_BOOL value) { return value != VARIANT_FALSE; }
-
 // By-reference values are followed, through one VARIANT reference at most; a reference to
 // nothing is 13. Numbers the model lacks become the nearest kind (Byte and unsigned to Integer
 // or Long; Single, Currency, Decimal and 64-bit integers to the Double that shows as they do,

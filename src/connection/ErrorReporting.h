@@ -9,11 +9,6 @@ inline String SourceOf(std::u16string_view procedure) {
     return MemberSource(RaisingClass::ConnectionHelper, procedure);
 }
 
-// The caught error again, with its number and description and the member's own source.
-[[noreturn]] inline void RaiseWithSource(const Error& caught, const String& source) {
-    throw Error(caught.Number(), source, caught.Description());
-}
-
 // How CreatePSQLConnection reports a failure of the driver or data access: an engine status
 // inside the driver's text becomes that status with the engine's text for it; anything else
 // keeps its number and description.

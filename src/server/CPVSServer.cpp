@@ -236,7 +236,7 @@ void CPVSServer::CreateDBName(const String& Name, const String& DDFs, const Stri
         const int16_t status = GetWrapper()->IPvCreateDatabase(lConn, Name, DDFs, DATs, kCreateFlags);
         if (status != 0) RaiseStatusError(status, u"CreateDBName");
     } catch (const Error& e) {
-        throw Error(e.Number(), SourceOf(u"CreateDBName"), e.Description());
+        RaiseWithSource(e, SourceOf(u"CreateDBName"));
     }
 }
 

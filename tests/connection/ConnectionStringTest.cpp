@@ -42,6 +42,14 @@ TEST_F(ConnectionStrings, OpensAgainstAnExistingName) {
     home.AddName("FS01", "ACME", "\\\\FS01\\apps\\Co1", "\\\\FS01\\apps\\Co1");
     auto connection = helper.CreatePSQLConnection(u"@ACME", u"FS01", u"", u"", true);
     EXPECT_TRUE(connection->IsOpen());
+#ifdef _WIN32
+    constexpr char kOpenSource[] = "ADODB.Connection";  // ADO's connection refuses it itself
+#else
+    constexpr char kOpenSource[] = "Varnholt.DataAccess";
+#endif
+    EXPECT_RAISES(connection->Open(u"", u"", u"", adOptionUnspecified), 3705, kOpenSource,
+                  "Operation is not allowed when the object is open.");
+    EXPECT_TRUE(connection->IsOpen());
     connection->Close();
     EXPECT_FALSE(connection->IsOpen());
 }

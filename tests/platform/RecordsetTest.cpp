@@ -2,6 +2,7 @@
 // case, read back in order, and a failed addition leaving no trace. And the one rule both
 // connections apply before the driver sees a text.
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,43 @@ TEST(Recordset, AFailedAdditionLeavesNoRow) {
     recordset->MoveNext();
     EXPECT_TRUE(recordset->Value(u"id").IsEmpty());
     EXPECT_EQ(recordset->Value(u"name").ToText(), u"five");
+}
+
+// A client's misuse raises ADO's own numbers and texts, before anything changes.
+TEST(Recordset, MisuseRaisesWhatADORaises) {
+    constexpr char kClosed[] = "Operation is not allowed when the object is closed.";
+    constexpr char kOpen[] = "Operation is not allowed when the object is open.";
+    struct Case {
+        const char* what;
+        bool open;  // on an open recordset with one field and no rows, else on a closed one
+        std::function<void(Recordset&)> call;
+        int32_t number;
+        const char* description;
+    } cases[] = {
+        {"RecordCount", false, [](Recordset& r) { r.RecordCount(); }, 3704, kClosed},
+        {"EOF", false, [](Recordset& r) { r.EOF_(); }, 3704, kClosed},
+        {"BOF", false, [](Recordset& r) { r.BOF_(); }, 3704, kClosed},
+        {"MoveFirst", false, [](Recordset& r) { r.MoveFirst(); }, 3704, kClosed},
+        {"MoveNext", false, [](Recordset& r) { r.MoveNext(); }, 3704, kClosed},
+        {"UpdateBatch", false, [](Recordset& r) { r.UpdateBatch(adAffectAll); }, 3704, kClosed},
+        {"AddNew", false, [](Recordset& r) { r.AddNew({u"id"}, {Variant(int32_t{1})}); }, 3704, kClosed},
+        {"Close", false, [](Recordset& r) { r.Close(); }, 3704, kClosed},
+        {"AppendField", true, [](Recordset& r) { r.AppendField(u"x", adVarChar, 10, adFldUnspecified); }, 3705, kOpen},
+        {"Open", true, [](Recordset& r) { r.Open(); }, 3705, kOpen},
+        {"MoveFirst without rows", true, [](Recordset& r) { r.MoveFirst(); }, 3021, kNoCurrentRecord},
+        {"MoveNext past the end", true, [](Recordset& r) { r.MoveNext(); }, 3021, kNoCurrentRecord},
+        {"Value past the last field", true, [](Recordset& r) { r.Value(1); }, 3265, kNotFound},
+        {"FieldName before the first", true, [](Recordset& r) { r.FieldName(-1); }, 3265, kNotFound},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto recordset = CreateRecordset();
+        recordset->AppendField(u"id", adInteger, 4, adFldUnspecified);
+        if (c.open) recordset->Open();
+        EXPECT_RAISES(c.call(*recordset), c.number, kSource, c.description);
+        EXPECT_EQ(recordset->IsOpen(), c.open);
+        EXPECT_EQ(recordset->FieldCount(), 1);
+    }
 }
 
 TEST(Recordset, ARowWithoutFieldsStillCounts) {

@@ -35,7 +35,7 @@ bool ScalarToVariant(const Variant& value, VARIANT* out) {
             break;
         case Variant::Type::Boolean:
             V_VT(result.Get()) = VT_BOOL;
-            V_BOOL(result.Get()) = value.ToBool() ? VARIANT_TRUE : VARIANT_FALSE;
+            V_BOOL(result.Get()) = ToVariantBool(value.ToBool());
             break;
         case Variant::Type::String:
             V_BSTR(result.Get()) = ToBstr(value.ToText()).Detach();
@@ -54,7 +54,7 @@ std::optional<Variant> ScalarFromVariant(const VARIANT& value) {
         case VT_I2: return Variant(static_cast<int16_t>(V_I2(&value)));
         case VT_I4: return Variant(static_cast<int32_t>(V_I4(&value)));
         case VT_R8: return Variant(V_R8(&value));
-        case VT_BOOL: return Variant(V_BOOL(&value) != VARIANT_FALSE);
+        case VT_BOOL: return Variant(FromVariantBool(V_BOOL(&value)));
         case VT_BSTR: return Variant(FromBstr(V_BSTR(&value)));
         default: return std::nullopt;
     }

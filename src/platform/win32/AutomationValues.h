@@ -10,6 +10,10 @@
 
 namespace varnholt::win32 {
 
+inline VARIANT_BOOL ToVariantBool(bool value) { return value ? VARIANT_TRUE : VARIANT_FALSE; }
+// Any non-zero value is True, as the run time treats Booleans.
+inline bool FromVariantBool(VARIANT_BOOL value) { return value != VARIANT_FALSE; }
+
 // A null BSTR is the empty string.
 String FromBstr(BSTR text);
 // std::bad_alloc when the system has no memory for the string.
