@@ -18,6 +18,7 @@
 
 #include "login/frmLogin.h"
 #include "login/LoginPicture.h"
+#include "platform/posix/PipeSignalGuard.h"
 #include "varnholt/String.h"
 
 // Last: the X11 headers define macros such as None and Status.
@@ -503,7 +504,8 @@ class FltkLoginView : public LoginView {
 public:
     void ShowModal(frmLogin& dialog) override {
         std::lock_guard<std::mutex> lock(gToolkitMutex);
-        if (!ConnectDisplay()) return;  // closed unanswered
+        const PipeSignalGuard quietPipe;  // every X request of the dialog goes out under it
+        if (!ConnectDisplay()) return;    // closed unanswered
         std::exception_ptr failure;
         try {
             LoginWindow window(dialog);
@@ -522,6 +524,7 @@ public:
 
 std::shared_ptr<LoginView> OpenFltkLoginView() {
     std::lock_guard<std::mutex> lock(gToolkitMutex);
+    const PipeSignalGuard quietPipe;
     if (!ConnectDisplay()) return nullptr;
     return std::make_shared<FltkLoginView>();
 }
