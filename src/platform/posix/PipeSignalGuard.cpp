@@ -8,6 +8,13 @@
 namespace varnholt::platform {
 namespace {
 
+sigset_t PipeOnly() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGPIPE);
+    return set;
+}
+
 bool PipeSignalPending() {
     sigset_t pending;
     sigemptyset(&pending);
@@ -18,9 +25,7 @@ bool PipeSignalPending() {
 
 PipeSignalGuard::PipeSignalGuard() {
     wasPending_ = PipeSignalPending();
-    sigset_t pipe;
-    sigemptyset(&pipe);
-    sigaddset(&pipe, SIGPIPE);
+    const sigset_t pipe = PipeOnly();
     blocked_ = pthread_sigmask(SIG_BLOCK, &pipe, &previousMask_) == 0;
 }
 
@@ -28,12 +33,9 @@ PipeSignalGuard::~PipeSignalGuard() {
     if (!blocked_) return;
     const int savedErrno = errno;
     if (!wasPending_ && PipeSignalPending()) {
-        sigset_t pipe;
-        sigemptyset(&pipe);
-        sigaddset(&pipe, SIGPIPE);
+        const sigset_t pipe = PipeOnly();
         const timespec now{};
-        while (sigtimedwait(&pipe, nullptr, &now) < 0 && errno == EINTR) {
-        }
+        while (sigtimedwait(&pipe, nullptr, &now) < 0 && errno == EINTR) {}
     }
     pthread_sigmask(SIG_SETMASK, &previousMask_, nullptr);
     errno = savedErrno;
