@@ -1,8 +1,10 @@
 // The stand-in driver's statement reader against the pattern it implements, run by std::regex
 // on texts short enough for that backtracking matcher; longer texts must not crash it. The
 // input split at its first line end is also a table name and a catalog search pattern, checked
-// the same way.
+// against a matcher of its own.
+#include <cctype>
 #include <regex>
+#include <vector>
 
 #include "FuzzCheck.h"
 #include "odbc/DriverText.h"
@@ -26,26 +28,43 @@ std::optional<std::string> Reference(const std::string& sql) {
     return table;
 }
 
-// The search pattern as a regular expression, for ASCII texts: "%" any run, "_" any one
-// character, a backslash the next character itself; letters without case.
+// The search pattern as the textbook table of which prefixes match which, for ASCII texts: "%"
+// any run, "_" any one character, a backslash the next character itself; letters without case.
+// Not a regular expression: runs of "%" make a backtracking matcher take exponential time.
 bool ReferenceMatch(const std::string& name, const std::string& pattern) {
-    auto literal = [](char c) {
-        const char* hex = "0123456789abcdef";
-        return std::string("\\x") + hex[(c >> 4) & 0xF] + hex[c & 0xF];
+    struct Piece {
+        char kind;  // 'c' one given character, '_' any one, '%' any run
+        char c;
     };
-    std::string expression;
+    std::vector<Piece> pieces;
     for (size_t i = 0; i < pattern.size(); ++i) {
         const char c = pattern[i];
         if (c == '\\' && i + 1 < pattern.size())
-            expression += literal(pattern[++i]);
-        else if (c == '%')
-            expression += "[\\s\\S]*";
-        else if (c == '_')
-            expression += "[\\s\\S]";
+            pieces.push_back({'c', pattern[++i]});
+        else if (c == '%' || c == '_')
+            pieces.push_back({c, c});
         else
-            expression += literal(c);
+            pieces.push_back({'c', c});
     }
-    return std::regex_match(name, std::regex(expression, std::regex::icase | std::regex::ECMAScript));
+    auto same = [](char a, char b) {
+        return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+    };
+    // matched[j]: the name's first i characters match the first j pieces.
+    std::vector<bool> matched(pieces.size() + 1, false);
+    matched[0] = true;
+    for (size_t j = 1; j <= pieces.size(); ++j) matched[j] = matched[j - 1] && pieces[j - 1].kind == '%';
+    for (const char t : name) {
+        std::vector<bool> next(pieces.size() + 1, false);
+        for (size_t j = 1; j <= pieces.size(); ++j) {
+            const Piece& piece = pieces[j - 1];
+            if (piece.kind == '%')
+                next[j] = next[j - 1] || matched[j];
+            else
+                next[j] = matched[j - 1] && (piece.kind == '_' || same(piece.c, t));
+        }
+        matched = std::move(next);
+    }
+    return matched.back();
 }
 
 }  // namespace
