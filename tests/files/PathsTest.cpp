@@ -141,12 +141,5 @@ TEST(FolderName, LastComponentWithA16BitPosition) {
     EXPECT_RUNTIME_ERROR(helper.FolderName(u"\\" + longest), kOverflow);
 }
 
-TEST(ComputerName, IsTheHostNameWithoutFill) {
-    const std::string host = HostName();
-    ASSERT_FALSE(host.empty());
-    ConnectionHelper helper;
-    EXPECT_EQ(helper.ComputerName(), FromAnsi(ToAnsi(FromUtf8(host))));
-}
-
 }  // namespace
 }  // namespace varnholt::test

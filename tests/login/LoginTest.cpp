@@ -114,10 +114,6 @@ TEST_F(LoginTest, AHelperWithoutTextsOfItsOwnAsksInEnglish) {
     EXPECT_EQ(std::vector<std::string>({s.title, s.heading, s.serverLabel, s.userLabel, s.passwordLabel, s.ok}),
               std::vector<std::string>(
                   {"Login SRV1", "@Specify the login information,", "Server", "User Name", "Password", "OK"}));
-    // OK with an empty password: the description is the English Literals(34).
-    view->script = {Enter};
-    EXPECT_RAISES(fresh.Login(eUserPswd, u"", u"u", u"", u"SRV1"), kLoginError, kLoginSource,
-                  "Enter both a user name and a password.");
 }
 
 TEST_F(LoginTest, TypedValuesReplaceTheSelectedPrefills) {

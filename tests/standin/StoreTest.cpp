@@ -1,13 +1,9 @@
-// The store under load and under a writer that dies at random moments.
-#include <chrono>
+// The store under load, and the text rules the store and the driver share. Writers killed
+// mid-write are the crash suite's.
 #include <filesystem>
 #include <fstream>
-#include <random>
-#include <set>
-#include <thread>
 #include <tuple>
 
-#include "ChildProcess.h"
 #include "TestSupport.h"
 #include "odbc/DriverText.h"
 #include "store/Answers.h"
@@ -51,42 +47,6 @@ TEST(NameStore, EnumeratingTenThousandNamesReadsTheFileOnce) {
     ASSERT_EQ(store.Count(count), standin::kOk);
     EXPECT_EQ(count, 10001);
     EXPECT_EQ(store.Loads(), afterCreate);
-}
-
-TEST(NameStore, WriterKilledMidWriteLosesNoCommittedName) {
-    EngineHome home;
-    TempDir logs;
-    const std::string folder = (home.Path() / "local").string();
-    std::mt19937 random(std::random_device{}());
-    std::set<std::string> committed;
-    for (int round = 0; round < 8; ++round) {
-        const std::string log = (logs.Path() / ("R" + std::to_string(round))).string();
-        ChildProcess writer(STANDIN_CHILD, {"create", folder, std::to_string(round), log});
-        std::this_thread::sleep_for(std::chrono::milliseconds(20 + random() % 120));
-        ASSERT_EQ(writer.Kill(), ChildEnd::Killed) << "the writer stopped on its own";
-        std::string reported = ReadFile(log);
-        reported.resize(reported.rfind('\n') + 1);  // a line cut by the kill names no committed name
-        for (std::string_view name : standin::SplitLines(reported)) committed.insert(std::string(name));
-    }
-    ASSERT_GT(committed.size(), 0u);
-
-    std::set<std::string> present;
-    for (const std::string& line : ReadLines(home.Path() / "local/dbnames")) {
-        const std::vector<std::string> fields = SplitTabs(line);
-        ASSERT_EQ(fields.size(), 4u) << line;
-        EXPECT_EQ(fields[1], "C:\\Dict\\" + fields[0]);
-        EXPECT_EQ(fields[2], "/data/" + fields[0]);
-        EXPECT_EQ(fields[3], "2");
-        EXPECT_TRUE(present.insert(fields[0]).second) << "duplicate " << fields[0];
-    }
-    for (const std::string& name : committed) EXPECT_TRUE(present.count(name)) << "lost " << name;
-
-    // The store still works after all the kills.
-    NameStore& store = NameStore::ForFolder(folder);
-    int32_t count = 0;
-    ASSERT_EQ(store.Count(count), standin::kOk);
-    EXPECT_EQ(count, static_cast<int32_t>(present.size()));
-    EXPECT_EQ(store.Create({"AFTER", "/a", "/a", 2}), standin::kOk);
 }
 
 TEST(StoreText, CodePageAndCaseRules) {
