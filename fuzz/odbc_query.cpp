@@ -49,7 +49,7 @@ bool ReferenceMatch(const std::string& name, const std::string& pattern) {
     auto same = [](char a, char b) {
         return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
     };
-    // matched[j]: the name's first i characters match the first j pieces.
+    // matched[j]: the name's characters read so far match the first j pieces.
     std::vector<bool> matched(pieces.size() + 1, false);
     matched[0] = true;
     for (size_t j = 1; j <= pieces.size(); ++j) matched[j] = matched[j - 1] && pieces[j - 1].kind == '%';

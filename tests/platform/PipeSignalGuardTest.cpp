@@ -49,7 +49,9 @@ int WriteToBrokenPipe() {
 class PipeSignalGuardTest : public ::testing::Test {
 protected:
     void SetUp() override { pthread_sigmask(SIG_SETMASK, nullptr, &saved_); }
-    void TearDown() override {
+    void TearDown() override { Restore(); }
+    // Nothing pending and the mask of before the test, for the next row too.
+    void Restore() {
         const sigset_t pipe = PipeOnly();
         pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
         const timespec now{};
@@ -87,7 +89,7 @@ TEST_F(PipeSignalGuardTest, ABrokenPipeFailsQuietlyAndLeavesTheThreadAsItWas) {
         }
         EXPECT_EQ(Blocked(), row.blockedBefore);
         EXPECT_EQ(Pending(), row.pendingBefore);
-        TearDown();
+        Restore();
     }
 }
 

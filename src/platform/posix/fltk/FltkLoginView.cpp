@@ -52,6 +52,13 @@ std::atomic<bool> gUnusable{false};
 std::atomic<XIOErrorHandler> gPreviousIOErrorHandler{nullptr};
 std::atomic<XErrorHandler> gPreviousErrorHandler{nullptr};
 
+// What every entry point holds while it talks to the display: the toolkit to itself, and
+// SIGPIPE held back so that a server dropping the connection fails a write, not the host.
+struct ToolkitTurn {
+    std::lock_guard<std::mutex> lock{gToolkitMutex};
+    PipeSignalGuard quietPipe;
+};
+
 class ToolkitFailure : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
@@ -503,9 +510,8 @@ void LoginWindow::OnClose(Fl_Widget*, void* window) {
 class FltkLoginView : public LoginView {
 public:
     void ShowModal(frmLogin& dialog) override {
-        std::lock_guard<std::mutex> lock(gToolkitMutex);
-        const PipeSignalGuard quietPipe;  // every X request of the dialog goes out under it
-        if (!ConnectDisplay()) return;    // closed unanswered
+        const ToolkitTurn turn;
+        if (!ConnectDisplay()) return;  // closed unanswered
         std::exception_ptr failure;
         try {
             LoginWindow window(dialog);
@@ -523,8 +529,7 @@ public:
 }  // namespace
 
 std::shared_ptr<LoginView> OpenFltkLoginView() {
-    std::lock_guard<std::mutex> lock(gToolkitMutex);
-    const PipeSignalGuard quietPipe;
+    const ToolkitTurn turn;
     if (!ConnectDisplay()) return nullptr;
     return std::make_shared<FltkLoginView>();
 }
